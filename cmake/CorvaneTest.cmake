@@ -1,0 +1,22 @@
+# corvane_add_test(NAME <target> SOURCES ... [LIBS ...] [LABELS ...] [TIMEOUT s])
+#
+# One GoogleTest executable, its tests discovered when ctest runs (so a
+# sanitizer build does not run the binary at build time). Labels choose what
+# runs where: "tsan" marks the threading-heavy suites that the
+# ThreadSanitizer build runs; "media" marks suites that play real media.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+function(corvane_add_test)
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${ARG_NAME}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR})
+endfunction()

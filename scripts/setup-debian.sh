@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Corvane needs to build, test and run the demo.
+# Idempotent: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  # toolchain and test frameworks
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # GLib main loop (platform thread, dispatcher queue)
+  libglib2.0-dev
+  # media engine: GStreamer core, base (playbin, appsink, videoconvert),
+  # good (matroska, isomp4, souphttpsrc, scaletempo), bad (GstPlay, HLS),
+  # libav (H.264/AAC decoders)
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-libav
+  # colour conversion straight into the shared surface
+  libyuv-dev
+  # subtitle rendering and a font that renders the same everywhere
+  libpango1.0-dev libcairo2-dev fonts-dejavu-core
+  # test media generation and probing
+  ffmpeg
+  # demo player window, and a display for its CI run
+  libsdl2-dev xvfb
+  # binutils for nm (exported symbol check)
+  binutils python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
