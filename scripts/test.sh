@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test suite:
+#   normal build      every suite
+#   ASan + UBSan      every suite
+#   ThreadSanitizer   the threading-heavy suites (label "tsan"), short clips
+#   fuzz smoke        the codec fuzzer for a bounded time (clang, ASan + UBSan)
+# Each stage prints its duration. `--quick` runs the normal build only.
+# Environment: CORVANE_FUZZ_SECONDS (default 120), CORVANE_JOBS (default 2).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+
+jobs=${CORVANE_JOBS:-2}
+fuzz_seconds=${CORVANE_FUZZ_SECONDS:-120}
+
+stage_start=0
+stage() { stage_start=$(date +%s); echo; echo "=== $* ($(date -u +%H:%M:%S))"; }
+stage_done() { echo "=== done in $(( $(date +%s) - stage_start )) s"; }
+
+stage "set-up"
+bash scripts/setup-debian.sh
+stage_done
+
+# Tests never need an audio device; a sink that keeps the clock runs them at
+# real speed without one.
+export CORVANE_AUDIO_SINK="${CORVANE_AUDIO_SINK:-fakesink sync=true}"
+
+build() {  # build <dir> <cmake options...>
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$jobs"
+}
+
+run_ctest() {  # run_ctest <dir> <ctest options...>
+  local dir=$1; shift
+  cmake --build "$dir" --target test_media > /dev/null
+  CORVANE_TEST_MEDIA="$dir/media" ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@"
+}
+
+stage "normal build"
+build build-release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+stage_done
+
+stage "exported symbols of the plugin"
+bash scripts/check-exports.sh build-release/src/plugin/libcorvane_plugin.so
+stage_done
+
+stage "normal tests"
+run_ctest build-release -j2
+stage_done
+
+[ $quick -eq 1 ] && exit 0
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$root/tests/sanitizers/ubsan.supp"
+export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+
+stage "ASan + UBSan build"
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_ASAN=ON -DCORVANE_BENCH=OFF
+stage_done
+
+stage "ASan + UBSan tests"
+run_ctest build-asan -j2
+stage_done
+
+stage "ThreadSanitizer build"
+build build-tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_BENCH=OFF
+stage_done
+
+stage "ThreadSanitizer tests"
+run_ctest build-tsan -L tsan -j1
+stage_done
+
+stage "fuzz smoke (${fuzz_seconds} s)"
+bash scripts/fuzz-smoke.sh "$fuzz_seconds"
+stage_done
