@@ -1,0 +1,343 @@
+#include "host/standard_codec_serializer.h"
+
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <type_traits>
+
+#include "host/diagnostics.h"
+
+// The wire format is little-endian and so is every host we build for; values
+// are copied in host order.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the standard codec assumes a little-endian host");
+
+namespace flutter {
+namespace {
+
+// Type codes of the standard message format.
+enum TypeCode : uint8_t {
+  kNull = 0,
+  kTrue = 1,
+  kFalse = 2,
+  kInt32 = 3,
+  kInt64 = 4,
+  kLargeInt = 5,  // a decimal string; read as a string
+  kFloat64 = 6,
+  kString = 7,
+  kUInt8List = 8,
+  kInt32List = 9,
+  kInt64List = 10,
+  kFloat64List = 11,
+  kList = 12,
+  kMap = 13,
+  kFloat32List = 14,
+};
+
+constexpr uint8_t kTwoByteSizeMarker = 254;
+constexpr uint8_t kFourByteSizeMarker = 255;
+
+// Type code per EncodableValue alternative index; custom values have none
+// and are written as null.
+constexpr uint8_t kCodeForAlternative[] = {
+    kNull,        kTrue /* bool: decided by value */,
+    kInt32,       kInt64,
+    kFloat64,     kString,
+    kUInt8List,   kInt32List,
+    kInt64List,   kFloat64List,
+    kList,        kMap,
+    kNull,        kFloat32List,
+};
+static_assert(std::size(kCodeForAlternative) == std::variant_size_v<EncodableValue::Variant>);
+
+// Iterates over unaligned little-endian elements in place, so a typed list is
+// built in one pass instead of being zero-filled and then overwritten.
+template <typename T>
+class UnalignedElementIterator {
+ public:
+  using iterator_category = std::random_access_iterator_tag;
+  using value_type = T;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const T*;
+  using reference = T;
+
+  explicit UnalignedElementIterator(const uint8_t* position) : position_(position) {}
+
+  T operator*() const {
+    T element;
+    std::memcpy(&element, position_, sizeof(T));
+    return element;
+  }
+  T operator[](difference_type n) const { return *(*this + n); }
+  UnalignedElementIterator& operator++() {
+    position_ += sizeof(T);
+    return *this;
+  }
+  UnalignedElementIterator operator++(int) {
+    UnalignedElementIterator before = *this;
+    ++*this;
+    return before;
+  }
+  UnalignedElementIterator& operator+=(difference_type n) {
+    position_ += n * static_cast<difference_type>(sizeof(T));
+    return *this;
+  }
+  UnalignedElementIterator operator+(difference_type n) const {
+    UnalignedElementIterator moved = *this;
+    return moved += n;
+  }
+  difference_type operator-(const UnalignedElementIterator& other) const {
+    return (position_ - other.position_) / static_cast<difference_type>(sizeof(T));
+  }
+  bool operator==(const UnalignedElementIterator& other) const { return position_ == other.position_; }
+  bool operator!=(const UnalignedElementIterator& other) const { return position_ != other.position_; }
+  bool operator<(const UnalignedElementIterator& other) const { return position_ < other.position_; }
+
+ private:
+  const uint8_t* position_;
+};
+
+template <typename T>
+T ReadScalar(ByteStreamReader* stream) {
+  T value{};
+  uint8_t bytes[sizeof(T)] = {};
+  stream->ReadBytes(bytes, sizeof(T));
+  if (!stream->failed()) std::memcpy(&value, bytes, sizeof(T));
+  return value;
+}
+
+template <typename T>
+void WriteScalar(T value, ByteStreamWriter* stream) {
+  uint8_t bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  stream->WriteBytes(bytes, sizeof(T));
+}
+
+// Reads `count` elements of T that the caller has checked are present.
+template <typename T>
+std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
+  const size_t byte_count = count * sizeof(T);
+  if (const uint8_t* borrowed = stream->BorrowBytes(byte_count)) {
+    if constexpr (sizeof(T) == 1) {
+      return std::vector<T>(borrowed, borrowed + count);
+    } else {
+      return std::vector<T>(UnalignedElementIterator<T>(borrowed),
+                            UnalignedElementIterator<T>(borrowed + byte_count));
+    }
+  }
+  std::vector<T> elements(count);
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(elements.data()), byte_count);
+  if (stream->failed()) elements.clear();
+  return elements;
+}
+
+class NestingScope {
+ public:
+  explicit NestingScope(ByteStreamReader* stream) : stream_(stream) {
+    stream_->set_nesting_depth(stream_->nesting_depth() + 1);
+  }
+  ~NestingScope() { stream_->set_nesting_depth(stream_->nesting_depth() - 1); }
+  NestingScope(const NestingScope&) = delete;
+  NestingScope& operator=(const NestingScope&) = delete;
+
+ private:
+  ByteStreamReader* stream_;
+};
+
+bool RefuseOversized(size_t size, ByteStreamWriter* stream) {
+  if (size <= StandardCodecSerializer::kMaxEncodableSize) return false;
+  internal::WriteDiagnosticLine("Value of " + std::to_string(size) +
+                                " elements is too large for StandardCodecSerializer::WriteValue; written as null.");
+  stream->WriteByte(kNull);
+  return true;
+}
+
+}  // namespace
+
+const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
+  static const StandardCodecSerializer instance;
+  return instance;
+}
+
+EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
+  if (stream->failed()) return EncodableValue();
+  const uint8_t type = stream->ReadByte();
+  if (stream->failed()) return EncodableValue();
+  return ReadValueOfType(type, stream);
+}
+
+size_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {
+  const uint8_t first = stream->ReadByte();
+  if (first < kTwoByteSizeMarker) return first;
+  if (first == kTwoByteSizeMarker) return ReadScalar<uint16_t>(stream);
+  return ReadScalar<uint32_t>(stream);
+}
+
+bool StandardCodecSerializer::WriteSize(size_t size, ByteStreamWriter* stream) const {
+  if (size < kTwoByteSizeMarker) {
+    stream->WriteByte(static_cast<uint8_t>(size));
+  } else if (size <= 0xFFFF) {
+    stream->WriteByte(kTwoByteSizeMarker);
+    WriteScalar(static_cast<uint16_t>(size), stream);
+  } else if (size <= kMaxEncodableSize) {
+    stream->WriteByte(kFourByteSizeMarker);
+    WriteScalar(static_cast<uint32_t>(size), stream);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type, ByteStreamReader* stream) const {
+  // Reads a typed list: size, padding to the element width (also for an
+  // empty list), elements. A count the rest of the message cannot hold is
+  // refused before anything is allocated.
+  auto read_list_of = [stream, this](auto element_tag) -> EncodableValue {
+    using T = decltype(element_tag);
+    const size_t count = ReadSize(stream);
+    if (stream->failed()) return std::vector<T>();
+    if constexpr (sizeof(T) > 1) stream->ReadAlignment(sizeof(T));
+    if (count > stream->BytesRemaining() / sizeof(T)) {
+      stream->ReportInvalidRead();
+      return std::vector<T>();
+    }
+    return ReadElements<T>(count, stream);
+  };
+
+  switch (type) {
+    case kNull:
+      return EncodableValue();
+    case kTrue:
+      return EncodableValue(true);
+    case kFalse:
+      return EncodableValue(false);
+    case kInt32:
+      return EncodableValue(ReadScalar<int32_t>(stream));
+    case kInt64:
+      return EncodableValue(ReadScalar<int64_t>(stream));
+    case kFloat64:
+      stream->ReadAlignment(8);
+      return EncodableValue(ReadScalar<double>(stream));
+    case kLargeInt:
+    case kString: {
+      const size_t length = ReadSize(stream);
+      if (stream->failed()) return EncodableValue(std::string());
+      if (length > stream->BytesRemaining()) {
+        stream->ReportInvalidRead();
+        return EncodableValue(std::string());
+      }
+      if (const uint8_t* borrowed = stream->BorrowBytes(length)) {
+        return EncodableValue(std::string(reinterpret_cast<const char*>(borrowed), length));
+      }
+      std::string text(length, '\0');
+      stream->ReadBytes(reinterpret_cast<uint8_t*>(text.data()), length);
+      if (stream->failed()) text.clear();
+      return EncodableValue(std::move(text));
+    }
+    case kUInt8List:
+      return read_list_of(uint8_t{});
+    case kInt32List:
+      return read_list_of(int32_t{});
+    case kInt64List:
+      return read_list_of(int64_t{});
+    case kFloat64List:
+      return read_list_of(double{});
+    case kFloat32List:
+      return read_list_of(float{});
+    case kList:
+    case kMap: {
+      const size_t count = ReadSize(stream);
+      const bool is_map = type == kMap;
+      // Every element takes at least one byte, every entry two.
+      const size_t most_that_fit = stream->BytesRemaining() / (is_map ? 2 : 1);
+      if (!stream->failed() && count > most_that_fit) stream->ReportInvalidRead();
+      if (!stream->failed() && stream->nesting_depth() >= kMaxNestingDepth) {
+        internal::WriteDiagnosticLine("Nesting deeper than " + std::to_string(kMaxNestingDepth) +
+                                      " levels in StandardCodecSerializer::ReadValueOfType");
+        stream->MarkFailed();
+      }
+      if (stream->failed()) return is_map ? EncodableValue(EncodableMap()) : EncodableValue(EncodableList());
+      NestingScope nesting(stream);
+      if (!is_map) {
+        EncodableList list;
+        list.reserve(count);
+        for (size_t i = 0; i < count && !stream->failed(); ++i) list.push_back(ReadValue(stream));
+        return EncodableValue(std::move(list));
+      }
+      EncodableMap map;
+      for (size_t i = 0; i < count && !stream->failed(); ++i) {
+        EncodableValue key = ReadValue(stream);
+        EncodableValue value = ReadValue(stream);
+        if (stream->failed()) break;
+        // Keys usually arrive sorted, which makes the end a good hint. A
+        // repeated key keeps its first value.
+        map.emplace_hint(map.end(), std::move(key), std::move(value));
+      }
+      return EncodableValue(std::move(map));
+    }
+    default:
+      internal::WriteDiagnosticLine("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
+                                    std::to_string(static_cast<int>(type)));
+      // The length of an unknown value is unknown, so nothing after it can
+      // be located: stop reading.
+      stream->MarkFailed();
+      return EncodableValue();
+  }
+}
+
+void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStreamWriter* stream) const {
+  auto write_list_of = [stream, this](uint8_t code, const auto& elements) {
+    using T = typename std::decay_t<decltype(elements)>::value_type;
+    if (RefuseOversized(elements.size(), stream)) return;
+    stream->WriteByte(code);
+    WriteSize(elements.size(), stream);
+    // Padding goes in for an empty list too, so that every reader finds the
+    // layout it expects whatever the count.
+    if constexpr (sizeof(T) > 1) stream->WriteAlignment(sizeof(T));
+    stream->WriteBytes(reinterpret_cast<const uint8_t*>(elements.data()), elements.size() * sizeof(T));
+  };
+
+  std::visit(
+      [&](const auto& held) {
+        using T = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          stream->WriteByte(kNull);
+        } else if constexpr (std::is_same_v<T, bool>) {
+          stream->WriteByte(held ? kTrue : kFalse);
+        } else if constexpr (std::is_same_v<T, int32_t> || std::is_same_v<T, int64_t>) {
+          stream->WriteByte(std::is_same_v<T, int32_t> ? kInt32 : kInt64);
+          WriteScalar(held, stream);
+        } else if constexpr (std::is_same_v<T, double>) {
+          stream->WriteByte(kFloat64);
+          stream->WriteAlignment(8);
+          WriteScalar(held, stream);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          if (RefuseOversized(held.size(), stream)) return;
+          stream->WriteByte(kString);
+          WriteSize(held.size(), stream);
+          stream->WriteBytes(reinterpret_cast<const uint8_t*>(held.data()), held.size());
+        } else if constexpr (std::is_same_v<T, EncodableList>) {
+          if (RefuseOversized(held.size(), stream)) return;
+          stream->WriteByte(kList);
+          WriteSize(held.size(), stream);
+          for (const EncodableValue& element : held) WriteValue(element, stream);
+        } else if constexpr (std::is_same_v<T, EncodableMap>) {
+          if (RefuseOversized(held.size(), stream)) return;
+          stream->WriteByte(kMap);
+          WriteSize(held.size(), stream);
+          for (const auto& [key, entry] : held) {
+            WriteValue(key, stream);
+            WriteValue(entry, stream);
+          }
+        } else if constexpr (std::is_same_v<T, CustomEncodableValue>) {
+          stream->WriteByte(kNull);
+          internal::WriteDiagnosticLine(
+              "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+              "Custom types require codec extensions.");
+        } else {
+          write_list_of(kCodeForAlternative[value.index()], held);
+        }
+      },
+      static_cast<const EncodableValue::Variant&>(value));
+}
+
+}  // namespace flutter

@@ -1,0 +1,118 @@
+#include "host/standard_method_codec.h"
+
+#include <map>
+#include <mutex>
+
+#include "host/byte_streams.h"
+#include "host/diagnostics.h"
+
+namespace flutter {
+namespace {
+
+constexpr uint8_t kSuccessEnvelope = 0;
+constexpr uint8_t kErrorEnvelope = 1;
+
+// Most messages (events, answers) are well under this, so one allocation
+// usually holds the whole envelope.
+constexpr size_t kInitialEnvelopeCapacity = 256;
+
+std::unique_ptr<std::vector<uint8_t>> NewEnvelope() {
+  auto envelope = std::make_unique<std::vector<uint8_t>>();
+  envelope->reserve(kInitialEnvelopeCapacity);
+  return envelope;
+}
+
+}  // namespace
+
+const StandardMethodCodec& StandardMethodCodec::GetInstance(const StandardCodecSerializer* serializer) {
+  if (serializer == nullptr) serializer = &StandardCodecSerializer::GetInstance();
+  static std::mutex table_mutex;
+  static std::map<const StandardCodecSerializer*, std::unique_ptr<StandardMethodCodec>> codecs;
+  std::lock_guard<std::mutex> lock(table_mutex);
+  auto& codec = codecs[serializer];
+  if (!codec) codec = std::make_unique<StandardMethodCodec>(serializer);
+  return *codec;
+}
+
+std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCallInternal(const uint8_t* message,
+                                                                                         size_t message_size) const {
+  ByteBufferStreamReader reader(message, message_size);
+  EncodableValue name = serializer_->ReadValue(&reader);
+  auto* name_text = std::get_if<std::string>(&name);
+  if (name_text == nullptr || reader.failed()) {
+    internal::WriteDiagnosticLine("Invalid method call; method name is not a string.");
+    return nullptr;
+  }
+  auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&reader));
+  // Half-decoded arguments would look plausible to a handler; none is safer.
+  if (reader.failed()) *arguments = EncodableValue();
+  return std::make_unique<MethodCall<EncodableValue>>(std::move(*name_text), std::move(arguments));
+}
+
+std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInternal(
+    const MethodCall<EncodableValue>& method_call) const {
+  auto envelope = NewEnvelope();
+  ByteBufferStreamWriter writer(envelope.get());
+  serializer_->WriteValue(EncodableValue(method_call.method_name()), &writer);
+  serializer_->WriteValue(method_call.arguments() ? *method_call.arguments() : EncodableValue(), &writer);
+  return envelope;
+}
+
+std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelopeInternal(
+    const EncodableValue* result) const {
+  auto envelope = NewEnvelope();
+  ByteBufferStreamWriter writer(envelope.get());
+  writer.WriteByte(kSuccessEnvelope);
+  serializer_->WriteValue(result ? *result : EncodableValue(), &writer);
+  return envelope;
+}
+
+std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelopeInternal(
+    const std::string& error_code, const std::string& error_message, const EncodableValue* error_details) const {
+  auto envelope = NewEnvelope();
+  ByteBufferStreamWriter writer(envelope.get());
+  writer.WriteByte(kErrorEnvelope);
+  serializer_->WriteValue(EncodableValue(error_code), &writer);
+  serializer_->WriteValue(error_message.empty() ? EncodableValue() : EncodableValue(error_message), &writer);
+  serializer_->WriteValue(error_details ? *error_details : EncodableValue(), &writer);
+  return envelope;
+}
+
+bool StandardMethodCodec::DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,
+                                                         MethodResult<EncodableValue>* result) const {
+  ByteBufferStreamReader reader(response, response_size);
+  const uint8_t kind = reader.ReadByte();
+  if (reader.failed()) return false;
+
+  if (kind == kSuccessEnvelope) {
+    EncodableValue value = serializer_->ReadValue(&reader);
+    if (reader.failed()) return false;
+    if (value.IsNull()) {
+      result->Success();
+    } else {
+      result->Success(value);
+    }
+    return true;
+  }
+
+  if (kind == kErrorEnvelope) {
+    EncodableValue code = serializer_->ReadValue(&reader);
+    EncodableValue message = serializer_->ReadValue(&reader);
+    EncodableValue details = serializer_->ReadValue(&reader);
+    if (reader.failed()) return false;
+    const auto* code_text = std::get_if<std::string>(&code);
+    const auto* message_text = std::get_if<std::string>(&message);
+    if (code_text == nullptr || (message_text == nullptr && !message.IsNull())) return false;
+    const std::string no_message;
+    if (details.IsNull()) {
+      result->Error(*code_text, message_text ? *message_text : no_message);
+    } else {
+      result->Error(*code_text, message_text ? *message_text : no_message, details);
+    }
+    return true;
+  }
+
+  return false;
+}
+
+}  // namespace flutter
