@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# Generates the media the tests and benchmarks play, with ffmpeg only.
+#
+#   scripts/make-test-media.sh <outdir> [--bench]
+#
+# Idempotent: a file that already exists is left alone, so a rerun costs
+# nothing. Each file is written to a temporary name first and renamed when
+# complete, so an interrupted run never leaves a half-written file that a
+# later run would skip. --bench adds bench_1080p30.mp4, which takes a while.
+#
+# What each file holds (tests rely on these facts):
+#   h264_aac.mp4     3 s, 320x240 25 fps testsrc, H.264 + AAC stereo 48000 Hz sine 440 Hz
+#   multi.mkv        4 s, 320x240 H.264 video and
+#                    audio 0: AAC  stereo 48000 Hz, 440 Hz, language eng, title "English commentary"
+#                    audio 1: MP3  mono   44100 Hz, 660 Hz, language fra, title "Français"
+#                    audio 2: Opus stereo 48000 Hz, 880 Hz, language deu, title "Deutsch"
+#                    subtitle 0: SRT, language eng, title "English":
+#                                "Hello" 0.5-1.5 s, "World" 2.0-3.0 s
+#                    subtitle 1: SRT, language fra, title "Français":
+#                                "Bonjour" 0.5-1.5 s, "Monde" 2.0-3.0 s
+#   red_blue.mp4     2 s, 160x120 25 fps H.264 yuv420p, no audio:
+#                    solid red for 0-1 s, solid blue for 1-2 s
+#   random.bin       64 KiB of random bytes (no container)
+#   hls/master.m3u8  4 s HLS, 1 s segments, H.264 + AAC, two variants:
+#                    320x180 (v0.m3u8) and 640x360 (v1.m3u8), BANDWIDTH and RESOLUTION given
+#   anamorphic.mp4   2 s, coded 360x240 with sample aspect ratio 4:3, so it
+#                    displays as 480x240; H.264, no audio
+#   video_only.mp4   2 s, 320x240 H.264, no audio
+#   audio_only.m4a   2 s, AAC stereo 48000 Hz, 440 Hz
+#   long.mp4         20 s, 160x120 15 fps H.264 + AAC mono at a small bit rate
+#                    (about 150 kbit/s in all), for HTTP and throttling tests
+#   bench_1080p30.mp4 (--bench) 10 s, 1920x1080 30 fps H.264 yuv420p, no audio
+set -euo pipefail
+
+usage() {
+  echo "usage: $0 <outdir> [--bench]" >&2
+  exit 2
+}
+
+[ $# -ge 1 ] || usage
+outdir=$1
+shift
+bench=0
+for arg in "$@"; do
+  case "$arg" in
+    --bench) bench=1 ;;
+    *) usage ;;
+  esac
+done
+
+command -v ffmpeg >/dev/null || { echo "make-test-media: ffmpeg is not installed" >&2; exit 1; }
+mkdir -p "$outdir"
+outdir=$(cd "$outdir" && pwd)
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
+
+# Two threads at most: the machine is shared.
+x264=(-c:v libx264 -preset veryfast -pix_fmt yuv420p -threads 2)
+
+made=()
+# make <name> <command...>: runs the command with "$tmp" as its output path
+# when <name> is missing, then moves the result into place.
+make_file() {
+  local name=$1
+  shift
+  local target="$outdir/$name"
+  if [ -e "$target" ]; then
+    return 0
+  fi
+  local ext="${name##*.}"
+  tmp="$scratch/partial.$ext"
+  rm -f "$tmp"
+  "$@"
+  mv "$tmp" "$target"
+  made+=("$name")
+}
+
+h264_aac() {
+  ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=3" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=3" \
+     "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 96k -shortest -movflags +faststart "$tmp"
+}
+
+multi() {
+  cat > "$scratch/eng.srt" <<'SRT'
+1
+00:00:00,500 --> 00:00:01,500
+Hello
+
+2
+00:00:02,000 --> 00:00:03,000
+World
+SRT
+  cat > "$scratch/fra.srt" <<'SRT'
+1
+00:00:00,500 --> 00:00:01,500
+Bonjour
+
+2
+00:00:02,000 --> 00:00:03,000
+Monde
+SRT
+  ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=4" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" \
+     -f lavfi -i "sine=frequency=660:sample_rate=44100:duration=4" \
+     -f lavfi -i "sine=frequency=880:sample_rate=48000:duration=4" \
+     -i "$scratch/eng.srt" -i "$scratch/fra.srt" \
+     -map 0:v -map 1:a -map 2:a -map 3:a -map 4:s -map 5:s \
+     "${x264[@]}" -g 25 \
+     -c:a:0 aac -ac:a:0 2 -b:a:0 96k \
+     -c:a:1 libmp3lame -ac:a:1 1 -b:a:1 64k \
+     -c:a:2 libopus -ac:a:2 2 -b:a:2 64k \
+     -c:s srt \
+     -metadata:s:a:0 language=eng -metadata:s:a:0 title="English commentary" \
+     -metadata:s:a:1 language=fra -metadata:s:a:1 title="Français" \
+     -metadata:s:a:2 language=deu -metadata:s:a:2 title="Deutsch" \
+     -metadata:s:s:0 language=eng -metadata:s:s:0 title="English" \
+     -metadata:s:s:1 language=fra -metadata:s:s:1 title="Français" \
+     -t 4 "$tmp"
+}
+
+red_blue() {
+  ff -f lavfi -i "color=c=red:size=160x120:rate=25:duration=1" \
+     -f lavfi -i "color=c=blue:size=160x120:rate=25:duration=1" \
+     -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" \
+     "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
+}
+
+random_bin() {
+  head -c 65536 /dev/urandom > "$tmp"
+}
+
+hls() {
+  local dir="$scratch/hls"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  ff -f lavfi -i "testsrc=size=640x360:rate=25:duration=4" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" \
+     -filter_complex "[0:v]split=2[a][b];[a]scale=320:180[v0];[b]scale=640:360[v1]" \
+     -map "[v0]" -map 1:a -map "[v1]" -map 1:a \
+     "${x264[@]}" -g 25 -keyint_min 25 -sc_threshold 0 \
+     -b:v:0 300k -maxrate:v:0 300k -bufsize:v:0 600k \
+     -b:v:1 800k -maxrate:v:1 800k -bufsize:v:1 1600k \
+     -c:a aac -ac 2 -b:a 64k \
+     -f hls -hls_time 1 -hls_list_size 0 -hls_playlist_type vod \
+     -hls_segment_filename "$dir/v%v_%03d.ts" \
+     -master_pl_name master.m3u8 -var_stream_map "v:0,a:0 v:1,a:1" \
+     "$dir/v%v.m3u8"
+  mv "$dir" "$tmp"
+}
+
+anamorphic() {
+  ff -f lavfi -i "testsrc=size=360x240:rate=25:duration=2" \
+     -vf "setsar=4/3" "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
+}
+
+video_only() {
+  ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=2" \
+     "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
+}
+
+audio_only() {
+  ff -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=2" \
+     -c:a aac -ac 2 -b:a 96k -vn -movflags +faststart "$tmp"
+}
+
+long() {
+  ff -f lavfi -i "testsrc=size=160x120:rate=15:duration=20" \
+     -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=20" \
+     "${x264[@]}" -g 15 -b:v 100k -maxrate 120k -bufsize 240k \
+     -c:a aac -ac 1 -b:a 32k -shortest -movflags +faststart "$tmp"
+}
+
+bench_1080p30() {
+  ff -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=10" \
+     "${x264[@]}" -g 30 -an -movflags +faststart "$tmp"
+}
+
+# hls is a folder: make_file's rename works for folders as well.
+make_file h264_aac.mp4 h264_aac
+make_file multi.mkv multi
+make_file red_blue.mp4 red_blue
+make_file random.bin random_bin
+make_file hls hls
+make_file anamorphic.mp4 anamorphic
+make_file video_only.mp4 video_only
+make_file audio_only.m4a audio_only
+make_file long.mp4 long
+if [ "$bench" = 1 ]; then
+  make_file bench_1080p30.mp4 bench_1080p30
+fi
+
+if [ ${#made[@]} -eq 0 ]; then
+  echo "make-test-media: everything already in $outdir"
+else
+  for name in "${made[@]}"; do echo "make-test-media: made $outdir/$name"; done
+fi
