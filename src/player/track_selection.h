@@ -84,6 +84,13 @@ struct VideoLimits {
 // list has any track, else -1. Earlier tracks win ties.
 int16_t ChooseVideoTrack(const VideoTrackList& tracks, const VideoLimits& limits);
 
+// Selects `choice` when it names a track (0 or more) and is not already the
+// selected one; a choice of -1 leaves the engine's selection alone.
+template <typename Track>
+void ApplyTrackChoice(platform::MediaTrackList<Track>& tracks, int16_t choice) {
+  if (choice >= 0 && choice != tracks.SelectedIndex()) tracks.SelectedIndex(choice);
+}
+
 // Presents eligible track `n` on the platform and disables every other
 // eligible track. With n = -1 (or a position naming no eligible track)
 // every eligible track is disabled. Other tracks keep their modes.
