@@ -2,8 +2,9 @@
 //
 // Pure functions over the engine's track lists, so that the controller only
 // decides *when* to choose and these decide *what*. Nothing here keeps state
-// or sends events; every engine call that fails raises hresult_error, which
-// is left to the caller.
+// or sends events, so any thread may call them; the controller does so on
+// the platform thread. Every engine call that fails raises hresult_error,
+// which is left to the caller.
 //
 // Track positions are signed 16-bit: the zero-based position of a track in
 // its engine list, -1 for none. Every walk over a list re-reads Size() before

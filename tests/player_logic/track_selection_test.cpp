@@ -22,7 +22,6 @@ using testing::VectorTextTrackList;
 using testing::VectorTrackList;
 using testing::Video;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Kind = platform::TimedMetadataKind;
 using Mode = platform::TimedMetadataTrackPresentationMode;
 
@@ -240,12 +239,12 @@ TEST(ChooseTrack, TriesLaterSystemLanguages_OnlyWhileNothingIsChosen) {
   EXPECT_EQ(ChooseTrack(TrackGroup::Audio, *empty, "en", {}), -1);
 }
 
-TEST(ChooseTrack, ReadsTheItemsCurrentLists_NotEmptyDefaults) {
-  // Before the engine attaches its lists an item has empty ones.
-  auto item = std::make_shared<platform::MediaPlaybackItem>(platform::MediaSource::CreateFromUri("file:///a.mp4"));
-  EXPECT_EQ(ChooseTrack(TrackGroup::Audio, *item, "fr", {}), -1);
-  item->AttachTracks(std::make_shared<VectorTrackList<AudioTrack>>(AudioLanguages({"en", "fr"})), nullptr, nullptr);
-  EXPECT_EQ(ChooseTrack(TrackGroup::Audio, *item, "fr", {}), 1);
+TEST(ApplyTrackChoice, SelectsOnlyAChosenTrackThatIsNotAlreadySelected) {
+  VectorTrackList<AudioTrack> tracks(AudioLanguages({"fr", "en"}));
+  ApplyTrackChoice(tracks, -1);
+  ApplyTrackChoice(tracks, 1);
+  ApplyTrackChoice(tracks, 1);
+  EXPECT_THAT(tracks.selections, ElementsAre(1));
 }
 
 // ---------------------------------------------------------------- long lists
