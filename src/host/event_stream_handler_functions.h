@@ -1,0 +1,46 @@
+// A StreamHandler made of two function objects.
+#ifndef CORVANE_HOST_EVENT_STREAM_HANDLER_FUNCTIONS_H_
+#define CORVANE_HOST_EVENT_STREAM_HANDLER_FUNCTIONS_H_
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include "host/event_stream_handler.h"
+
+namespace flutter {
+
+template <typename T = EncodableValue>
+using StreamHandlerListen =
+    std::function<std::unique_ptr<StreamHandlerError<T>>(const T* arguments, std::unique_ptr<EventSink<T>>&& events)>;
+
+template <typename T = EncodableValue>
+using StreamHandlerCancel = std::function<std::unique_ptr<StreamHandlerError<T>>(const T* arguments)>;
+
+// Either function may be empty; the missing one answers with an error
+// ("error", "No OnListen handler set" or "No OnCancel handler set").
+template <typename T = EncodableValue>
+class StreamHandlerFunctions : public StreamHandler<T> {
+ public:
+  StreamHandlerFunctions(StreamHandlerListen<T> on_listen, StreamHandlerCancel<T> on_cancel)
+      : on_listen_(std::move(on_listen)), on_cancel_(std::move(on_cancel)) {}
+
+  std::unique_ptr<StreamHandlerError<T>> OnListen(const T* arguments,
+                                                  std::unique_ptr<EventSink<T>>&& events) override {
+    if (on_listen_) return on_listen_(arguments, std::move(events));
+    return std::make_unique<StreamHandlerError<T>>("error", "No OnListen handler set", nullptr);
+  }
+
+  std::unique_ptr<StreamHandlerError<T>> OnCancel(const T* arguments) override {
+    if (on_cancel_) return on_cancel_(arguments);
+    return std::make_unique<StreamHandlerError<T>>("error", "No OnCancel handler set", nullptr);
+  }
+
+ private:
+  StreamHandlerListen<T> on_listen_;
+  StreamHandlerCancel<T> on_cancel_;
+};
+
+}  // namespace flutter
+
+#endif  // CORVANE_HOST_EVENT_STREAM_HANDLER_FUNCTIONS_H_
