@@ -1,0 +1,109 @@
+#include "platform_thread.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+
+namespace corvane::embedder::internal {
+
+PlatformThread::PlatformThread()
+    : context_(AdoptContext(g_main_context_new())), loop_(AdoptLoop(g_main_loop_new(context_.get(), FALSE))) {
+  std::mutex started_mutex;
+  std::condition_variable started_cv;
+  bool started = false;
+  thread_ = std::thread([&] {
+    g_main_context_push_thread_default(context_.get());
+    {
+      std::lock_guard<std::mutex> lock(started_mutex);
+      thread_id_ = std::this_thread::get_id();
+      started = true;
+    }
+    started_cv.notify_one();
+    Run();
+  });
+  std::unique_lock<std::mutex> lock(started_mutex);
+  started_cv.wait(lock, [&] { return started; });
+}
+
+PlatformThread::~PlatformThread() { Stop(); }
+
+void PlatformThread::Run() {
+  g_main_loop_run(loop_.get());
+  g_main_context_pop_thread_default(context_.get());
+}
+
+bool PlatformThread::Post(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!accepting_) return false;
+    tasks_.push_back(std::move(task));
+  }
+  // One wake-up source per task; each one runs the oldest queued task.
+  SourcePtr source = AdoptSource(g_idle_source_new());
+  g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
+  g_source_set_callback(source.get(), &PlatformThread::RunOneTask, this, nullptr);
+  g_source_attach(source.get(), context_.get());
+  return true;
+}
+
+gboolean PlatformThread::RunOneTask(gpointer self_pointer) {
+  auto* self = static_cast<PlatformThread*>(self_pointer);
+  std::function<void()> task;
+  {
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    if (!self->accepting_ || self->tasks_.empty()) return G_SOURCE_REMOVE;
+    task = std::move(self->tasks_.front());
+    self->tasks_.pop_front();
+  }
+  task();
+  return G_SOURCE_REMOVE;
+}
+
+bool PlatformThread::RunSync(const std::function<void()>& task, std::chrono::milliseconds timeout) {
+  if (IsCurrent()) {
+    task();
+    return true;
+  }
+  struct Completion {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  auto completion = std::make_shared<Completion>();
+  bool posted = Post([task, completion] {
+    task();
+    {
+      std::lock_guard<std::mutex> lock(completion->mutex);
+      completion->done = true;
+    }
+    completion->cv.notify_all();
+  });
+  if (!posted) return false;
+  std::unique_lock<std::mutex> lock(completion->mutex);
+  if (!completion->cv.wait_for(lock, timeout, [&] { return completion->done; })) {
+    std::fprintf(stderr, "corvane embedder: a task on the platform thread did not finish within %lld ms\n",
+                 static_cast<long long>(timeout.count()));
+    return false;
+  }
+  return true;
+}
+
+void PlatformThread::Stop() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!accepting_ && !thread_.joinable()) return;
+    accepting_ = false;
+    dropped.swap(tasks_);
+  }
+  // Destroyed outside the lock: a dropped task's captures may post again.
+  dropped.clear();
+  if (IsCurrent()) {
+    std::fprintf(stderr, "corvane embedder: the platform thread cannot stop itself\n");
+    return;
+  }
+  g_main_loop_quit(loop_.get());
+  if (thread_.joinable()) thread_.join();
+}
+
+}  // namespace corvane::embedder::internal

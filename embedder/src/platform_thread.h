@@ -1,0 +1,57 @@
+// The engine's platform thread: a GLib main loop on a context of its own,
+// pushed as thread-default, so that a plugin's
+// g_main_context_ref_thread_default() during registration names it.
+#ifndef CORVANE_EMBEDDER_PLATFORM_THREAD_H_
+#define CORVANE_EMBEDDER_PLATFORM_THREAD_H_
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "glib_ptr.h"
+
+namespace corvane::embedder::internal {
+
+class PlatformThread {
+ public:
+  // Starts the thread and waits until its loop runs.
+  PlatformThread();
+  // Stops if not stopped yet.
+  ~PlatformThread();
+  PlatformThread(const PlatformThread&) = delete;
+  PlatformThread& operator=(const PlatformThread&) = delete;
+
+  // Queues a task; tasks run in the order they were posted. False once
+  // stopping has begun: the task is dropped.
+  bool Post(std::function<void()> task);
+  // Runs the task on the thread and waits, inline when called on it. False
+  // when it did not run (stopped) or did not finish within `timeout`.
+  bool RunSync(const std::function<void()>& task, std::chrono::milliseconds timeout);
+  bool IsCurrent() const { return std::this_thread::get_id() == thread_id_; }
+
+  // Quits the loop and joins the thread. Tasks queued and not yet run are
+  // dropped, and so is whatever a plugin attaches to the context afterwards:
+  // the context is never iterated again. Must not be called on the thread.
+  void Stop();
+
+ private:
+  void Run();
+  static gboolean RunOneTask(gpointer self);
+
+  MainContextPtr context_;  // created here, iterated only by the thread
+  MainLoopPtr loop_;
+  std::thread thread_;
+  std::thread::id thread_id_;
+
+  // Any thread. Our own queue, so that hand-over of a task is ordered by a
+  // lock the sanitizers see; GLib only wakes the loop.
+  std::mutex mutex_;
+  std::deque<std::function<void()>> tasks_;
+  bool accepting_ = true;
+};
+
+}  // namespace corvane::embedder::internal
+
+#endif  // CORVANE_EMBEDDER_PLATFORM_THREAD_H_

@@ -1,0 +1,37 @@
+// A plugin library opened with dlopen, closed when the engine that loaded
+// it is destroyed (after its threads are joined).
+#ifndef CORVANE_EMBEDDER_PLUGIN_LIBRARY_H_
+#define CORVANE_EMBEDDER_PLUGIN_LIBRARY_H_
+
+#include <memory>
+#include <string>
+
+#include "host/flutter_desktop.h"
+
+namespace corvane::embedder::internal {
+
+using RegisterWithRegistrarFunction = void (*)(FlutterDesktopPluginRegistrarRef);
+
+class PluginLibrary {
+ public:
+  // Opens the library and finds its entry point; null with `error` set when
+  // either fails.
+  static std::unique_ptr<PluginLibrary> Open(const std::string& path, std::string* error);
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  // Takes over a dlopen handle.
+  PluginLibrary(void* handle, RegisterWithRegistrarFunction entry_point)
+      : handle_(handle), entry_point_(entry_point) {}
+
+  RegisterWithRegistrarFunction entry_point() const { return entry_point_; }
+
+ private:
+  void* handle_;
+  RegisterWithRegistrarFunction entry_point_;
+};
+
+}  // namespace corvane::embedder::internal
+
+#endif  // CORVANE_EMBEDDER_PLUGIN_LIBRARY_H_

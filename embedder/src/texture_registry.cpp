@@ -1,0 +1,296 @@
+#include "texture_registry.h"
+
+#include <cstdio>
+#include <future>
+
+namespace corvane::embedder::internal {
+
+struct TextureRegistry::FetchRequest {
+  int64_t texture_id = -1;
+  std::promise<std::shared_ptr<const TextureFrame>> result;
+};
+
+namespace {
+
+void RefuseRegistration(const char* reason) {
+  std::fprintf(stderr, "corvane embedder: texture registration refused: %s\n", reason);
+}
+
+}  // namespace
+
+TextureRegistry::TextureRegistry(std::chrono::microseconds frame_interval)
+    : frame_interval_(frame_interval), raster_([this] { RunRaster(); }) {}
+
+TextureRegistry::~TextureRegistry() {
+  Stop();
+  std::vector<std::thread> late;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    late.swap(late_completions_);
+  }
+  for (std::thread& thread : late) thread.join();
+}
+
+int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
+  if (info == nullptr) {
+    RefuseRegistration("no texture information");
+    return -1;
+  }
+  auto texture = std::make_shared<Texture>();
+  texture->type = info->type;
+  switch (info->type) {
+    case kFlutterDesktopPixelBufferTexture:
+      texture->pixel_callback = info->pixel_buffer_config.callback;
+      texture->user_data = info->pixel_buffer_config.user_data;
+      if (texture->pixel_callback == nullptr) {
+        RefuseRegistration("pixel-buffer texture without callback");
+        return -1;
+      }
+      break;
+    case kFlutterDesktopGpuSurfaceTexture: {
+      const FlutterDesktopGpuSurfaceTextureConfig& config = info->gpu_surface_config;
+      if (config.struct_size != sizeof(FlutterDesktopGpuSurfaceTextureConfig)) {
+        RefuseRegistration("GPU-surface configuration has the wrong struct_size");
+        return -1;
+      }
+      // On Linux the handle is a memfd, which plays the shared handle's part.
+      if (config.type != kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle) {
+        RefuseRegistration("GPU-surface type is not the shared-handle type");
+        return -1;
+      }
+      if (config.callback == nullptr) {
+        RefuseRegistration("GPU-surface texture without callback");
+        return -1;
+      }
+      texture->surface_callback = config.callback;
+      texture->user_data = config.user_data;
+      break;
+    }
+    default:
+      RefuseRegistration("unknown texture type");
+      return -1;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stopped_) {
+    RefuseRegistration("the engine has shut down");
+    return -1;
+  }
+  texture->id = next_id_++;
+  textures_.emplace(texture->id, texture);
+  return texture->id;
+}
+
+void TextureRegistry::Unregister(int64_t texture_id, void (*completion)(void*), void* user_data) {
+  Completion done{completion, user_data};
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = textures_.find(texture_id);
+    if (found == textures_.end() || found->second->unregistering) {
+      std::fprintf(stderr, "corvane embedder: unregistering texture %lld, which is not registered\n",
+                   static_cast<long long>(texture_id));
+    } else {
+      found->second->unregistering = true;
+      frames_.notify_all();
+    }
+    if (!stopped_) {
+      unregistered_.emplace_back(texture_id, done);
+      raster_wake_.notify_one();
+      return;
+    }
+  }
+  CompleteLate(done);
+}
+
+void TextureRegistry::CompleteLate(Completion completion) {
+  if (completion.callback == nullptr) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  late_completions_.emplace_back([completion] { completion.callback(completion.user_data); });
+}
+
+bool TextureRegistry::MarkFrameAvailable(int64_t texture_id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = textures_.find(texture_id);
+  if (found == textures_.end() || found->second->unregistering) return false;
+  ++found->second->marks;
+  raster_wake_.notify_one();
+  return true;
+}
+
+void TextureRegistry::RunRaster() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto next_tick = std::chrono::steady_clock::now();
+  for (;;) {
+    if (!unregistered_.empty()) {
+      std::vector<std::pair<int64_t, Completion>> finished;
+      finished.swap(unregistered_);
+      for (const auto& entry : finished) {
+        auto found = textures_.find(entry.first);
+        if (found != textures_.end() && found->second->unregistering) textures_.erase(found);
+      }
+      lock.unlock();
+      // No fetch is in flight: this thread is the only one that fetches.
+      for (const auto& entry : finished) {
+        if (entry.second.callback != nullptr) entry.second.callback(entry.second.user_data);
+      }
+      lock.lock();
+      continue;
+    }
+    if (!fetch_requests_.empty()) {
+      std::shared_ptr<FetchRequest> request = fetch_requests_.front();
+      fetch_requests_.pop_front();
+      auto found = textures_.find(request->texture_id);
+      if (stopped_ || found == textures_.end() || found->second->unregistering) {
+        request->result.set_value(nullptr);
+        continue;
+      }
+      std::shared_ptr<Texture> texture = found->second;
+      const uint64_t marks = texture->marks;
+      lock.unlock();
+      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks);
+      lock.lock();
+      Publish(*texture, frame, marks);
+      request->result.set_value(frame);
+      continue;
+    }
+    if (stopped_) return;
+
+    std::vector<std::shared_ptr<Texture>> due;
+    for (const auto& entry : textures_) {
+      if (!entry.second->unregistering && entry.second->marks > entry.second->fetched_marks) {
+        due.push_back(entry.second);
+      }
+    }
+    if (due.empty()) {
+      raster_wake_.wait(lock);
+      continue;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now < next_tick) {
+      raster_wake_.wait_until(lock, next_tick);
+      continue;
+    }
+    next_tick = now + frame_interval_;
+    for (const std::shared_ptr<Texture>& texture : due) {
+      if (texture->unregistering || stopped_) continue;
+      const uint64_t marks = texture->marks;
+      lock.unlock();
+      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks);
+      lock.lock();
+      Publish(*texture, frame, marks);
+    }
+  }
+}
+
+std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64_t marks) {
+  auto frame = std::make_shared<TextureFrame>();
+  frame->texture_id = texture.id;
+  frame->marks = marks;
+  const size_t asked_width = texture.requested_width;
+  const size_t asked_height = texture.requested_height;
+  if (texture.type == kFlutterDesktopPixelBufferTexture) {
+    const FlutterDesktopPixelBuffer* buffer = texture.pixel_callback(asked_width, asked_height, texture.user_data);
+    if (buffer == nullptr) return frame;
+    frame->problem = ReadPixelBuffer(*buffer, &frame->bgra, &frame->width, &frame->height);
+    if (buffer->release_callback != nullptr) buffer->release_callback(buffer->release_context);
+  } else {
+    const FlutterDesktopGpuSurfaceDescriptor* descriptor =
+        texture.surface_callback(asked_width, asked_height, texture.user_data);
+    if (descriptor == nullptr) return frame;
+    frame->problem = texture.reader.Read(*descriptor, &frame->bgra, &frame->width, &frame->height);
+    if (descriptor->release_callback != nullptr) {
+      descriptor->release_callback(descriptor->release_context);
+    } else {
+      std::fprintf(stderr, "corvane embedder: texture %lld returned a descriptor without release callback\n",
+                   static_cast<long long>(texture.id));
+    }
+  }
+  if (frame->problem.empty()) {
+    frame->outcome = TextureFrame::Outcome::kPixels;
+    texture.requested_width = frame->width;
+    texture.requested_height = frame->height;
+  } else {
+    frame->outcome = TextureFrame::Outcome::kRejected;
+    frame->bgra.clear();
+    frame->width = frame->height = 0;
+    std::fprintf(stderr, "corvane embedder: texture %lld: %s\n", static_cast<long long>(texture.id),
+                 frame->problem.c_str());
+  }
+  return frame;
+}
+
+void TextureRegistry::Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks) {
+  frame->fetch_number = ++texture.fetches;
+  if (marks > texture.fetched_marks) texture.fetched_marks = marks;
+  texture.latest = std::move(frame);
+  frames_.notify_all();
+}
+
+std::shared_ptr<const TextureFrame> TextureRegistry::Fetch(int64_t texture_id, std::chrono::milliseconds timeout) {
+  auto request = std::make_shared<FetchRequest>();
+  request->texture_id = texture_id;
+  std::future<std::shared_ptr<const TextureFrame>> result = request->result.get_future();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopped_ || textures_.count(texture_id) == 0) return nullptr;
+    fetch_requests_.push_back(request);
+    raster_wake_.notify_one();
+  }
+  if (result.wait_for(timeout) != std::future_status::ready) return nullptr;
+  return result.get();
+}
+
+std::shared_ptr<const TextureFrame> TextureRegistry::Latest(int64_t texture_id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = textures_.find(texture_id);
+  return found == textures_.end() ? nullptr : found->second->latest;
+}
+
+std::shared_ptr<const TextureFrame> TextureRegistry::WaitForFrame(
+    int64_t texture_id, const std::function<bool(const TextureFrame&)>& accept, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  uint64_t judged_fetch = 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    auto found = textures_.find(texture_id);
+    if (found == textures_.end() || found->second->unregistering) return nullptr;
+    std::shared_ptr<const TextureFrame> latest = found->second->latest;
+    if (latest && latest->fetch_number != judged_fetch) {
+      judged_fetch = latest->fetch_number;
+      if (latest->HasPixels()) {
+        // The caller's predicate runs without the lock.
+        lock.unlock();
+        const bool accepted = accept(*latest);
+        lock.lock();
+        if (accepted) return latest;
+        continue;
+      }
+    }
+    if (frames_.wait_until(lock, deadline) == std::cv_status::timeout) return nullptr;
+  }
+}
+
+uint64_t TextureRegistry::Marks(int64_t texture_id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = textures_.find(texture_id);
+  return found == textures_.end() ? 0 : found->second->marks;
+}
+
+bool TextureRegistry::IsRegistered(int64_t texture_id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = textures_.find(texture_id);
+  return found != textures_.end() && !found->second->unregistering;
+}
+
+void TextureRegistry::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+  }
+  raster_wake_.notify_one();
+  frames_.notify_all();
+  if (raster_.joinable()) raster_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
+  textures_.clear();
+}
+
+}  // namespace corvane::embedder::internal

@@ -1,0 +1,113 @@
+// The engine's texture registry and its raster thread.
+//
+// Ids increase from 1 and are never reused. The raster thread is the only
+// caller of texture callbacks: it fetches a texture when Dart asks for it
+// and, at the display rate, every texture marked since its last fetch. A
+// fetch copies the pixels out and calls the descriptor's release callback
+// once, on the raster thread, before the next fetch of any texture: at most
+// one descriptor is outstanding at a time.
+//
+// Unregistration stops fetches of the texture at once; the raster thread
+// then completes it between two fetches, so never while a fetch of it is in
+// flight and never inside the unregister call. No callback of the texture
+// is called after its completion has run.
+#ifndef CORVANE_EMBEDDER_TEXTURE_REGISTRY_H_
+#define CORVANE_EMBEDDER_TEXTURE_REGISTRY_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "embedder/engine.h"
+#include "host/flutter_desktop.h"
+#include "surface_reader.h"
+
+namespace corvane::embedder::internal {
+
+class TextureRegistry {
+ public:
+  explicit TextureRegistry(std::chrono::microseconds frame_interval);
+  ~TextureRegistry();
+  TextureRegistry(const TextureRegistry&) = delete;
+  TextureRegistry& operator=(const TextureRegistry&) = delete;
+
+  // Platform thread. Reads `info` during the call only. -1, with the reason
+  // on stderr, for a record that cannot be used or once stopped.
+  int64_t Register(const FlutterDesktopTextureInfo* info);
+  // Platform thread. The completion (may be null) runs once on another
+  // thread; for an unknown id, too, so that a waiting owner is released.
+  void Unregister(int64_t texture_id, void (*completion)(void*), void* user_data);
+  // Any thread; never calls into the plugin. False for an unknown id.
+  bool MarkFrameAvailable(int64_t texture_id);
+
+  // Dart side.
+  std::shared_ptr<const TextureFrame> Fetch(int64_t texture_id, std::chrono::milliseconds timeout);
+  std::shared_ptr<const TextureFrame> Latest(int64_t texture_id) const;
+  std::shared_ptr<const TextureFrame> WaitForFrame(int64_t texture_id,
+                                                   const std::function<bool(const TextureFrame&)>& accept,
+                                                   std::chrono::milliseconds timeout);
+  uint64_t Marks(int64_t texture_id) const;
+  bool IsRegistered(int64_t texture_id) const;
+  bool IsRasterThread() const { return std::this_thread::get_id() == raster_.get_id(); }
+
+  // Completes pending unregistrations and stops the raster thread. Textures
+  // still registered are dropped without calls. Later registrations fail;
+  // later unregistrations complete on a helper thread joined here or at
+  // destruction.
+  void Stop();
+
+ private:
+  struct Texture {
+    int64_t id = -1;
+    FlutterDesktopTextureType type = kFlutterDesktopPixelBufferTexture;
+    FlutterDesktopPixelBufferTextureCallback pixel_callback = nullptr;
+    FlutterDesktopGpuSurfaceTextureCallback surface_callback = nullptr;
+    void* user_data = nullptr;
+
+    // Guarded by the registry's mutex.
+    uint64_t marks = 0;
+    uint64_t fetched_marks = 0;
+    uint64_t fetches = 0;
+    bool unregistering = false;
+    std::shared_ptr<const TextureFrame> latest;
+
+    // Raster thread only.
+    SurfaceReader reader;
+    size_t requested_width = 0;
+    size_t requested_height = 0;
+  };
+  struct Completion {
+    void (*callback)(void*) = nullptr;
+    void* user_data = nullptr;
+  };
+  struct FetchRequest;
+
+  void RunRaster();
+  // Raster thread, no lock held.
+  std::shared_ptr<TextureFrame> FetchNow(Texture& texture, uint64_t marks);
+  void Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks);
+  void CompleteLate(Completion completion);
+
+  const std::chrono::microseconds frame_interval_;
+  mutable std::mutex mutex_;
+  std::condition_variable raster_wake_;   // marks, requests, unregistrations, stop
+  mutable std::condition_variable frames_;  // a fetch was published or a texture went away
+  std::map<int64_t, std::shared_ptr<Texture>> textures_;       // guarded by mutex_
+  std::vector<std::pair<int64_t, Completion>> unregistered_;   // guarded by mutex_
+  std::deque<std::shared_ptr<FetchRequest>> fetch_requests_;   // guarded by mutex_
+  int64_t next_id_ = 1;                                        // guarded by mutex_
+  bool stopped_ = false;                                       // guarded by mutex_
+  std::vector<std::thread> late_completions_;                  // guarded by mutex_
+  std::thread raster_;
+};
+
+}  // namespace corvane::embedder::internal
+
+#endif  // CORVANE_EMBEDDER_TEXTURE_REGISTRY_H_
