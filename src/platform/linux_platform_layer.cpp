@@ -1,0 +1,39 @@
+// The platform layer on Linux: no apartments, the thread-default GLib main
+// context as the dispatcher queue, memfd textures and the GStreamer engine.
+#include <memory>
+
+#include "platform/debug_log.h"
+#include "platform/gst/gst_media_engine.h"
+#include "platform/main_context_queue.h"
+#include "platform/platform_layer.h"
+
+namespace corvane::platform {
+namespace {
+
+class LinuxPlatformLayer final : public PlatformLayer {
+ public:
+  hresult InitializeApartment() override { return kOk; }
+  void UninitializeApartment() override {}
+
+  std::shared_ptr<DispatcherQueue> QueueForCurrentThread() override {
+    DebugLog("CorvanePlugin: Using existing DispatcherQueue for current thread\n");
+    return CreateQueueForThreadDefaultContext();
+  }
+
+ protected:
+  // Every facility the player uses exists on Linux.
+  bool ProbeCapabilities() override { return true; }
+  std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override { return CreateSharedMemoryDevice(); }
+  std::shared_ptr<MediaEngine> CreateMediaEngine() override { return CreateGstMediaEngine(); }
+};
+
+}  // namespace
+
+PlatformLayer& SystemPlatformLayer() {
+  // Never destroyed: engine threads may still ask it for the probe's answer
+  // while the process exits.
+  static auto* layer = new LinuxPlatformLayer();
+  return *layer;
+}
+
+}  // namespace corvane::platform

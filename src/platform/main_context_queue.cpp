@@ -1,0 +1,94 @@
+#include "platform/main_context_queue.h"
+
+#include <glib.h>
+
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/glib_ref.h"
+
+namespace corvane::platform {
+namespace {
+
+// State shared by the queue and the sources it attached; a source that
+// fires after the queue object is gone still finds it.
+struct PendingSources {
+  std::mutex mutex;
+  bool shutDown = false;
+  // Sources attached and not yet dispatched, each holding one reference.
+  std::unordered_map<GSource*, SourceRef> sources;
+};
+
+struct PostedTask {
+  std::shared_ptr<PendingSources> pending;
+  GSource* source = nullptr;  // not owned: `pending` holds the reference
+  DispatcherTask task;
+};
+
+gboolean RunPostedTask(gpointer data) {
+  auto* posted = static_cast<PostedTask*>(data);
+  SourceRef self;
+  {
+    std::lock_guard<std::mutex> lock(posted->pending->mutex);
+    auto found = posted->pending->sources.find(posted->source);
+    if (found == posted->pending->sources.end()) return G_SOURCE_REMOVE;  // dropped by Shutdown
+    self = std::move(found->second);
+    posted->pending->sources.erase(found);
+  }
+  // Nothing may unwind into GLib's C frames.
+  ToHresult(posted->task);
+  return G_SOURCE_REMOVE;
+}
+
+void DeletePostedTask(gpointer data) { delete static_cast<PostedTask*>(data); }
+
+class MainContextQueue final : public DispatcherQueue {
+ public:
+  explicit MainContextQueue(MainContextRef context)
+      : context_(std::move(context)), pending_(std::make_shared<PendingSources>()) {}
+  ~MainContextQueue() override { Shutdown(); }
+
+  bool TryEnqueue(DispatcherTask task) override {
+    std::lock_guard<std::mutex> lock(pending_->mutex);
+    if (pending_->shutDown) return false;
+    SourceRef source = SourceRef::Adopt(g_idle_source_new());
+    g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
+    auto posted = std::make_unique<PostedTask>(PostedTask{pending_, source.get(), std::move(task)});
+    g_source_set_callback(source.get(), RunPostedTask, posted.release(), DeletePostedTask);
+    // Recorded before attaching: the platform thread may dispatch it at
+    // once, and it looks itself up under the mutex we hold.
+    GSource* key = source.get();
+    pending_->sources.emplace(key, std::move(source));
+    g_source_attach(key, context_.get());
+    return true;
+  }
+
+  void Shutdown() override {
+    std::unordered_map<GSource*, SourceRef> dropped;
+    {
+      std::lock_guard<std::mutex> lock(pending_->mutex);
+      pending_->shutDown = true;
+      dropped.swap(pending_->sources);
+    }
+    // Outside the lock: destroying a source frees its task, whose captures
+    // may run code of their own.
+    for (auto& entry : dropped) g_source_destroy(entry.first);
+  }
+
+ private:
+  MainContextRef context_;
+  std::shared_ptr<PendingSources> pending_;
+};
+
+}  // namespace
+
+std::shared_ptr<DispatcherQueue> CreateQueueForThreadDefaultContext() {
+  return std::make_shared<MainContextQueue>(MainContextRef::Adopt(g_main_context_ref_thread_default()));
+}
+
+std::shared_ptr<DispatcherQueue> CreateMainContextQueue(GMainContext* context) {
+  return std::make_shared<MainContextQueue>(MainContextRef::Retain(context));
+}
+
+}  // namespace corvane::platform

@@ -1,0 +1,73 @@
+#include "player/engine_link.h"
+
+#include "host/texture_registrar.h"
+#include "platform/debug_log.h"
+#include "player/video_controller.h"
+
+namespace corvane::player {
+
+using platform::DebugLog;
+using render::FrameOutcome;
+using render::SurfaceKind;
+
+EngineLink::EngineLink(std::shared_ptr<platform::MediaPlayer> player,
+                       std::shared_ptr<platform::DispatcherQueue> dispatcher,
+                       std::shared_ptr<platform::SurfaceDevice> device)
+    : mediaPlayer(std::move(player)),
+      queue(std::move(dispatcher)),
+      videoSurface(std::make_shared<render::FrameSurface>(SurfaceKind::Video, device)),
+      subtitleSurface(std::make_shared<render::FrameSurface>(SurfaceKind::Subtitle, device)) {}
+
+void EngineLink::RenderFrame(SurfaceKind kind) {
+  render::FrameSurface& surface = kind == SurfaceKind::Video ? *videoSurface : *subtitleSurface;
+  const int64_t textureId = kind == SurfaceKind::Video ? videoTextureId : subtitleTextureId;
+  if (!surface.IsActive()) return;
+  if (!surface.HasWantedSize()) {
+    DebugLog("CorvanePlugin: Buffer dimensions are zero, skipping frame\n");
+    return;
+  }
+  // Told before the copy: a fetch that comes meanwhile waits on the
+  // surface's mutex and gets the new frame.
+  if (textureRegistrar != nullptr) textureRegistrar->MarkTextureFrameAvailable(textureId);
+  bool madeTexture = false;
+  const FrameOutcome outcome = surface.Render(
+      [&](platform::VideoSurface& target) {
+        if (kind == SurfaceKind::Video) {
+          mediaPlayer->CopyFrameToVideoSurface(target);
+        } else {
+          mediaPlayer->RenderSubtitlesToSurface(target);
+        }
+      },
+      &madeTexture);
+  // A fetch made before the texture existed answered null; tell the host
+  // again so the first frame of a texture is not left unseen.
+  if (outcome == FrameOutcome::Drawn && madeTexture && textureRegistrar != nullptr) {
+    textureRegistrar->MarkTextureFrameAvailable(textureId);
+  }
+}
+
+void EngineLink::MediaOpenedStep() {
+  if (PlayerState.load() != kOpening) return;
+  auto session = mediaPlayer->PlaybackSession();
+  const bool live = session->NaturalDuration() == platform::kLiveDuration;
+  platform::SetRealTimePlayback(*mediaPlayer, live);
+  if (live) {
+    Post([](VideoController& controller) { controller.OnMediaOpened(); });
+    return;
+  }
+  int64_t startMs = 0;
+  {
+    std::lock_guard<std::mutex> lock(openingMutex);
+    startMs = pendingStartMs;
+    startIssued = true;
+  }
+  session->Position(platform::TimeSpan(startMs * 10000));
+}
+
+void EngineLink::Post(std::function<void(VideoController&)> work) {
+  platform::SafeEnqueue(queue.get(), [weak = controller, work = std::move(work)] {
+    if (auto self = weak.lock()) work(*self);
+  });
+}
+
+}  // namespace corvane::player

@@ -1,0 +1,64 @@
+// The part of a player that engine threads (frame copies, the media-opened
+// step) and the raster thread (texture callbacks) reach. The controller
+// owns it; their handlers hold it weakly, and its destructor only drops
+// references, so whichever thread lets go last may run it.
+#ifndef CORVANE_PLAYER_ENGINE_LINK_H_
+#define CORVANE_PLAYER_ENGINE_LINK_H_
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "platform/dispatcher_queue.h"
+#include "platform/media_engine.h"
+#include "render/frame_surface.h"
+
+namespace flutter {
+class TextureRegistrar;
+}
+
+namespace corvane::player {
+
+class VideoController;
+
+struct EngineLink {
+  EngineLink(std::shared_ptr<platform::MediaPlayer> player, std::shared_ptr<platform::DispatcherQueue> queue,
+             std::shared_ptr<platform::SurfaceDevice> device);
+
+  // Set before the engine is subscribed, constant afterwards.
+  const std::shared_ptr<platform::MediaPlayer> mediaPlayer;
+  const std::shared_ptr<platform::DispatcherQueue> queue;
+  const std::shared_ptr<render::FrameSurface> videoSurface;
+  const std::shared_ptr<render::FrameSurface> subtitleSurface;
+  flutter::TextureRegistrar* textureRegistrar = nullptr;
+  int64_t videoTextureId = -1;
+  int64_t subtitleTextureId = -1;
+  // For posting only: engine threads never lock it.
+  std::weak_ptr<VideoController> controller;
+
+  // Written on the platform thread, read by the media-opened step.
+  std::atomic<uint8_t> PlayerState{0};
+
+  // The start position of the source being opened. The media-opened step
+  // takes it exactly once (startIssued) under the mutex, so a seekTo racing
+  // with it is either taken along or issued as a seek of its own.
+  std::mutex openingMutex;
+  int64_t pendingStartMs = 0;
+  bool startIssued = false;
+
+  // Engine threads: copies the newest frame (or subtitle cue) of `kind`
+  // into its texture and tells the host.
+  void RenderFrame(render::SurfaceKind kind);
+
+  // Engine thread: the first step once the engine has opened a source.
+  void MediaOpenedStep();
+
+  // Posts `work` to run on the platform thread with the controller, if it
+  // still exists then.
+  void Post(std::function<void(VideoController&)> work);
+};
+
+}  // namespace corvane::player
+
+#endif  // CORVANE_PLAYER_ENGINE_LINK_H_

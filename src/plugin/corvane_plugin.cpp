@@ -1,0 +1,60 @@
+#include "plugin/corvane_plugin.h"
+
+#include "host/plugin_registrar_manager.h"
+#include "host/plugin_registrar_windows.h"
+#include "host/standard_method_codec.h"
+#include "platform/debug_log.h"
+#include "platform/process_paths.h"
+#include "platform/user_languages.h"
+#include "player/video_controller.h"
+
+namespace corvane::plugin {
+
+CorvanePlugin::CorvanePlugin(flutter::PluginRegistrar* registrar, platform::PlatformLayer& platform)
+    : registrar_(registrar), resources_(std::make_unique<GlobalResources>(platform)) {
+  methodChannel = std::make_unique<flutter::MethodChannel<flutter::EncodableValue>>(
+      registrar->messenger(), "CorvanePlugin", &flutter::StandardMethodCodec::GetInstance());
+  methodChannel->SetMethodCallHandler(
+      [this](const flutter::MethodCall<flutter::EncodableValue>& call,
+             std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result) {
+        HandleMethodCall(call, std::move(result));
+      });
+}
+
+CorvanePlugin::~CorvanePlugin() {
+  // Players go first, each destroyed right here on the platform thread.
+  players.clear();
+  methodChannel->SetMethodCallHandler(nullptr);
+  methodChannel.reset();
+  resources_.reset();
+}
+
+flutter::EncodableValue CorvanePlugin::CreatePlayer() {
+  player::PlayerEnvironment environment;
+  environment.engine = resources_->Engine();
+  environment.queue = resources_->Queue();
+  environment.device = resources_->Device();
+  environment.modern = resources_->Modern();
+  environment.sourceLocation = {platform::ExecutablePath(), platform::WorkingDirectory(), player::PathStyle::Posix};
+  environment.systemLanguages = [] { return platform::UserLanguagesFromEnvironment(); };
+  auto controller = std::make_shared<player::VideoController>(std::move(environment));
+  controller->Initialize(registrar_);
+  const int64_t id = controller->videoTextureId();
+  const int64_t subId = controller->subtitleTextureId();
+  players[id] = std::move(controller);
+  return flutter::EncodableValue(flutter::EncodableMap{
+      {flutter::EncodableValue("id"), flutter::EncodableValue(id)},
+      {flutter::EncodableValue("subId"), flutter::EncodableValue(subId)},
+  });
+}
+
+void RegisterCorvanePlugin(FlutterDesktopPluginRegistrarRef registrar, platform::PlatformLayer& platform) {
+  const platform::hresult outcome = platform::ToHresult([&] {
+    auto* wrapper = flutter::PluginRegistrarManager::GetInstance()->GetRegistrar<flutter::PluginRegistrarWindows>(
+        registrar);
+    wrapper->AddPlugin(std::make_unique<CorvanePlugin>(wrapper, platform));
+  });
+  if (platform::Failed(outcome)) platform::DebugLogf("CorvanePlugin: Registration failed: 0x%08X\n", outcome);
+}
+
+}  // namespace corvane::plugin
