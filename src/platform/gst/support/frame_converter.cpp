@@ -1,0 +1,213 @@
+#include "platform/gst/support/frame_converter.h"
+
+#include <libyuv.h>
+
+#include <limits>
+
+namespace corvane::platform::gst {
+namespace {
+
+// Where the converted pixels go: BGRA rows of `stride` bytes.
+struct Target {
+  uint8_t* data;
+  int stride;
+  int width;
+  int height;
+};
+
+const libyuv::YuvConstants* MatrixFor(const GstVideoInfo& info) {
+  const GstVideoColorimetry& colorimetry = GST_VIDEO_INFO_COLORIMETRY(&info);
+  const bool fullRange = colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
+  switch (colorimetry.matrix) {
+    case GST_VIDEO_COLOR_MATRIX_BT601:
+    case GST_VIDEO_COLOR_MATRIX_FCC:  // within a rounding step of BT.601
+      return fullRange ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
+    case GST_VIDEO_COLOR_MATRIX_BT709:
+    case GST_VIDEO_COLOR_MATRIX_SMPTE240M:  // within a rounding step of BT.709
+      return fullRange ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants;
+    case GST_VIDEO_COLOR_MATRIX_BT2020:
+      return fullRange ? &libyuv::kYuvV2020Constants : &libyuv::kYuv2020Constants;
+    default:
+      // No matrix given: what encoders assume, by picture height.
+      if (GST_VIDEO_INFO_HEIGHT(&info) >= 720) {
+        return fullRange ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants;
+      }
+      return fullRange ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
+  }
+}
+
+const uint8_t* Component(const GstVideoFrame& frame, int component) {
+  return static_cast<const uint8_t*>(GST_VIDEO_FRAME_COMP_DATA(&frame, component));
+}
+
+int ComponentStride(const GstVideoFrame& frame, int component) {
+  return GST_VIDEO_FRAME_COMP_STRIDE(&frame, component);
+}
+
+const uint8_t* Plane(const GstVideoFrame& frame, int plane) {
+  return static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, plane));
+}
+
+int PlaneStride(const GstVideoFrame& frame, int plane) { return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, plane); }
+
+const uint16_t* Component16(const GstVideoFrame& frame, int component) {
+  return reinterpret_cast<const uint16_t*>(Component(frame, component));
+}
+
+// libyuv takes 16-bit strides in elements, GStreamer gives bytes.
+int ComponentStride16(const GstVideoFrame& frame, int component) { return ComponentStride(frame, component) / 2; }
+
+// Packed formats whose fourth byte is padding (or an alpha a video never
+// uses) come out of libyuv with that byte copied; the surface is opaque.
+void MakeOpaque(const Target& target) {
+  for (int y = 0; y < target.height; ++y) {
+    uint8_t* row = target.data + static_cast<size_t>(y) * target.stride;
+    for (int x = 0; x < target.width; ++x) row[x * 4 + 3] = 255;
+  }
+}
+
+// Converts at the frame's own size into `target`; false for an unsupported
+// format or a libyuv failure.
+bool ConvertAtFrameSize(const GstVideoFrame& frame, const Target& t) {
+  const libyuv::YuvConstants* matrix = MatrixFor(frame.info);
+  const int y = GST_VIDEO_COMP_Y;
+  const int u = GST_VIDEO_COMP_U;
+  const int v = GST_VIDEO_COMP_V;
+  int result = -1;
+  switch (GST_VIDEO_FRAME_FORMAT(&frame)) {
+    case GST_VIDEO_FORMAT_I420:
+    case GST_VIDEO_FORMAT_YV12:  // the same planes in another order; components find them
+      result = libyuv::I420ToARGBMatrix(Component(frame, y), ComponentStride(frame, y), Component(frame, u),
+                                        ComponentStride(frame, u), Component(frame, v), ComponentStride(frame, v),
+                                        t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_Y42B:
+      result = libyuv::I422ToARGBMatrix(Component(frame, y), ComponentStride(frame, y), Component(frame, u),
+                                        ComponentStride(frame, u), Component(frame, v), ComponentStride(frame, v),
+                                        t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_Y444:
+      result = libyuv::I444ToARGBMatrix(Component(frame, y), ComponentStride(frame, y), Component(frame, u),
+                                        ComponentStride(frame, u), Component(frame, v), ComponentStride(frame, v),
+                                        t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_NV12:
+      result = libyuv::NV12ToARGBMatrix(Plane(frame, 0), PlaneStride(frame, 0), Plane(frame, 1),
+                                        PlaneStride(frame, 1), t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_NV21:
+      result = libyuv::NV21ToARGBMatrix(Plane(frame, 0), PlaneStride(frame, 0), Plane(frame, 1),
+                                        PlaneStride(frame, 1), t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_I420_10LE:
+      result = libyuv::I010ToARGBMatrix(Component16(frame, y), ComponentStride16(frame, y), Component16(frame, u),
+                                        ComponentStride16(frame, u), Component16(frame, v),
+                                        ComponentStride16(frame, v), t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_I422_10LE:
+      result = libyuv::I210ToARGBMatrix(Component16(frame, y), ComponentStride16(frame, y), Component16(frame, u),
+                                        ComponentStride16(frame, u), Component16(frame, v),
+                                        ComponentStride16(frame, v), t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_Y444_10LE:
+      result = libyuv::I410ToARGBMatrix(Component16(frame, y), ComponentStride16(frame, y), Component16(frame, u),
+                                        ComponentStride16(frame, u), Component16(frame, v),
+                                        ComponentStride16(frame, v), t.data, t.stride, matrix, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_P010_10LE:
+      // Samples in the high ten bits, as libyuv's P010 expects.
+      result = libyuv::P010ToARGBMatrix(reinterpret_cast<const uint16_t*>(Plane(frame, 0)), PlaneStride(frame, 0) / 2,
+                                        reinterpret_cast<const uint16_t*>(Plane(frame, 1)), PlaneStride(frame, 1) / 2,
+                                        t.data, t.stride, matrix, t.width, t.height);
+      break;
+    // Packed RGB. libyuv names packed formats by their little-endian word:
+    // its "ARGB" is B,G,R,A in memory, "ABGR" is R,G,B,A, "BGRA" is A,R,G,B,
+    // "RGBA" is A,B,G,R, "RAW" is R,G,B and "RGB24" is B,G,R.
+    case GST_VIDEO_FORMAT_BGRA:
+    case GST_VIDEO_FORMAT_BGRx:
+      result = libyuv::ARGBCopy(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      if (result == 0) MakeOpaque(t);
+      break;
+    case GST_VIDEO_FORMAT_RGBA:
+    case GST_VIDEO_FORMAT_RGBx:
+      result = libyuv::ABGRToARGB(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      if (result == 0) MakeOpaque(t);
+      break;
+    case GST_VIDEO_FORMAT_ARGB:
+    case GST_VIDEO_FORMAT_xRGB:
+      result = libyuv::BGRAToARGB(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      if (result == 0) MakeOpaque(t);
+      break;
+    case GST_VIDEO_FORMAT_ABGR:
+    case GST_VIDEO_FORMAT_xBGR:
+      result = libyuv::RGBAToARGB(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      if (result == 0) MakeOpaque(t);
+      break;
+    case GST_VIDEO_FORMAT_RGB:
+      result = libyuv::RAWToARGB(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      break;
+    case GST_VIDEO_FORMAT_BGR:
+      result = libyuv::RGB24ToARGB(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
+      break;
+    default:
+      return false;
+  }
+  return result == 0;
+}
+
+constexpr int kMaxInt = std::numeric_limits<int>::max();
+
+}  // namespace
+
+bool IsConvertibleFormat(GstVideoFormat format) {
+  switch (format) {
+    case GST_VIDEO_FORMAT_I420:
+    case GST_VIDEO_FORMAT_YV12:
+    case GST_VIDEO_FORMAT_Y42B:
+    case GST_VIDEO_FORMAT_Y444:
+    case GST_VIDEO_FORMAT_NV12:
+    case GST_VIDEO_FORMAT_NV21:
+    case GST_VIDEO_FORMAT_I420_10LE:
+    case GST_VIDEO_FORMAT_I422_10LE:
+    case GST_VIDEO_FORMAT_Y444_10LE:
+    case GST_VIDEO_FORMAT_P010_10LE:
+    case GST_VIDEO_FORMAT_BGRA:
+    case GST_VIDEO_FORMAT_BGRx:
+    case GST_VIDEO_FORMAT_RGBA:
+    case GST_VIDEO_FORMAT_RGBx:
+    case GST_VIDEO_FORMAT_ARGB:
+    case GST_VIDEO_FORMAT_xRGB:
+    case GST_VIDEO_FORMAT_ABGR:
+    case GST_VIDEO_FORMAT_xBGR:
+    case GST_VIDEO_FORMAT_RGB:
+    case GST_VIDEO_FORMAT_BGR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool FrameConverter::Convert(const GstVideoFrame& frame, const PixelView& dst) {
+  const int frameWidth = GST_VIDEO_FRAME_WIDTH(&frame);
+  const int frameHeight = GST_VIDEO_FRAME_HEIGHT(&frame);
+  if (frameWidth <= 0 || frameHeight <= 0) return false;
+  if (dst.data == nullptr || dst.width == 0 || dst.height == 0) return false;
+  if (dst.width > kMaxInt / 4 || dst.height > static_cast<uint32_t>(kMaxInt)) return false;
+  if (dst.stride < static_cast<size_t>(dst.width) * 4 || dst.stride > static_cast<size_t>(kMaxInt)) return false;
+  if (!IsConvertibleFormat(GST_VIDEO_FRAME_FORMAT(&frame))) return false;
+
+  const Target direct{dst.data, static_cast<int>(dst.stride), static_cast<int>(dst.width),
+                      static_cast<int>(dst.height)};
+  if (direct.width == frameWidth && direct.height == frameHeight) return ConvertAtFrameSize(frame, direct);
+
+  // Convert at the frame's size, then scale into the surface. resize() keeps
+  // the capacity, so a steady stream reuses the same memory.
+  const size_t scratchStride = static_cast<size_t>(frameWidth) * 4;
+  scratch_.resize(scratchStride * static_cast<size_t>(frameHeight));
+  const Target staging{scratch_.data(), static_cast<int>(scratchStride), frameWidth, frameHeight};
+  if (!ConvertAtFrameSize(frame, staging)) return false;
+  return libyuv::ARGBScale(staging.data, staging.stride, frameWidth, frameHeight, direct.data, direct.stride,
+                           direct.width, direct.height, libyuv::kFilterBilinear) == 0;
+}
+
+}  // namespace corvane::platform::gst

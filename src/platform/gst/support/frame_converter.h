@@ -1,0 +1,51 @@
+// Converts a decoder's own video frame straight into a BGRA surface.
+//
+// The video sink hands over frames in the decoder's format (I420, NV12, ...)
+// so that colour conversion, scaling and the copy into the shared surface
+// happen in one pass, only for the frames that are actually shown, with
+// libyuv. The result is BGRA in memory (libyuv's "ARGB"), alpha 255, which
+// is premultiplied by definition.
+//
+// Supported: I420, YV12, Y42B, Y444, NV12, NV21, I420_10LE, I422_10LE,
+// Y444_10LE, P010_10LE, and the packed RGB formats BGRA, BGRx, RGBA, RGBx,
+// ARGB, xRGB, ABGR, xBGR, RGB, BGR. The YUV matrix and range follow the
+// frame's colorimetry (BT.601, BT.709 or BT.2020; limited or full range);
+// an unknown matrix is BT.709 from 720 lines up and BT.601 below, an unknown
+// range is limited. Source strides and plane offsets are honoured.
+//
+// Threads: a converter belongs to one caller at a time (the player's video
+// copy, under its surface lock). It keeps a scratch buffer for scaling that
+// grows to the largest frame seen and is reused, so steady playback
+// allocates nothing.
+#ifndef CORVANE_PLATFORM_GST_SUPPORT_FRAME_CONVERTER_H_
+#define CORVANE_PLATFORM_GST_SUPPORT_FRAME_CONVERTER_H_
+
+#include <gst/video/video.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/surface_device.h"
+
+namespace corvane::platform::gst {
+
+class FrameConverter {
+ public:
+  // Converts `frame` (mapped for reading) to BGRA at dst's size, scaling
+  // bilinearly when the sizes differ. False, with dst untouched, when the
+  // frame's format is not supported or dst is not a usable view (null data,
+  // zero size, stride below width * 4).
+  bool Convert(const GstVideoFrame& frame, const PixelView& dst);
+
+ private:
+  // Frame-sized BGRA staging for the scaled path.
+  std::vector<uint8_t> scratch_;
+};
+
+// Whether Convert handles frames of this format; lets the sink offer only
+// these formats upstream.
+bool IsConvertibleFormat(GstVideoFormat format);
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_SUPPORT_FRAME_CONVERTER_H_
