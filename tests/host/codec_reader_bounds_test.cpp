@@ -1,0 +1,184 @@
+// Decoding hostile or truncated bytes: the reader stays inside the message,
+// allocates in proportion to it, stops at a fixed nesting depth and reports
+// each failure once.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "allocation_probe.h"
+#include "codec_test_support.h"
+
+namespace {
+
+using corvane_test::Bytes;
+using corvane_test::Decode;
+using corvane_test::LargestAllocationWatch;
+using flutter::EncodableList;
+using flutter::EncodableMap;
+using flutter::EncodableValue;
+
+const char kInvalidRead[] = "Invalid read in StandardCodecByteStreamReader\n";
+
+struct HostilePrefixCase {
+  const char* name;
+  Bytes bytes;
+  EncodableValue empty;
+};
+
+TEST(StandardCodecReaderBounds, SizePrefixBeyondMessage_YieldsEmptyValue_WithoutAllocatingIt) {
+  const HostilePrefixCase cases[] = {
+      {"String4GiB", {7, 255, 0xff, 0xff, 0xff, 0xff, 'a', 'b', 'c', 'd'}, EncodableValue(std::string())},
+      {"StringOneTooMany", {7, 3, 'a', 'b'}, EncodableValue(std::string())},
+      {"ByteList", {8, 255, 0xff, 0xff, 0xff, 0x7f, 1, 2, 3, 4}, EncodableValue(std::vector<uint8_t>())},
+      {"Int64List", {10, 255, 0xff, 0xff, 0xff, 0x0f, 0, 0, 1, 2}, EncodableValue(std::vector<int64_t>())},
+      {"Float32List", {14, 254, 0xff, 0xff, 0, 0, 0, 0, 0, 0}, EncodableValue(std::vector<float>())},
+      {"List", {12, 255, 0xff, 0xff, 0xff, 0xff, 0, 0, 0, 0}, EncodableValue(EncodableList())},
+      // Three bytes left cannot hold two key/value pairs.
+      {"Map", {13, 2, 0, 0, 0}, EncodableValue(EncodableMap())},
+  };
+  for (const HostilePrefixCase& hostile : cases) {
+    SCOPED_TRACE(hostile.name);
+    testing::internal::CaptureStderr();
+    LargestAllocationWatch watch;
+    const auto decoded = Decode(hostile.bytes);
+    const size_t largest = watch.largest();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
+    EXPECT_TRUE(decoded.failed);
+    EXPECT_EQ(decoded.value, hostile.empty);
+    EXPECT_LT(largest, 1024u);
+  }
+}
+
+TEST(StandardCodecReaderBounds, AfterAFailure_NothingFurtherIsRead) {
+  // The second element's string overruns; the third element is never read.
+  const Bytes bytes = {12, 3, 1, 7, 9, 'x', 2};
+  testing::internal::CaptureStderr();
+  const auto decoded = Decode(bytes);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
+  EXPECT_TRUE(decoded.failed);
+  const auto& list = std::get<EncodableList>(decoded.value);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[1], EncodableValue(std::string()));
+}
+
+TEST(StandardCodecReaderBounds, TruncatedScalars_ReadAsZero_AndFail) {
+  const Bytes cases[] = {{3, 1, 2}, {4, 1, 2, 3, 4, 5, 6, 7}, {6, 0, 0, 0, 0, 0, 0, 0, 1}, {7, 254, 1}};
+  for (const Bytes& bytes : cases) {
+    SCOPED_TRACE(static_cast<int>(bytes[0]));
+    testing::internal::CaptureStderr();
+    const auto decoded = Decode(bytes);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
+    EXPECT_TRUE(decoded.failed);
+    EXPECT_TRUE(decoded.value == EncodableValue(0) || decoded.value == EncodableValue(int64_t{0}) ||
+                decoded.value == EncodableValue(0.0) || decoded.value == EncodableValue(std::string()));
+  }
+}
+
+TEST(StandardCodecReaderBounds, UnknownTypeCode_YieldsNull_AndStopsReading) {
+  testing::internal::CaptureStderr();
+  const auto alone = Decode({15});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Unknown type in StandardCodecSerializer::ReadValueOfType: 15\n");
+  EXPECT_TRUE(alone.value.IsNull());
+
+  // Nothing after an unknown value can be located, so the list ends there.
+  testing::internal::CaptureStderr();
+  const auto in_list = Decode({12, 3, 1, 200, 3, 1, 0, 0, 0});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unknown type in StandardCodecSerializer::ReadValueOfType: 200\n");
+  EXPECT_TRUE(in_list.failed);
+  EXPECT_EQ(std::get<EncodableList>(in_list.value).size(), 2u);
+}
+
+Bytes NestedLists(int depth) {
+  Bytes bytes;
+  for (int i = 0; i < depth; ++i) {
+    bytes.push_back(12);
+    bytes.push_back(1);
+  }
+  bytes.push_back(0);
+  return bytes;
+}
+
+TEST(StandardCodecReaderBounds, NestingWithinLimit_Decodes) {
+  const int depth = flutter::StandardCodecSerializer::kMaxNestingDepth;
+  const auto decoded = Decode(NestedLists(depth));
+  EXPECT_FALSE(decoded.failed);
+  const EncodableValue* level = &decoded.value;
+  int levels = 0;
+  while (const auto* list = std::get_if<EncodableList>(level)) {
+    ++levels;
+    level = &list->front();
+  }
+  EXPECT_EQ(levels, depth);
+}
+
+TEST(StandardCodecReaderBounds, DeepNesting_StopsWithReadError_InsteadOfOverflowingTheStack) {
+  // Far deeper than any stack could recurse, in maps and lists alike.
+  Bytes bytes;
+  for (int i = 0; i < 500000; ++i) {
+    if (i % 2) {
+      bytes.insert(bytes.end(), {13, 1, 0});
+    } else {
+      bytes.insert(bytes.end(), {12, 1});
+    }
+  }
+  testing::internal::CaptureStderr();
+  const auto decoded = Decode(bytes);
+  const std::string diagnostics = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(decoded.failed);
+  EXPECT_EQ(diagnostics, "Nesting deeper than 256 levels in StandardCodecSerializer::ReadValueOfType\n");
+}
+
+TEST(StandardCodecReaderBounds, ReadAlignment_StopsAtTheEnd) {
+  const Bytes bytes = {1, 2, 3};
+  flutter::ByteBufferStreamReader reader(bytes.data(), bytes.size());
+  reader.ReadByte();
+  reader.ReadAlignment(8);
+  EXPECT_EQ(reader.location(), 3u);
+  EXPECT_EQ(reader.BytesRemaining(), 0u);
+  EXPECT_FALSE(reader.failed());
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(reader.ReadByte(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
+  EXPECT_EQ(reader.location(), 3u);
+}
+
+TEST(StandardCodecReaderBounds, ReadBytesPastTheEnd_CopiesNothing_AndDoesNotMove) {
+  const Bytes bytes = {1, 2, 3};
+  flutter::ByteBufferStreamReader reader(bytes.data(), bytes.size());
+  reader.ReadByte();
+  uint8_t destination[4] = {9, 9, 9, 9};
+  testing::internal::CaptureStderr();
+  reader.ReadBytes(destination, 3);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
+  EXPECT_EQ(reader.location(), 1u);
+  EXPECT_EQ(destination[0], 9);
+  reader.ReadBytes(destination, 2);
+  EXPECT_EQ(destination[0], 2);
+  EXPECT_EQ(destination[1], 3);
+}
+
+TEST(StandardCodecReaderBounds, MapWithNaNKeys_StaysOrdered) {
+  // NaN keys compare equivalent to each other, so the second is a repeat.
+  // Written entry by entry: an EncodableMap could not hold the repeat.
+  Bytes bytes = {13, 3};
+  flutter::ByteBufferStreamWriter writer(&bytes);
+  const auto& serializer = flutter::StandardCodecSerializer::GetInstance();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const auto& [key, value] : {std::pair{nan, 1}, std::pair{1.0, 1}, std::pair{-nan, 2}}) {
+    serializer.WriteValue(EncodableValue(key), &writer);
+    serializer.WriteValue(EncodableValue(value == 1), &writer);
+  }
+  const auto decoded = Decode(bytes);
+  EXPECT_FALSE(decoded.failed);
+  const auto& map = std::get<EncodableMap>(decoded.value);
+  ASSERT_EQ(map.size(), 2u);
+  EXPECT_EQ(map.begin()->first, EncodableValue(1.0));
+  EXPECT_TRUE(std::isnan(std::get<double>(map.rbegin()->first)));
+  EXPECT_EQ(map.rbegin()->second, EncodableValue(true));
+}
+
+}  // namespace
