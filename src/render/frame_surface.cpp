@@ -71,6 +71,7 @@ FrameOutcome FrameSurface::Render(const std::function<void(platform::VideoSurfac
 
   const bool sizeDiffers = descriptor_.visible_width != width || descriptor_.visible_height != height;
   const bool gaveUpOnSize = width == failedWidth_ && height == failedHeight_;
+  if (!gaveUpOnSize) failedWidth_ = failedHeight_ = 0;  // another size: worth a new attempt later
   bool fresh = false;
   if (!surface_ || (sizeDiffers && !gaveUpOnSize)) {
     // A failed creation drops this frame; later frames of the same size

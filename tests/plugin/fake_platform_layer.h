@@ -1,0 +1,51 @@
+// A platform layer for tests: each outcome of the probe, the apartment and
+// the queue can be chosen, and the device and engine come from the test.
+#ifndef CORVANE_TESTS_PLUGIN_FAKE_PLATFORM_LAYER_H_
+#define CORVANE_TESTS_PLUGIN_FAKE_PLATFORM_LAYER_H_
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "platform/main_context_queue.h"
+#include "platform/platform_layer.h"
+
+namespace corvane::testing {
+
+class FakePlatformLayer final : public platform::PlatformLayer {
+ public:
+  bool modern = true;
+  bool withQueue = true;  // false: the inline mode
+  platform::hresult apartmentAnswer = platform::kOk;
+  std::function<std::shared_ptr<platform::SurfaceDevice>()> makeDevice;
+  std::function<std::shared_ptr<platform::MediaEngine>()> makeEngine;
+
+  std::atomic<int> apartmentInits{0};
+  std::atomic<int> apartmentUninits{0};
+  std::atomic<int> devicesMade{0};
+
+  platform::hresult InitializeApartment() override {
+    ++apartmentInits;
+    return apartmentAnswer;
+  }
+  void UninitializeApartment() override { ++apartmentUninits; }
+  std::shared_ptr<platform::DispatcherQueue> QueueForCurrentThread() override {
+    return withQueue ? platform::CreateQueueForThreadDefaultContext() : nullptr;
+  }
+
+ protected:
+  bool ProbeCapabilities() override { return modern; }
+  std::shared_ptr<platform::SurfaceDevice> CreateSurfaceDevice() override {
+    if (!makeDevice) throw platform::hresult_error(platform::kFail, "no device in this test");
+    ++devicesMade;
+    return makeDevice();
+  }
+  std::shared_ptr<platform::MediaEngine> CreateMediaEngine() override {
+    if (!makeEngine) throw platform::hresult_error(platform::kFail, "no engine in this test");
+    return makeEngine();
+  }
+};
+
+}  // namespace corvane::testing
+
+#endif  // CORVANE_TESTS_PLUGIN_FAKE_PLATFORM_LAYER_H_
