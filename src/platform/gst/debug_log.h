@@ -1,0 +1,15 @@
+// Debug lines of the engine: written to standard error when CORVANE_DEBUG is
+// set and not "0", discarded otherwise.
+#ifndef CORVANE_PLATFORM_GST_DEBUG_LOG_H_
+#define CORVANE_PLATFORM_GST_DEBUG_LOG_H_
+
+#include <string>
+
+namespace corvane::platform::gst {
+
+// `text` is written as it reads, after "CorvanePlugin: ", with a line feed.
+void DebugLine(const std::string& text);
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_DEBUG_LOG_H_

@@ -1,0 +1,89 @@
+#include "platform/gst/task_thread.h"
+
+#include <pthread.h>
+
+namespace corvane::platform::gst {
+
+TaskThread::TaskThread(const char* name) {
+  thread_ = std::thread([state = state_] { Run(state); });
+  pthread_setname_np(thread_.native_handle(), name);
+}
+
+TaskThread::~TaskThread() {
+  Stop();
+  if (IsCurrent()) {
+    thread_.detach();
+  } else if (thread_.joinable()) {
+    thread_.join();
+  }
+}
+
+void TaskThread::Post(Task task) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->stopping) return;
+    state_->tasks.push_back(std::move(task));
+  }
+  state_->wake.notify_one();
+}
+
+void TaskThread::PostDelayed(Clock::duration delay, Task task) {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->stopping) return;
+    state_->timers.emplace(Clock::now() + delay, std::move(task));
+  }
+  state_->wake.notify_one();
+}
+
+void TaskThread::Stop() {
+  std::multimap<Clock::time_point, Task> dropped;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stopping = true;
+    dropped.swap(state_->timers);
+  }
+  state_->wake.notify_one();
+}
+
+bool TaskThread::WaitStopped(Clock::duration timeout) {
+  if (IsCurrent()) return true;
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  return state_->ended.wait_for(lock, timeout, [this] { return state_->ended_flag; });
+}
+
+void TaskThread::Run(const std::shared_ptr<State>& state) {
+  std::unique_lock<std::mutex> lock(state->mutex);
+  for (;;) {
+    if (!state->tasks.empty()) {
+      Task task = std::move(state->tasks.front());
+      state->tasks.pop_front();
+      lock.unlock();
+      task();
+      // Captures are released outside the lock: they may own players.
+      task = nullptr;
+      lock.lock();
+      continue;
+    }
+    if (state->stopping) break;
+    if (!state->timers.empty()) {
+      auto due = state->timers.begin()->first;
+      if (due <= Clock::now()) {
+        Task task = std::move(state->timers.begin()->second);
+        state->timers.erase(state->timers.begin());
+        state->tasks.push_back(std::move(task));
+        continue;
+      }
+      state->wake.wait_until(lock, due);
+    } else {
+      state->wake.wait(lock);
+    }
+  }
+  std::deque<Task> dropped;
+  dropped.swap(state->tasks);
+  state->ended_flag = true;
+  state->ended.notify_all();
+  lock.unlock();
+}
+
+}  // namespace corvane::platform::gst

@@ -1,0 +1,68 @@
+// A thread of the engine's own that runs posted tasks one at a time.
+//
+// Each player owns one. Everything GStreamer reports (bus messages, frames,
+// cues) is posted here by the streaming threads, and every notification is
+// raised from here, so handlers never run inside a GStreamer or engine lock
+// and may call back into the player. Commands that change the pipeline run
+// here too, in the order they were given.
+#ifndef CORVANE_PLATFORM_GST_TASK_THREAD_H_
+#define CORVANE_PLATFORM_GST_TASK_THREAD_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace corvane::platform::gst {
+
+class TaskThread {
+ public:
+  using Task = std::function<void()>;
+  using Clock = std::chrono::steady_clock;
+
+  explicit TaskThread(const char* name);
+  // Stops (see Stop) and joins; detaches instead when destroyed on its own
+  // thread (the last owner let go from inside a task).
+  ~TaskThread();
+  TaskThread(const TaskThread&) = delete;
+  TaskThread& operator=(const TaskThread&) = delete;
+
+  // Any thread. Tasks posted after Stop are dropped.
+  void Post(Task task);
+  void PostDelayed(Clock::duration delay, Task task);
+
+  // Any thread: runs the tasks already posted, then ends the thread. Delayed
+  // tasks that are not due are dropped.
+  void Stop();
+  // Waits at most `timeout` for the thread to end. True when it has ended (or
+  // when called on the thread itself, which cannot wait for itself).
+  bool WaitStopped(Clock::duration timeout);
+
+  bool IsCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+ private:
+  // Shared with the running thread, so that a thread detached by a
+  // destructor running on it still finds its queue.
+  struct State {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    std::deque<Task> tasks;                      // guarded by mutex
+    std::multimap<Clock::time_point, Task> timers;  // guarded by mutex
+    bool stopping = false;                       // guarded by mutex
+    bool ended_flag = false;                     // guarded by mutex
+  };
+  static void Run(const std::shared_ptr<State>& state);
+
+  const std::shared_ptr<State> state_ = std::make_shared<State>();
+  std::thread thread_;
+};
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_TASK_THREAD_H_

@@ -1,0 +1,189 @@
+#include "platform/gst/video_sink.h"
+
+#include <gst/video/video.h>
+
+#include <chrono>
+
+#include "platform/hresult.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// The formats FrameConverter reads straight from the decoder's buffers.
+constexpr const char* kDirectCaps =
+    "video/x-raw, format=(string){ I420, YV12, NV12, NV21, Y42B, Y444, I420_10LE, I422_10LE, Y444_10LE, P010_10LE, "
+    "BGRA, BGRx, RGBA, RGBx, ARGB, xRGB, ABGR, xBGR, RGB, BGR }";
+
+// How long a streaming thread waits for a copy in deliverEveryFrame mode.
+constexpr auto kCopyWait = std::chrono::seconds(1);
+
+GObjectPtr<GstElement> MakeElement(const char* factory, const char* name) {
+  auto element = AdoptFloating(gst_element_factory_make(factory, name));
+  if (!element) throw hresult_error(kFail, std::string("GStreamer element missing: ") + factory);
+  return element;
+}
+
+}  // namespace
+
+DisplaySize DisplaySizeFromCaps(const GstCaps* caps) {
+  GstVideoInfo info;
+  if (!caps || !gst_video_info_from_caps(&info, caps)) return {};
+  uint64_t width = static_cast<uint64_t>(GST_VIDEO_INFO_WIDTH(&info));
+  const int parN = GST_VIDEO_INFO_PAR_N(&info);
+  const int parD = GST_VIDEO_INFO_PAR_D(&info);
+  if (parN > 0 && parD > 0 && parN != parD) {
+    width = gst_util_uint64_scale_int_round(width, parN, parD);
+  }
+  return {static_cast<uint32_t>(width), static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info))};
+}
+
+VideoSink::VideoSink(Callbacks callbacks, Options options)
+    : callbacks_(std::move(callbacks)), options_(options) {
+  bin_ = AdoptFloating(gst_bin_new("corvane-video-sink"));
+  auto convert = MakeElement("videoconvert", "convert");
+  appsink_ = MakeElement("appsink", "frames");
+
+  auto caps = AdoptMini(gst_caps_from_string(kDirectCaps));
+  g_object_set(appsink_.get(), "caps", caps.get(), "sync", options_.sync ? TRUE : FALSE, "max-buffers", 1u,
+               "drop", FALSE, "enable-last-sample", FALSE, "qos", options_.sync ? TRUE : FALSE, nullptr);
+  // The bin takes its own references; ours stay valid for its life.
+  gst_bin_add_many(GST_BIN(bin_.get()), GST_ELEMENT(gst_object_ref(convert.get())),
+                   GST_ELEMENT(gst_object_ref(appsink_.get())), nullptr);
+  if (!gst_element_link(convert.get(), appsink_.get())) throw hresult_error(kFail, "cannot link video sink");
+
+  auto convertSink = AdoptObject(gst_element_get_static_pad(convert.get(), "sink"));
+  // The ghost pad is named "sink": playbin's video-sink contract.
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", convertSink.get()));
+
+  GstAppSinkCallbacks appCallbacks{};
+  appCallbacks.new_sample = &VideoSink::OnNewSampleStreaming;
+  appCallbacks.new_preroll = &VideoSink::OnNewPrerollStreaming;
+  gst_app_sink_set_callbacks(GST_APP_SINK(appsink_.get()), &appCallbacks, this, nullptr);
+
+  auto appsinkPad = AdoptObject(gst_element_get_static_pad(appsink_.get(), "sink"));
+  gst_pad_add_probe(appsinkPad.get(),
+                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_BOTH | GST_PAD_PROBE_TYPE_EVENT_FLUSH |
+                                                 GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM),
+                    &VideoSink::OnPadProbeStreaming, this, nullptr);
+}
+
+VideoSink::~VideoSink() {
+  // The owner stops the pipeline first; this only detaches us for safety.
+  GstAppSinkCallbacks none{};
+  gst_app_sink_set_callbacks(GST_APP_SINK(appsink_.get()), &none, nullptr, nullptr);
+  Clear();
+}
+
+GstFlowReturn VideoSink::OnNewSampleStreaming(GstAppSink* sink, gpointer self) {
+  auto sample = AdoptMini(gst_app_sink_pull_sample(sink));
+  if (sample) static_cast<VideoSink*>(self)->Store(std::move(sample));
+  return GST_FLOW_OK;
+}
+
+GstFlowReturn VideoSink::OnNewPrerollStreaming(GstAppSink* sink, gpointer self) {
+  auto sample = AdoptMini(gst_app_sink_pull_preroll(sink));
+  if (sample) static_cast<VideoSink*>(self)->Store(std::move(sample));
+  return GST_FLOW_OK;
+}
+
+GstPadProbeReturn VideoSink::OnPadProbeStreaming(GstPad*, GstPadProbeInfo* info, gpointer self) {
+  auto* sink = static_cast<VideoSink*>(self);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) == GST_QUERY_ALLOCATION) {
+      // Telling the decoder we read GstVideoMeta lets it hand over its own
+      // padded buffers instead of copying each frame into a tight layout.
+      gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
+      return GST_PAD_PROBE_HANDLED;
+    }
+    return GST_PAD_PROBE_OK;
+  }
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_FLUSH_START: {
+      {
+        std::lock_guard<std::mutex> lock(sink->mutex_);
+        sink->flushing_ = true;
+        sink->newest_.reset();
+      }
+      sink->copied_.notify_all();
+      break;
+    }
+    case GST_EVENT_FLUSH_STOP: {
+      std::lock_guard<std::mutex> lock(sink->mutex_);
+      sink->flushing_ = false;
+      break;
+    }
+    case GST_EVENT_CAPS: {
+      GstCaps* caps = nullptr;
+      gst_event_parse_caps(event, &caps);
+      const DisplaySize size = DisplaySizeFromCaps(caps);
+      bool changed = false;
+      {
+        std::lock_guard<std::mutex> lock(sink->mutex_);
+        changed = size != sink->size_;
+        sink->size_ = size;
+      }
+      if (changed && sink->callbacks_.onDisplaySizeStreaming) sink->callbacks_.onDisplaySizeStreaming(size);
+      break;
+    }
+    default:
+      break;
+  }
+  return GST_PAD_PROBE_OK;
+}
+
+void VideoSink::Store(MiniPtr<GstSample> sample) {
+  bool announce = false;
+  MiniPtr<GstSample> previous;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (options_.deliverEveryFrame && newest_) {
+      copied_.wait_for(lock, kCopyWait, [this] { return flushing_ || !newest_ || copiedSerial_ >= serial_; });
+    }
+    previous = std::move(newest_);
+    newest_ = std::move(sample);
+    ++serial_;
+    announce = !announcePending_;
+    announcePending_ = true;
+  }
+  // `previous` is released here, outside the lock.
+  if (announce && callbacks_.onFrameReadyStreaming) callbacks_.onFrameReadyStreaming();
+}
+
+VideoSink::Frame VideoSink::NewestFrame() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Frame{RetainMini(newest_.get()), serial_};
+}
+
+void VideoSink::MarkCopied(uint64_t serial) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (serial > copiedSerial_) copiedSerial_ = serial;
+  }
+  copied_.notify_all();
+}
+
+void VideoSink::AcknowledgeFrame() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  announcePending_ = false;
+}
+
+void VideoSink::Clear() {
+  MiniPtr<GstSample> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped = std::move(newest_);
+    size_ = {};
+    announcePending_ = false;
+    copiedSerial_ = serial_;
+  }
+  copied_.notify_all();
+}
+
+DisplaySize VideoSink::CurrentDisplaySize() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return size_;
+}
+
+}  // namespace corvane::platform::gst

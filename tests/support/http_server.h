@@ -1,0 +1,84 @@
+// A small HTTP/1.1 file server on 127.0.0.1 for tests that play media over
+// the network: it serves the files of one folder, honours byte ranges, and
+// can be made slow, stalling, or plain (no length, no ranges) to put a
+// network source in the situations the engine must handle.
+//
+// One thread accepts, one thread serves each connection; every response
+// closes its connection. The destructor stops and joins them all, also
+// while a response is being throttled or stalled.
+#ifndef CORVANE_TESTS_SUPPORT_HTTP_SERVER_H_
+#define CORVANE_TESTS_SUPPORT_HTTP_SERVER_H_
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace corvane::testing {
+
+class TestHttpServer {
+ public:
+  struct Options {
+    // false: no Accept-Ranges, Range headers ignored (always 200, whole file).
+    bool supportRanges = true;
+    // false: no Content-Length; the body ends when the connection closes.
+    bool sendContentLength = true;
+    // Bytes per second for bodies; 0 sends as fast as the socket takes them.
+    size_t bytesPerSecond = 0;
+    // After this many body bytes of the first response that reaches them,
+    // the server stops sending for `stallFor` (0: never stalls).
+    size_t stallAfterBytes = 0;
+    std::chrono::milliseconds stallFor{0};
+  };
+
+  // Serves the files below `root`. Raises std::runtime_error when it cannot
+  // listen.
+  explicit TestHttpServer(std::string root, Options options);
+  TestHttpServer(std::string root) : TestHttpServer(std::move(root), Options{}) {}
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  uint16_t Port() const { return port_; }
+  // "http://127.0.0.1:<port>/<path>"
+  std::string Url(const std::string& path) const;
+  // Number of requests that carried a Range header.
+  int RangeRequests() const { return rangeRequests_.load(); }
+  int Requests() const { return requests_.load(); }
+
+  // Ends a stall early (for tests that want the stall to be over now).
+  void ResumeStall();
+
+ private:
+  void AcceptLoop();
+  void Serve(int fd);
+  bool SendAll(int fd, const char* data, size_t size);
+  bool SendBody(int fd, const std::string& body, size_t offset, size_t length);
+  // Sleeps up to `duration`, waking early on stop. False when stopping.
+  bool Pause(std::chrono::steady_clock::duration duration);
+
+  const std::string root_;
+  const Options options_;
+  int listenFd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0};
+  std::atomic<int> rangeRequests_{0};
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<int> openFds_;              // guarded by mutex_
+  std::vector<std::thread> connections_;  // guarded by mutex_
+  bool stallUsed_ = false;                // guarded by mutex_
+  bool stallResumed_ = false;             // guarded by mutex_
+  std::thread acceptThread_;
+};
+
+}  // namespace corvane::testing
+
+#endif  // CORVANE_TESTS_SUPPORT_HTTP_SERVER_H_
