@@ -29,7 +29,8 @@ if [[ -n "$flutter_defined" ]]; then
   exit 1
 fi
 
-if ! nm -D --undefined-only "$library" | grep -q 'FlutterDesktopPluginRegistrarGetMessenger'; then
+undefined=$(nm -D --undefined-only "$library")
+if [[ "$undefined" != *FlutterDesktopPluginRegistrarGetMessenger* ]]; then
   echo "check-exports: $library does not call the embedding through undefined FlutterDesktop* symbols" >&2
   exit 1
 fi
