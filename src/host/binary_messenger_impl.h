@@ -23,7 +23,7 @@ class BinaryMessengerImpl : public BinaryMessenger {
   ~BinaryMessengerImpl() override;
 
   void Send(const std::string& channel, const uint8_t* message, size_t message_size,
-            BinaryReply reply) const override;
+            BinaryReply reply = nullptr) const override;
   void SetMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
 
  private:

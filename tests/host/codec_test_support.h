@@ -47,9 +47,8 @@ inline Bytes Concat(std::initializer_list<Bytes> parts) {
 
 inline Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// Records the one answer a result received.
-class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
- public:
+// What a result was answered with.
+struct RecordedAnswer {
   enum class Kind { kNone, kSuccess, kError, kNotImplemented };
 
   Kind kind = Kind::kNone;
@@ -57,7 +56,10 @@ class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
   std::optional<flutter::EncodableValue> value;  // success value or error details
   std::string code;
   std::string message;
+};
 
+// Records the answers a result received.
+class RecordingResult : public flutter::MethodResult<flutter::EncodableValue>, public RecordedAnswer {
  protected:
   void SuccessInternal(const flutter::EncodableValue* result) override {
     kind = Kind::kSuccess;

@@ -1,0 +1,106 @@
+// A fake embedding for the channel and registrar tests: this test binary
+// defines the FlutterDesktop* functions itself, records what the binding
+// calls, and lets a test deliver messages as the engine would.
+#ifndef CORVANE_TESTS_HOST_FAKE_EMBEDDING_H_
+#define CORVANE_TESTS_HOST_FAKE_EMBEDDING_H_
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/flutter_desktop.h"
+
+namespace fake_embedding {
+
+using Bytes = std::vector<uint8_t>;
+
+// Bytes as sent; nullopt for a null pointer (the empty answer).
+using Payload = std::optional<Bytes>;
+
+struct InstalledCallback {
+  FlutterDesktopMessageCallback callback = nullptr;
+  void* user_data = nullptr;
+};
+
+struct SetCallbackCall {
+  std::string channel;
+  bool had_callback;
+  bool had_user_data;
+};
+
+struct SentMessage {
+  std::string channel;
+  Payload payload;
+  FlutterDesktopBinaryReply reply = nullptr;
+  void* reply_user_data = nullptr;
+};
+
+struct Response {
+  const FlutterDesktopMessageResponseHandle* handle;
+  Payload payload;
+};
+
+struct TextureRegistration {
+  int64_t id;
+  FlutterDesktopTextureInfo info;
+};
+
+struct Unregistration {
+  int64_t id;
+  void (*callback)(void*);
+  void* user_data;
+};
+
+// Everything the fake has seen. Guarded by `mutex` for replies from other
+// threads; tests read it after those threads are joined.
+struct State {
+  std::mutex mutex;
+  std::map<std::string, InstalledCallback> callbacks;
+  std::vector<SetCallbackCall> set_callback_calls;
+  std::vector<SentMessage> sent;
+  bool send_with_reply_accepts = true;
+  std::vector<Response> responses;
+  bool available = true;
+  int messenger_refs = 0;  // AddRef minus Release
+  int locks = 0;
+  int unlocks = 0;
+
+  int64_t next_texture_id = 100;
+  std::vector<TextureRegistration> textures;
+  std::vector<int64_t> marked_frames;
+  std::vector<Unregistration> unregistrations;
+
+  std::map<FlutterDesktopPluginRegistrarRef, FlutterDesktopOnPluginRegistrarDestroyed> destruction_handlers;
+  int messenger_queries = 0;
+  int texture_registrar_queries = 0;
+  int view_queries = 0;
+  FlutterDesktopViewRef view = nullptr;
+};
+
+State& state();
+// Forgets everything recorded (callbacks included).
+void Reset();
+
+FlutterDesktopMessengerRef Messenger();
+FlutterDesktopTextureRegistrarRef TextureRegistrarRef();
+// A distinct registrar handle per call.
+FlutterDesktopPluginRegistrarRef NewRegistrarRef();
+
+// Delivers `message` on `channel` through the installed callback, as the
+// engine does on its platform thread; returns the response handle it used.
+// `null_message` delivers a null pointer with length 0.
+const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, const Bytes& message,
+                                                   bool null_message = false);
+
+// Answers recorded for `handle`, in order.
+std::vector<Payload> ResponsesTo(const FlutterDesktopMessageResponseHandle* handle);
+
+// Runs the engine side of a registrar's destruction.
+void DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar);
+
+}  // namespace fake_embedding
+
+#endif  // CORVANE_TESTS_HOST_FAKE_EMBEDDING_H_

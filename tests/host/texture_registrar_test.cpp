@@ -1,0 +1,107 @@
+// Texture registration records, the trampolines the engine calls back, and
+// unregistration completions.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "fake_embedding.h"
+#include "host/texture_registrar_impl.h"
+
+namespace {
+
+using flutter::GpuSurfaceTexture;
+using flutter::PixelBufferTexture;
+using flutter::TextureVariant;
+
+class TextureRegistrarTest : public testing::Test {
+ protected:
+  void SetUp() override { fake_embedding::Reset(); }
+
+  flutter::TextureRegistrarImpl registrar_{fake_embedding::TextureRegistrarRef()};
+};
+
+TEST_F(TextureRegistrarTest, GpuSurfaceTexture_IsRegisteredAsKind1WithItsRecord_AndForwardsFetches) {
+  FlutterDesktopGpuSurfaceDescriptor descriptor = {};
+  size_t asked_width = 0;
+  size_t asked_height = 0;
+  TextureVariant texture(GpuSurfaceTexture(kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle,
+                                           [&](size_t width, size_t height) {
+                                             asked_width = width;
+                                             asked_height = height;
+                                             return &descriptor;
+                                           }));
+  const int64_t id = registrar_.RegisterTexture(&texture);
+  ASSERT_EQ(fake_embedding::state().textures.size(), 1u);
+  const auto& registered = fake_embedding::state().textures[0];
+  EXPECT_EQ(id, registered.id);
+  EXPECT_EQ(registered.info.type, kFlutterDesktopGpuSurfaceTexture);
+  const auto& config = registered.info.gpu_surface_config;
+  EXPECT_EQ(config.struct_size, 32u);
+  EXPECT_EQ(config.type, kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle);
+  EXPECT_EQ(config.callback(1920, 1080, config.user_data), &descriptor);
+  EXPECT_EQ(asked_width, 1920u);
+  EXPECT_EQ(asked_height, 1080u);
+}
+
+TEST_F(TextureRegistrarTest, PixelBufferTexture_IsRegisteredAsKind0_AndForwardsFetches) {
+  FlutterDesktopPixelBuffer buffer = {};
+  TextureVariant texture(PixelBufferTexture([&](size_t, size_t) { return &buffer; }));
+  registrar_.RegisterTexture(&texture);
+  const auto& info = fake_embedding::state().textures.at(0).info;
+  EXPECT_EQ(info.type, kFlutterDesktopPixelBufferTexture);
+  EXPECT_EQ(info.pixel_buffer_config.callback(4, 4, info.pixel_buffer_config.user_data), &buffer);
+}
+
+struct ThrowsOnConversion {
+  operator PixelBufferTexture::CopyBufferCallback() const { throw std::runtime_error("no callback"); }
+};
+
+TEST_F(TextureRegistrarTest, NullOrEmptyVariant_IsRefusedWithoutCallingTheEngine) {
+  TextureVariant valueless(PixelBufferTexture([](size_t, size_t) { return nullptr; }));
+  EXPECT_THROW(valueless.emplace<PixelBufferTexture>(ThrowsOnConversion{}), std::runtime_error);
+  ASSERT_TRUE(valueless.valueless_by_exception());
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(registrar_.RegisterTexture(nullptr), -1);
+  EXPECT_EQ(registrar_.RegisterTexture(&valueless), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Attempting to register unknown texture variant.\n"
+            "Attempting to register unknown texture variant.\n");
+  EXPECT_TRUE(fake_embedding::state().textures.empty());
+}
+
+TEST_F(TextureRegistrarTest, ThrowingTextureFunction_YieldsNoFrame) {
+  TextureVariant texture(GpuSurfaceTexture(kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle,
+                                           [](size_t, size_t) -> const FlutterDesktopGpuSurfaceDescriptor* {
+                                             throw std::runtime_error("device lost");
+                                           }));
+  registrar_.RegisterTexture(&texture);
+  const auto& config = fake_embedding::state().textures.at(0).info.gpu_surface_config;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(config.callback(8, 8, config.user_data), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exception from a texture callback: device lost\n");
+}
+
+TEST_F(TextureRegistrarTest, Unregister_RunsItsCompletionOnce_WhenTheEngineIsDone) {
+  int completions = 0;
+  registrar_.UnregisterTexture(100, [&completions] { ++completions; });
+  EXPECT_TRUE(registrar_.UnregisterTexture(101));
+  const auto& calls = fake_embedding::state().unregistrations;
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].id, 100);
+  ASSERT_NE(calls[0].callback, nullptr);
+  EXPECT_EQ(completions, 0);
+  calls[0].callback(calls[0].user_data);
+  EXPECT_EQ(completions, 1);
+  EXPECT_EQ(calls[1].id, 101);
+  EXPECT_EQ(calls[1].callback, nullptr);
+  EXPECT_EQ(calls[1].user_data, nullptr);
+}
+
+TEST_F(TextureRegistrarTest, MarkFrameAvailable_ReturnsTheEngineAnswer) {
+  EXPECT_TRUE(registrar_.MarkTextureFrameAvailable(100));
+  EXPECT_FALSE(registrar_.MarkTextureFrameAvailable(5));
+  EXPECT_EQ(fake_embedding::state().marked_frames, (std::vector<int64_t>{100, 5}));
+}
+
+}  // namespace
