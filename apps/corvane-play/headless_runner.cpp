@@ -1,0 +1,188 @@
+#include "headless_runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+
+#include "json_lines.h"
+#include "playback_steps.h"
+
+namespace corvane::play {
+
+namespace {
+
+using embedder::MethodResponse;
+using embedder::StreamEvent;
+
+// With nothing at all from the plugin for this long, the run gives up
+// rather than hang: a playing player reports its position several times a
+// second.
+constexpr auto kStallLimit = std::chrono::seconds(30);
+
+void PrintLine(std::ostream& out, const std::string& line) {
+  out << line << '\n';
+  out.flush();  // lines are read as they come, by people and by tests
+}
+
+std::string ReplyLine(int64_t playerId, const PluginCall& call, const MethodResponse& response) {
+  std::string line = "{\"type\":\"reply\",\"player\":" + std::to_string(playerId) +
+                     ",\"method\":" + JsonString(call.method) +
+                     ",\"reply\":" + JsonString(ResponseKindName(response.kind));
+  switch (response.kind) {
+    case MethodResponse::Kind::kSuccess:
+      line += ",\"result\":" + ToJson(response.value);
+      break;
+    case MethodResponse::Kind::kError:
+      line += ",\"code\":" + JsonString(response.error_code) + ",\"message\":" + JsonString(response.error_message) +
+              ",\"details\":" + ToJson(response.error_details);
+      break;
+    case MethodResponse::Kind::kNoReply:
+      line += ",\"reason\":" + JsonString(response.no_reply_reason);
+      break;
+    default:
+      break;
+  }
+  return line + "}";
+}
+
+std::string EventLine(int64_t playerId, const StreamEvent& event) {
+  const std::string player = std::to_string(playerId);
+  switch (event.kind) {
+    case StreamEvent::Kind::kEvent:
+      return "{\"type\":\"event\",\"player\":" + player + ",\"event\":" + ToJson(event.value) + "}";
+    case StreamEvent::Kind::kError:
+      return "{\"type\":\"streamError\",\"player\":" + player + ",\"code\":" + JsonString(event.error_code) +
+             ",\"message\":" + JsonString(event.error_message) + ",\"details\":" + ToJson(event.error_details) +
+             "}";
+    case StreamEvent::Kind::kEndOfStream:
+      return "{\"type\":\"endOfStream\",\"player\":" + player + "}";
+    case StreamEvent::Kind::kMalformed:
+      return "{\"type\":\"malformedEvent\",\"player\":" + player + "}";
+  }
+  return "{}";
+}
+
+struct PlayerRun {
+  bool done = false;
+  bool failed = false;
+};
+
+class HeadlessRun {
+ public:
+  HeadlessRun(const Options& options, PluginSession& session, std::ostream& out, std::ostream& err)
+      : options_(options), session_(session), out_(out), err_(err) {
+    std::vector<SnapshotRequest> sorted = options.snapshots;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const SnapshotRequest& a, const SnapshotRequest& b) { return a.atMs < b.atMs; });
+    pendingSnapshots_.assign(sorted.begin(), sorted.end());
+  }
+
+  int Run() {
+    std::string error;
+    if (!StartPlayers(session_, options_, &error)) {
+      err_ << "corvane-play: " << error << '\n';
+      return kExitPlaybackFailed;
+    }
+    runs_.assign(session_.players().size(), PlayerRun{});
+
+    auto lastHeard = std::chrono::steady_clock::now();
+    while (!AllDone()) {
+      auto arrival = session_.NextEvent(std::chrono::milliseconds(200));
+      if (!arrival) {
+        if (std::chrono::steady_clock::now() - lastHeard > kStallLimit) {
+          err_ << "corvane-play: nothing from the plugin for " << kStallLimit.count() << " s; giving up\n";
+          return kExitStalled;
+        }
+        continue;
+      }
+      lastHeard = std::chrono::steady_clock::now();
+      OnArrival(arrival->player, arrival->event);
+    }
+    return Outcome();
+  }
+
+ private:
+  bool AllDone() const {
+    return std::all_of(runs_.begin(), runs_.end(), [](const PlayerRun& run) { return run.done; });
+  }
+
+  void OnArrival(size_t index, const StreamEvent& event) {
+    const PlayerView& view = session_.players()[index].view;
+    PrintLine(out_, EventLine(view.id, event));
+    PlayerRun& run = runs_[index];
+    if (run.done) return;  // late events after --duration are still printed
+    const EventKind kind = HandleEvent(session_, options_, index, event);
+    switch (kind) {
+      case EventKind::kError:
+        err_ << "corvane-play: cannot play '" << options_.source << "': " << ExplainPlayerError(view.error) << '\n';
+        run.done = run.failed = true;
+        break;
+      case EventKind::kFinished:
+        if (!options_.loop) run.done = true;
+        break;
+      case EventKind::kPosition:
+        if (index == 0) TakeDueSnapshots(view);
+        if (options_.durationMs && view.positionMs >= options_.startMs + *options_.durationMs) run.done = true;
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Snapshots come from the first player, at the first position report at
+  // or past the requested time; the line says which position that was.
+  void TakeDueSnapshots(const PlayerView& view) {
+    while (!pendingSnapshots_.empty() && pendingSnapshots_.front().atMs <= view.positionMs) {
+      const SnapshotRequest request = pendingSnapshots_.front();
+      pendingSnapshots_.pop_front();
+      const BgraImage picture = session_.Picture(session_.players()[0], /*fetchNow=*/true);
+      std::string problem = picture.Valid() ? WritePng(picture, request.file) : "no video picture yet";
+      std::string line = "{\"type\":\"snapshot\",\"player\":" + std::to_string(view.id) +
+                         ",\"requestedMs\":" + std::to_string(request.atMs) +
+                         ",\"positionMs\":" + std::to_string(view.positionMs) + ",\"file\":" + JsonString(request.file);
+      if (problem.empty()) {
+        line += ",\"width\":" + std::to_string(picture.width) + ",\"height\":" + std::to_string(picture.height) +
+                ",\"subtitles\":" + (view.showSubtitles ? "true" : "false") + "}";
+      } else {
+        line += ",\"error\":" + JsonString(problem) + "}";
+        err_ << "corvane-play: snapshot at " << request.atMs << " ms: " << problem << '\n';
+        snapshotFailed_ = true;
+      }
+      PrintLine(out_, line);
+    }
+  }
+
+  int Outcome() {
+    for (const SnapshotRequest& request : pendingSnapshots_) {
+      err_ << "corvane-play: playback stopped before " << request.atMs << " ms; no snapshot " << request.file << '\n';
+      PrintLine(out_, "{\"type\":\"snapshot\",\"requestedMs\":" + std::to_string(request.atMs) +
+                          ",\"file\":" + JsonString(request.file) + ",\"error\":\"not reached\"}");
+      snapshotFailed_ = true;
+    }
+    const bool anyFailed = std::any_of(runs_.begin(), runs_.end(), [](const PlayerRun& run) { return run.failed; });
+    return anyFailed || snapshotFailed_ ? kExitPlaybackFailed : kExitOk;
+  }
+
+  const Options& options_;
+  PluginSession& session_;
+  std::ostream& out_;
+  std::ostream& err_;
+  std::vector<PlayerRun> runs_;
+  std::deque<SnapshotRequest> pendingSnapshots_;
+  bool snapshotFailed_ = false;
+};
+
+}  // namespace
+
+int RunHeadless(const Options& options, std::unique_ptr<PluginSession> session, std::ostream& out,
+                std::ostream& err) {
+  session->SetReplyObserver([&out](int64_t playerId, const PluginCall& call, const MethodResponse& response) {
+    PrintLine(out, ReplyLine(playerId, call, response));
+  });
+  const int code = HeadlessRun(options, *session, out, err).Run();
+  session.reset();  // disposes the players; their replies are printed too
+  PrintLine(out, std::string("{\"type\":\"exit\",\"code\":") + std::to_string(code) + "}");
+  return code;
+}
+
+}  // namespace corvane::play
