@@ -14,15 +14,22 @@ bool PlatformLayer::IsModernWindows() {
 }
 
 std::shared_ptr<SurfaceDevice> PlatformLayer::AcquireSharedDevice() {
-  std::lock_guard<std::mutex> lock(sharedMutex_);
-  if (auto device = device_.lock()) return device;
   std::shared_ptr<SurfaceDevice> device;
-  if (Failed(ToHresult([&] { device = CreateSurfaceDevice(); })) || !device) {
+  bool made = false;
+  {
+    std::lock_guard<std::mutex> lock(sharedMutex_);
+    device = device_.lock();
+    if (!device) {
+      made = Succeeded(ToHresult([&] { device = CreateSurfaceDevice(); })) && device;
+      if (made) device_ = device;
+    }
+  }
+  // Logged outside the lock: the log has a lock of its own.
+  if (!device) {
     DebugLog("CorvanePlugin: Failed to create D3D11 device\n");
     return nullptr;
   }
-  DebugLog("CorvanePlugin: D3D11 device created successfully\n");
-  device_ = device;
+  if (made) DebugLog("CorvanePlugin: D3D11 device created successfully\n");
   return device;
 }
 
