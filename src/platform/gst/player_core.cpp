@@ -10,7 +10,7 @@
 #include "platform/gst/debug_log.h"
 #include "platform/gst/support/error_mapping.h"
 #include "platform/gst/support/frame_converter.h"
-#include "platform/gst/support/media_info.h"
+#include "platform/gst/stream_facts.h"
 #include "platform/gst/text_sink.h"
 #include "platform/gst/track_lists.h"
 #include "platform/surface_device.h"
@@ -654,8 +654,7 @@ void PlayerCore::FinishOpeningOnEngine() {
       gst_query_parse_seeking(query.get(), nullptr, &seekable, nullptr, nullptr);
     }
   }
-  int32_t audio = -1, video = -1, text = -1;
-  Tracks tracks = ReadTracksOnEngine(audio, video, text);
+  StreamFacts tracks = ReadStreamFacts(playbin_.get());
   const DisplaySize size = videoSink_->CurrentDisplaySize();
 
   const uint64_t generation = pipelineEpoch_.load();
@@ -670,10 +669,10 @@ void PlayerCore::FinishOpeningOnEngine() {
     duration_ = live_ ? kLiveDuration : FromNanoseconds(durationNs);
     seekable_ = seekable && !live_;
     naturalSize_ = size;
-    tracks_ = tracks;
-    selectedAudio_ = audio;
-    selectedVideo_ = video;
-    selectedText_ = text;
+    tracks_ = Tracks{tracks.audio, tracks.video, tracks.text};
+    selectedAudio_ = tracks.currentAudio;
+    selectedVideo_ = tracks.currentVideo;
+    selectedText_ = tracks.currentText;
     textModes_.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
     if (rate_ != 1.0) rateDirty_ = true;
     item = item_;
@@ -912,18 +911,19 @@ void PlayerCore::EvaluateCuesOnEngine() {
     reportedCues_ = std::move(active);
     Raise(PlayerEvent::SubtitleFrameChanged, epoch);
   }
-  // Wake up at the next cue boundary when it comes before the next tick.
+  // Wake up at the next cue boundary; a later evaluation replaces the timer.
   if (presenting && playing && GST_CLOCK_TIME_IS_VALID(position)) {
     const GstClockTime next = textSink_->NextChange(position);
     if (GST_CLOCK_TIME_IS_VALID(next)) {
       const auto wait = std::chrono::nanoseconds(static_cast<int64_t>((next - position) / rate)) +
                         std::chrono::milliseconds(2);
-      if (wait < options_.positionInterval) {
-        thread_->PostDelayed(wait, [weak = weak_from_this(), epoch] {
-          auto core = weak.lock();
-          if (core && core->pipelineEpoch_.load() == epoch) core->EvaluateCuesOnEngine();
-        });
-      }
+      const uint64_t serial = ++cueTimerSerial_;
+      thread_->PostDelayed(wait, [weak = weak_from_this(), epoch, serial] {
+        auto core = weak.lock();
+        if (core && core->pipelineEpoch_.load() == epoch && core->cueTimerSerial_ == serial) {
+          core->EvaluateCuesOnEngine();
+        }
+      });
     }
   }
 }
@@ -968,56 +968,6 @@ void PlayerCore::AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size) {
   sizeReported_ = true;
   reportedSize_ = size;
   Raise(PlayerEvent::NaturalVideoSizeChanged, epoch);
-}
-
-PlayerCore::Tracks PlayerCore::ReadTracksOnEngine(int32_t& audio, int32_t& video, int32_t& text) {
-  Tracks tracks;
-  GstElement* playbin = playbin_.get();
-  gint audioCount = 0, videoCount = 0, textCount = 0;
-  g_object_get(playbin, "n-audio", &audioCount, "n-video", &videoCount, "n-text", &textCount, "current-audio", &audio,
-               "current-video", &video, "current-text", &text, nullptr);
-
-  // The demuxer's caps (codec, channels, coded size) travel with the
-  // stream-start event as its GstStream; the pad's own caps are decoded.
-  struct StreamFacts {
-    MiniPtr<GstCaps> caps;
-    MiniPtr<GstTagList> tags;
-  };
-  const auto readStream = [playbin](const char* padSignal, const char* tagSignal, gint index) {
-    StreamFacts facts;
-    GstTagList* rawTags = nullptr;
-    g_signal_emit_by_name(playbin, tagSignal, index, &rawTags);
-    facts.tags = AdoptMini(rawTags);
-    GstPad* rawPad = nullptr;
-    g_signal_emit_by_name(playbin, padSignal, index, &rawPad);
-    auto pad = AdoptObject(rawPad);
-    if (!pad) return facts;
-    auto startEvent = AdoptMini(gst_pad_get_sticky_event(pad.get(), GST_EVENT_STREAM_START, 0));
-    if (startEvent) {
-      GstStream* rawStream = nullptr;
-      gst_event_parse_stream(startEvent.get(), &rawStream);
-      auto stream = AdoptObject(rawStream);
-      if (stream) {
-        facts.caps = AdoptMini(gst_stream_get_caps(stream.get()));
-        if (!facts.tags) facts.tags = AdoptMini(gst_stream_get_tags(stream.get()));
-      }
-    }
-    if (!facts.caps) facts.caps = AdoptMini(gst_pad_get_current_caps(pad.get()));
-    return facts;
-  };
-  for (gint i = 0; i < audioCount; ++i) {
-    auto facts = readStream("get-audio-pad", "get-audio-tags", i);
-    tracks.audio.push_back(AudioTrackFromStream(facts.caps.get(), facts.tags.get()));
-  }
-  for (gint i = 0; i < videoCount; ++i) {
-    auto facts = readStream("get-video-pad", "get-video-tags", i);
-    tracks.video.push_back(VideoTrackFromStream(facts.caps.get(), facts.tags.get()));
-  }
-  for (gint i = 0; i < textCount; ++i) {
-    auto facts = readStream("get-text-pad", "get-text-tags", i);
-    tracks.text.push_back(TextTrackFromStream(facts.caps.get(), facts.tags.get()));
-  }
-  return tracks;
 }
 
 void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {

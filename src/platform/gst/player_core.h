@@ -148,7 +148,6 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void CheckBufferedRangesOnEngine();
   void AnnounceFrameOnEngine(uint64_t epoch);
   void AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size);
-  Tracks ReadTracksOnEngine(int32_t& audio, int32_t& video, int32_t& text);
   void ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index);
   void ApplyTextPresentationOnEngine();
   void TeardownOnEngine();
@@ -223,6 +222,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   unsigned tickCount_ = 0;
   std::vector<MediaTimeRange> reportedRanges_;
   std::vector<uint64_t> reportedCues_;
+  uint64_t cueTimerSerial_ = 0;
   DisplaySize reportedSize_;
   bool sizeReported_ = false;
   TimeSpan reportedPosition_{-1};

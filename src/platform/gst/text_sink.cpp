@@ -8,12 +8,8 @@
 namespace corvane::platform::gst {
 namespace {
 
-// Text in the formats SubtitleRasterizer draws; subpictures are accepted and
-// ignored so a selected bitmap stream still links.
-constexpr const char* kTextCaps =
-    "text/x-raw, format=(string){ utf8, pango-markup }; subpicture/x-pgs; subpicture/x-dvd; subpicture/x-dvb";
-
-// Cues kept at most; old ones go first. Screens rarely show more than two.
+// Cues kept at most; old ones go first. Screens rarely show more than two,
+// and the demuxer reads a few seconds ahead.
 constexpr size_t kMaxCues = 64;
 
 }  // namespace
@@ -73,55 +69,96 @@ GstClockTime CueStore::NextChange(GstClockTime position) const {
 }
 
 TextSink::TextSink(ChangedCallback onChangedStreaming) : onChanged_(std::move(onChangedStreaming)) {
-  appsink_ = AdoptFloating(gst_element_factory_make("appsink", "corvane-text-sink"));
-  if (!appsink_) throw hresult_error(kFail, "GStreamer element missing: appsink");
-  auto caps = AdoptMini(gst_caps_from_string(kTextCaps));
-  // async=false: a sparse text stream must not hold up the pipeline's
-  // preroll; sync=true: cues reach us at their time while playing.
-  g_object_set(appsink_.get(), "caps", caps.get(), "sync", TRUE, "async", FALSE, "max-buffers", 4u, "drop", FALSE,
-               "enable-last-sample", FALSE, nullptr);
-  GstAppSinkCallbacks callbacks{};
-  callbacks.new_sample = &TextSink::OnNewSampleStreaming;
-  callbacks.new_preroll = &TextSink::OnNewPrerollStreaming;
-  gst_app_sink_set_callbacks(GST_APP_SINK(appsink_.get()), &callbacks, this, nullptr);
-
-  auto pad = AdoptObject(gst_element_get_static_pad(appsink_.get(), "sink"));
-  gst_pad_add_probe(pad.get(),
-                    static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-                    &TextSink::OnEventStreaming, this, nullptr);
+  gst_segment_init(&segment_, GST_FORMAT_TIME);
+  bin_ = AdoptFloating(gst_bin_new("corvane-text-sink"));
+  auto sink = AdoptFloating(gst_element_factory_make("fakesink", "cues"));
+  if (!sink) throw hresult_error(kFail, "GStreamer element missing: fakesink");
+  // async=false: the pipeline's preroll does not wait for a text stream.
+  g_object_set(sink.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
+  gst_bin_add(GST_BIN(bin_.get()), GST_ELEMENT(gst_object_ref(sink.get())));  // the bin takes its own reference
+  sinkPad_ = AdoptObject(gst_element_get_static_pad(sink.get(), "sink"));
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", sinkPad_.get()));
+  probeId_ = gst_pad_add_probe(
+      sinkPad_.get(),
+      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                   GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+      &TextSink::OnDataStreaming, this, nullptr);
 }
 
 TextSink::~TextSink() {
-  GstAppSinkCallbacks none{};
-  gst_app_sink_set_callbacks(GST_APP_SINK(appsink_.get()), &none, nullptr, nullptr);
+  // The owner stops the pipeline first; this only detaches us for safety.
+  if (probeId_) gst_pad_remove_probe(sinkPad_.get(), probeId_);
 }
 
-GstFlowReturn TextSink::OnNewSampleStreaming(GstAppSink* sink, gpointer self) {
-  auto sample = AdoptMini(gst_app_sink_pull_sample(sink));
-  if (sample) static_cast<TextSink*>(self)->Take(sample.get());
-  return GST_FLOW_OK;
+GstPadProbeReturn TextSink::OnDataStreaming(GstPad*, GstPadProbeInfo* info, gpointer self) {
+  auto* sink = static_cast<TextSink*>(self);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_BUFFER) {
+    sink->TakeBuffer(GST_PAD_PROBE_INFO_BUFFER(info));
+    return GST_PAD_PROBE_DROP;
+  }
+  return sink->TakeEvent(GST_PAD_PROBE_INFO_EVENT(info));
 }
 
-GstFlowReturn TextSink::OnNewPrerollStreaming(GstAppSink* sink, gpointer self) {
-  auto sample = AdoptMini(gst_app_sink_pull_preroll(sink));
-  if (sample) static_cast<TextSink*>(self)->Take(sample.get());
-  return GST_FLOW_OK;
+GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
+  switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_CAPS: {
+      GstCaps* caps = nullptr;
+      gst_event_parse_caps(event, &caps);
+      const GstStructure* structure = caps ? gst_caps_get_structure(caps, 0) : nullptr;
+      isText_ = structure && gst_structure_has_name(structure, "text/x-raw");
+      const char* format = structure ? gst_structure_get_string(structure, "format") : nullptr;
+      isMarkup_ = format && std::strcmp(format, "pango-markup") == 0;
+      return GST_PAD_PROBE_OK;
+    }
+    case GST_EVENT_SEGMENT: {
+      const GstSegment* segment = nullptr;
+      gst_event_parse_segment(event, &segment);
+      if (segment) gst_segment_copy_into(segment, &segment_);
+      return GST_PAD_PROBE_OK;
+    }
+    case GST_EVENT_FLUSH_START: {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        store_.Clear();
+      }
+      if (onChanged_) onChanged_();
+      return GST_PAD_PROBE_OK;
+    }
+    case GST_EVENT_GAP: {
+      GstClockTime time = GST_CLOCK_TIME_NONE;
+      gst_event_parse_gap(event, &time, nullptr);
+      if (GST_CLOCK_TIME_IS_VALID(time) && segment_.format == GST_FORMAT_TIME) {
+        const guint64 streamTime = gst_segment_to_stream_time(&segment_, GST_FORMAT_TIME, time);
+        std::lock_guard<std::mutex> lock(mutex_);
+        store_.Gap(GST_CLOCK_TIME_IS_VALID(streamTime) ? streamTime : time);
+      }
+      if (onChanged_) onChanged_();
+      return GST_PAD_PROBE_DROP;  // a gap would preroll the sink
+    }
+    default:
+      return GST_PAD_PROBE_OK;
+  }
 }
 
-void TextSink::Take(GstSample* sample) {
-  GstBuffer* buffer = gst_sample_get_buffer(sample);
-  GstCaps* caps = gst_sample_get_caps(sample);
-  const GstSegment* segment = gst_sample_get_segment(sample);
-  if (!buffer || !caps || !GST_BUFFER_PTS_IS_VALID(buffer)) return;
-  const GstStructure* structure = gst_caps_get_structure(caps, 0);
-  if (!gst_structure_has_name(structure, "text/x-raw")) return;  // bitmap subtitles draw nothing
-  const char* format = gst_structure_get_string(structure, "format");
-  const bool markup = format && std::strcmp(format, "pango-markup") == 0;
-
+void TextSink::TakeBuffer(GstBuffer* buffer) {
+  if (!isText_ || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return;  // bitmap subtitles draw nothing
   GstClockTime start = GST_BUFFER_PTS(buffer);
-  if (segment && segment->format == GST_FORMAT_TIME) {
-    const guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, start);
-    if (GST_CLOCK_TIME_IS_VALID(streamTime)) start = streamTime;
+  GstClockTime duration = GST_BUFFER_DURATION(buffer);
+  if (segment_.format == GST_FORMAT_TIME) {
+    // Outside the segment (before a seek target, say) the cue may still
+    // reach into it; clip it the way a sink would.
+    guint64 clippedStart = 0, clippedStop = 0;
+    const guint64 stop = GST_CLOCK_TIME_IS_VALID(duration) ? start + duration : GST_CLOCK_TIME_NONE;
+    if (!gst_segment_clip(&segment_, GST_FORMAT_TIME, start, stop, &clippedStart, &clippedStop)) return;
+    const guint64 streamStart = gst_segment_to_stream_time(&segment_, GST_FORMAT_TIME, clippedStart);
+    if (GST_CLOCK_TIME_IS_VALID(streamStart)) {
+      if (GST_CLOCK_TIME_IS_VALID(clippedStop)) {
+        const guint64 streamStop = gst_segment_to_stream_time(&segment_, GST_FORMAT_TIME, clippedStop);
+        duration = GST_CLOCK_TIME_IS_VALID(streamStop) && streamStop >= streamStart ? streamStop - streamStart
+                                                                                    : GST_CLOCK_TIME_NONE;
+      }
+      start = streamStart;
+    }
   }
   GstMapInfo map;
   if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return;
@@ -130,37 +167,9 @@ void TextSink::Take(GstSample* sample) {
   while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    store_.Add(start, GST_BUFFER_DURATION(buffer), render::SubtitleCue{std::move(text), markup});
+    store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup_});
   }
   if (onChanged_) onChanged_();
-}
-
-GstPadProbeReturn TextSink::OnEventStreaming(GstPad*, GstPadProbeInfo* info, gpointer self) {
-  auto* sink = static_cast<TextSink*>(self);
-  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-  switch (GST_EVENT_TYPE(event)) {
-    case GST_EVENT_FLUSH_START: {
-      {
-        std::lock_guard<std::mutex> lock(sink->mutex_);
-        sink->store_.Clear();
-      }
-      if (sink->onChanged_) sink->onChanged_();
-      break;
-    }
-    case GST_EVENT_GAP: {
-      GstClockTime time = GST_CLOCK_TIME_NONE;
-      gst_event_parse_gap(event, &time, nullptr);
-      if (GST_CLOCK_TIME_IS_VALID(time)) {
-        std::lock_guard<std::mutex> lock(sink->mutex_);
-        sink->store_.Gap(time);
-      }
-      if (sink->onChanged_) sink->onChanged_();
-      break;
-    }
-    default:
-      break;
-  }
-  return GST_PAD_PROBE_OK;
 }
 
 std::vector<uint64_t> TextSink::ActiveIds(GstClockTime position) const {

@@ -1,19 +1,26 @@
-// The subtitle end of the pipeline: an appsink that receives the text cues
-// of the selected text stream (so playbin neither overlays nor burns text
-// into the video) and keeps those that may still be on screen.
+// The subtitle end of the pipeline: it receives the text cues of the
+// selected text stream (so playbin neither overlays nor burns text into the
+// video) and keeps those that may still be on screen.
+//
+// It is a bin around a fakesink whose pad probe takes each cue and drops
+// it, with the gaps, before the sink sees them. A sink that prerolled on a
+// sparse text stream would block that stream's thread while paused, and
+// GStreamer 1.22's text input-selector then deadlocks a flushing seek made
+// after switching text streams. Never prerolling, the sink only passes
+// EOS, so the pipeline still ends.
 //
 // Which cues are active is a question of the playback position, so the
 // store answers it for a given position: a cue is active from its start
 // until its start plus duration; a cue without a duration lasts until the
-// next cue or a gap. Bitmap subtitle streams are accepted too, so that
-// selecting one does not stop playback, but they add no cue.
+// next cue or a gap. Cues arrive ahead of their time, as the demuxer reads
+// them. Bitmap subtitle streams are accepted too, so that selecting one
+// does not stop playback, but they add no cue.
 //
-// Threads: the appsink callbacks and pad probe run on streaming threads;
-// the queries may be called from any thread.
+// Threads: the pad probe runs on streaming threads; the queries may be
+// called from any thread.
 #ifndef CORVANE_PLATFORM_GST_TEXT_SINK_H_
 #define CORVANE_PLATFORM_GST_TEXT_SINK_H_
 
-#include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 
 #include <cstdint>
@@ -63,13 +70,13 @@ class TextSink {
   // dropped them).
   using ChangedCallback = std::function<void()>;
 
-  // Raises hresult_error when appsink is missing.
+  // Raises hresult_error when an element is missing.
   explicit TextSink(ChangedCallback onChangedStreaming);
   ~TextSink();
   TextSink(const TextSink&) = delete;
   TextSink& operator=(const TextSink&) = delete;
 
-  GstElement* Element() const { return appsink_.get(); }
+  GstElement* Element() const { return bin_.get(); }
 
   std::vector<uint64_t> ActiveIds(GstClockTime position) const;
   std::vector<render::SubtitleCue> ActiveCues(GstClockTime position) const;
@@ -77,13 +84,19 @@ class TextSink {
   void Clear();
 
  private:
-  static GstFlowReturn OnNewSampleStreaming(GstAppSink* sink, gpointer self);
-  static GstFlowReturn OnNewPrerollStreaming(GstAppSink* sink, gpointer self);
-  static GstPadProbeReturn OnEventStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
-  void Take(GstSample* sample);
+  static GstPadProbeReturn OnDataStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+  GstPadProbeReturn TakeEvent(GstEvent* event);
+  void TakeBuffer(GstBuffer* buffer);
 
   const ChangedCallback onChanged_;
-  GObjectPtr<GstElement> appsink_;
+  GObjectPtr<GstElement> bin_;
+  GObjectPtr<GstPad> sinkPad_;
+  gulong probeId_ = 0;
+
+  // Streaming thread only (the probe's pad is served by one thread).
+  bool isText_ = false;
+  bool isMarkup_ = false;
+  GstSegment segment_;
 
   mutable std::mutex mutex_;
   CueStore store_;                        // guarded by mutex_

@@ -1,0 +1,88 @@
+#include "platform/gst/stream_facts.h"
+
+#include "platform/gst/support/media_info.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// Far more than any decoding chain playbin builds.
+constexpr int kMaxUpstreamSteps = 32;
+
+bool IsDecodedCaps(const GstCaps* caps) {
+  if (!caps || gst_caps_is_empty(caps) || gst_caps_is_any(caps)) return true;
+  const GstStructure* structure = gst_caps_get_structure(caps, 0);
+  return gst_structure_has_name(structure, "audio/x-raw") || gst_structure_has_name(structure, "video/x-raw");
+}
+
+GObjectPtr<GstPad> FirstSinkPad(GstElement* element) {
+  GObjectPtr<GstPad> pad;
+  GST_OBJECT_LOCK(element);
+  if (element->sinkpads) pad = RetainObject(GST_PAD(element->sinkpads->data));
+  GST_OBJECT_UNLOCK(element);
+  return pad;
+}
+
+struct RawStream {
+  MiniPtr<GstCaps> caps;
+  MiniPtr<GstTagList> tags;
+};
+
+RawStream ReadStream(GstElement* playbin, const char* padSignal, const char* tagSignal, gint index,
+                     bool encodedCaps) {
+  RawStream stream;
+  GstTagList* rawTags = nullptr;
+  g_signal_emit_by_name(playbin, tagSignal, index, &rawTags);
+  stream.tags = AdoptMini(rawTags);
+  GstPad* rawPad = nullptr;
+  g_signal_emit_by_name(playbin, padSignal, index, &rawPad);
+  auto pad = AdoptObject(rawPad);
+  if (!pad) return stream;
+  if (encodedCaps) stream.caps = EncodedCapsUpstream(pad.get());
+  if (!stream.caps) stream.caps = AdoptMini(gst_pad_get_current_caps(pad.get()));
+  return stream;
+}
+
+}  // namespace
+
+MiniPtr<GstCaps> EncodedCapsUpstream(GstPad* pad) {
+  auto current = RetainObject(pad);
+  for (int step = 0; step < kMaxUpstreamSteps && current; ++step) {
+    auto caps = AdoptMini(gst_pad_get_current_caps(current.get()));
+    if (caps && !IsDecodedCaps(caps.get())) return caps;
+    auto source = AdoptObject(gst_pad_get_peer(current.get()));
+    // Ghost pads of bins (uridecodebin, decodebin) lead to the real pad.
+    while (source && GST_IS_GHOST_PAD(source.get())) {
+      auto target = AdoptObject(gst_ghost_pad_get_target(GST_GHOST_PAD(source.get())));
+      if (!target) break;
+      source = std::move(target);
+    }
+    if (!source) return nullptr;
+    auto element = AdoptObject(gst_pad_get_parent_element(source.get()));
+    if (!element) return nullptr;
+    current = FirstSinkPad(element.get());
+  }
+  return nullptr;
+}
+
+StreamFacts ReadStreamFacts(GstElement* playbin) {
+  StreamFacts facts;
+  gint audioCount = 0, videoCount = 0, textCount = 0;
+  g_object_get(playbin, "n-audio", &audioCount, "n-video", &videoCount, "n-text", &textCount, "current-audio",
+               &facts.currentAudio, "current-video", &facts.currentVideo, "current-text", &facts.currentText, nullptr);
+  for (gint i = 0; i < audioCount; ++i) {
+    auto stream = ReadStream(playbin, "get-audio-pad", "get-audio-tags", i, true);
+    facts.audio.push_back(AudioTrackFromStream(stream.caps.get(), stream.tags.get()));
+  }
+  for (gint i = 0; i < videoCount; ++i) {
+    auto stream = ReadStream(playbin, "get-video-pad", "get-video-tags", i, true);
+    facts.video.push_back(VideoTrackFromStream(stream.caps.get(), stream.tags.get()));
+  }
+  // Text reaches the selector as it left the demuxer (or its parser).
+  for (gint i = 0; i < textCount; ++i) {
+    auto stream = ReadStream(playbin, "get-text-pad", "get-text-tags", i, false);
+    facts.text.push_back(TextTrackFromStream(stream.caps.get(), stream.tags.get()));
+  }
+  return facts;
+}
+
+}  // namespace corvane::platform::gst

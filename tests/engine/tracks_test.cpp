@@ -1,0 +1,209 @@
+// Track lists against what ffprobe reads from the same file, switching
+// tracks while playing, and subtitle cues drawn through the text track.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <regex>
+
+#include "engine/player_probe.h"
+#include "platform/surface_device.h"
+#include "support/test_media.h"
+
+namespace corvane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::TimedMetadataTrackPresentationMode;
+
+// Stream index -> field -> value, from `ffprobe -of flat`.
+using ProbedStreams = std::map<int, std::map<std::string, std::string>>;
+
+ProbedStreams FfprobeStreams(const std::string& path) {
+  ProbedStreams streams;
+  const std::string command = "ffprobe -v error -show_streams -of flat '" + path + "' 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return streams;
+  const std::regex line(R"re(streams\.stream\.(\d+)\.([A-Za-z_.]+)="?([^"]*)"?)re");
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof buffer, pipe)) {
+    std::string text(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    std::smatch match;
+    if (std::regex_match(text, match, line)) streams[std::stoi(match[1])][match[2]] = match[3];
+  }
+  ::pclose(pipe);
+  return streams;
+}
+
+std::vector<std::map<std::string, std::string>> OfType(const ProbedStreams& streams, const std::string& type) {
+  std::vector<std::map<std::string, std::string>> result;
+  for (const auto& [index, fields] : streams) {
+    auto found = fields.find("codec_type");
+    if (found != fields.end() && found->second == type) result.push_back(fields);
+  }
+  return result;
+}
+
+std::string Upper(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The three-letter codes the test media uses, as BCP-47 tags.
+std::string TwoLetter(const std::string& code) {
+  static const std::map<std::string, std::string> tags{{"eng", "en"}, {"fra", "fr"}, {"fre", "fr"}, {"deu", "de"}};
+  auto found = tags.find(code);
+  return found == tags.end() ? code : found->second;
+}
+
+class EngineTracks : public ::testing::Test {
+ protected:
+  void OpenMulti() {
+    multi_ = TestMediaPath("multi.mkv");
+    if (multi_.empty()) GTEST_SKIP() << "test media missing: multi.mkv";
+    probe_.Open(FileUri(multi_));
+    ASSERT_TRUE(probe_.WaitForEvent("MediaOpened", 1, 10s));
+  }
+  std::string multi_;
+  PlayerProbe probe_;
+};
+
+TEST_F(EngineTracks, AudioTracks_MatchFfprobe_InOrderLanguageTitleChannelsRateCodec) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  const auto probed = OfType(FfprobeStreams(multi_), "audio");
+  ASSERT_EQ(probed.size(), 3u) << "ffprobe did not read the file";
+  auto tracks = probe_.Player().Source()->AudioTracks();
+  ASSERT_EQ(tracks->Size(), probed.size());
+  for (uint32_t i = 0; i < tracks->Size(); ++i) {
+    const auto track = tracks->GetAt(i);
+    const auto& expected = probed[i];
+    SCOPED_TRACE("audio track " + std::to_string(i));
+    EXPECT_EQ(track.Language(), TwoLetter(expected.at("tags.language")));
+    EXPECT_EQ(track.Name(), expected.at("tags.title"));
+    EXPECT_EQ(track.GetEncodingProperties().ChannelCount(), std::stoul(expected.at("channels")));
+    EXPECT_EQ(track.GetEncodingProperties().SampleRate(), std::stoul(expected.at("sample_rate")));
+    EXPECT_EQ(track.GetEncodingProperties().Subtype(), Upper(expected.at("codec_name")));
+  }
+  EXPECT_EQ(tracks->SelectedIndex(), 0);
+}
+
+TEST_F(EngineTracks, VideoAndTextTracks_MatchFfprobe) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  const auto streams = FfprobeStreams(multi_);
+  const auto video = OfType(streams, "video");
+  const auto subtitles = OfType(streams, "subtitle");
+  auto videoTracks = probe_.Player().Source()->VideoTracks();
+  ASSERT_EQ(videoTracks->Size(), video.size());
+  EXPECT_EQ(videoTracks->GetAt(0).GetEncodingProperties().Subtype(), "H264");
+  EXPECT_EQ(videoTracks->GetAt(0).GetEncodingProperties().Width(), std::stoul(video[0].at("width")));
+  EXPECT_EQ(videoTracks->GetAt(0).GetEncodingProperties().Height(), std::stoul(video[0].at("height")));
+  auto textTracks = probe_.Player().Source()->TimedMetadataTracks();
+  ASSERT_EQ(textTracks->Size(), subtitles.size());
+  for (uint32_t i = 0; i < textTracks->Size(); ++i) {
+    SCOPED_TRACE("text track " + std::to_string(i));
+    EXPECT_EQ(textTracks->GetAt(i).Language(), TwoLetter(subtitles[i].at("tags.language")));
+    EXPECT_EQ(textTracks->GetAt(i).Name(), subtitles[i].at("tags.title"));
+    EXPECT_EQ(textTracks->GetAt(i).TimedMetadataKind(), platform::TimedMetadataKind::Subtitle);
+    EXPECT_EQ(textTracks->PresentationMode(i), TimedMetadataTrackPresentationMode::Disabled);
+  }
+  EXPECT_THROW(textTracks->GetAt(textTracks->Size()), platform::hresult_error);
+}
+
+TEST_F(EngineTracks, SelectedIndex_SwitchesAudioWhilePlaying_AndKeepsPlaying) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  auto tracks = probe_.Player().Source()->AudioTracks();
+  probe_.Player().Play();
+  ASSERT_TRUE(probe_.WaitForEvent("PositionChanged", 2, 5s));
+  tracks->SelectedIndex(2);
+  EXPECT_EQ(tracks->SelectedIndex(), 2);
+  const TimeSpan before = probe_.Session().Position();
+  EXPECT_TRUE(probe_.WaitFor([&] { return probe_.Session().Position() > before + TimeSpan(3'000'000); }, 5s))
+      << "playback goes on after the switch";
+  // An index outside the list keeps the selection instead of stopping playback.
+  tracks->SelectedIndex(7);
+  EXPECT_EQ(tracks->SelectedIndex(), 2);
+  EXPECT_EQ(probe_.Count("MediaFailed"), 0);
+}
+
+// Subtitle rendering through a memfd surface, as the player uses it.
+class EngineSubtitles : public EngineTracks {
+ protected:
+  void SetUp() override {
+    device_ = platform::CreateSharedMemoryDevice();
+    surface_ = device_->CreateSurface(device_->CreateTexture(320, 240));
+  }
+  void SeekAndSettle(int64_t milliseconds) {
+    const int before = probe_.Count("SeekCompleted");
+    probe_.Session().Position(TimeSpan(milliseconds * 10'000));
+    ASSERT_TRUE(probe_.WaitForEvent("SeekCompleted", before + 1, 5s));
+  }
+  // Whether any pixel of the surface is not fully transparent.
+  bool SurfaceHasInk() {
+    const auto pixels = surface_->Texture()->Pixels();
+    for (uint32_t y = 0; y < pixels.height; ++y) {
+      const uint8_t* row = pixels.data + y * pixels.stride;
+      for (uint32_t x = 0; x < pixels.width; ++x) {
+        if (row[x * 4 + 3] != 0) return true;
+      }
+    }
+    return false;
+  }
+  bool RenderWhenChanged(int changesBefore) {
+    probe_.WaitForEvent("SubtitleFrameChanged", changesBefore + 1, 3s);
+    return probe_.Player().RenderSubtitlesToSurface(*surface_);
+  }
+  std::shared_ptr<platform::SurfaceDevice> device_;
+  std::shared_ptr<platform::VideoSurface> surface_;
+};
+
+TEST_F(EngineSubtitles, Render_DrawsCue_WhenSeekLandsInsideIt_AndNothingBetweenCues) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  auto text = probe_.Player().Source()->TimedMetadataTracks();
+  text->SetPresentationMode(0, TimedMetadataTrackPresentationMode::PlatformPresented);
+  int changes = probe_.Count("SubtitleFrameChanged");
+  SeekAndSettle(1000);  // inside "Hello", 0.5-1.5 s
+  EXPECT_TRUE(RenderWhenChanged(changes));
+  EXPECT_TRUE(SurfaceHasInk());
+
+  changes = probe_.Count("SubtitleFrameChanged");
+  SeekAndSettle(1750);  // between the cues
+  EXPECT_FALSE(RenderWhenChanged(changes));
+  EXPECT_FALSE(SurfaceHasInk()) << "the surface is cleared when no cue is active";
+}
+
+TEST_F(EngineSubtitles, Render_ShowsAndEndsCues_WhilePlaying) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  auto text = probe_.Player().Source()->TimedMetadataTracks();
+  text->SetPresentationMode(0, TimedMetadataTrackPresentationMode::PlatformPresented);
+  probe_.Player().Play();
+  // "Hello" starts at 0.5 s and ends at 1.5 s: one change each way.
+  ASSERT_TRUE(probe_.WaitFor([&] { return probe_.Player().RenderSubtitlesToSurface(*surface_); }, 3s));
+  ASSERT_TRUE(probe_.WaitFor([&] { return !probe_.Player().RenderSubtitlesToSurface(*surface_); }, 3s));
+  const TimeSpan ended = probe_.Session().Position();
+  EXPECT_GE(ended, TimeSpan(14'000'000));
+  EXPECT_LE(ended, TimeSpan(20'000'000));
+  EXPECT_TRUE(probe_.WaitForEvent("SubtitleFrameChanged", 2, 1s)) << "one change as the cue starts, one as it ends";
+}
+
+TEST_F(EngineSubtitles, Render_DrawsNothing_WhenTrackDisabled) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  auto text = probe_.Player().Source()->TimedMetadataTracks();
+  text->SetPresentationMode(1, TimedMetadataTrackPresentationMode::PlatformPresented);
+  int changes = probe_.Count("SubtitleFrameChanged");
+  SeekAndSettle(1000);
+  EXPECT_TRUE(RenderWhenChanged(changes)) << "the French track shows \"Bonjour\"";
+  changes = probe_.Count("SubtitleFrameChanged");
+  text->SetPresentationMode(1, TimedMetadataTrackPresentationMode::Disabled);
+  EXPECT_FALSE(RenderWhenChanged(changes));
+  EXPECT_GT(probe_.Count("SubtitleFrameChanged"), changes) << "turning the track off changes the subtitle frame";
+}
+
+}  // namespace
+}  // namespace corvane::testing
