@@ -1,0 +1,227 @@
+// A scripted media engine for tests of the player and the plugin.
+//
+// It implements the engine interface of platform/media_engine.h the way the
+// real engines behave towards the player, and lets a test decide everything
+// the media would decide: the tracks, duration (kLiveDuration for a live
+// source), natural size, position, buffered ranges, how an open ends, which
+// operation fails with which code. Every notification can be raised on
+// demand. Every command a player receives is recorded as a FakeCall, so
+// tests assert "SelectedIndex set to 2" or "Position set to 50000000".
+//
+// Delivery: notifications go through a queue and run on the engine's own
+// thread (Delivery::EngineThread), or wait until the test calls
+// DeliverPending (Delivery::Manual). Either way they never run inside the
+// call that caused them, never under a lock of the fake, and a handler may
+// call back into the fake. Once a new source is set, notifications queued
+// for the previous one are dropped; once Close returns, no handler runs.
+//
+// Recorded calls (name, argument):
+//   "Source set"                           URI of the item's source, or "null"
+//   "Play", "Pause", "Close"               ""
+//   "Volume set", "PlaybackRate set"       the double, printed with %g ("0.5")
+//   "RealTimePlayback set", "IsVideoFrameServerEnabled set",
+//   "CommandManager.IsEnabled set"         "true" / "false"
+//   "Position set"                         ticks of 100 ns ("50000000")
+//   "AudioTracks.SelectedIndex set", "VideoTracks.SelectedIndex set"   the index
+//   "TimedMetadataTracks.SetPresentationMode"   "index,mode" ("1,3")
+//   "CopyFrameToVideoSurface", "RenderSubtitlesToSurface"   ""
+// Reads are not recorded, but any operation, read or command, can be made
+// to fail with Fail(name, code). Reads are named "<Property> get"
+// ("Position get", "NaturalDuration get", "RealTimePlayback get",
+// "Source get", "PlaybackSession", "CommandManager", "GetBufferedRanges",
+// "AudioTracks.GetAt", "TimedMetadataTracks.Size", ...); subscribing to a
+// notification is "<Notification> add" ("MediaOpened add").
+#ifndef CORVANE_TESTS_FAKE_FAKE_MEDIA_ENGINE_H_
+#define CORVANE_TESTS_FAKE_FAKE_MEDIA_ENGINE_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake/fake_event_dispatcher.h"
+#include "platform/media_engine.h"
+#include "platform/surface_device.h"
+
+namespace corvane::testing {
+
+// Notification names, as Raise and HandlerResults take them.
+inline constexpr const char* kMediaOpened = "MediaOpened";
+inline constexpr const char* kMediaFailed = "MediaFailed";
+inline constexpr const char* kMediaEnded = "MediaEnded";
+inline constexpr const char* kVideoFrameAvailable = "VideoFrameAvailable";
+inline constexpr const char* kSubtitleFrameChanged = "SubtitleFrameChanged";
+inline constexpr const char* kNaturalVideoSizeChanged = "NaturalVideoSizeChanged";
+inline constexpr const char* kPositionChanged = "PositionChanged";
+inline constexpr const char* kSeekCompleted = "SeekCompleted";
+inline constexpr const char* kBufferingStarted = "BufferingStarted";
+inline constexpr const char* kBufferingEnded = "BufferingEnded";
+inline constexpr const char* kBufferedRangesChanged = "BufferedRangesChanged";
+
+struct FakeCall {
+  std::string name;
+  std::string argument;
+  bool operator==(const FakeCall& other) const { return name == other.name && argument == other.argument; }
+};
+
+// What an opened source looks like.
+struct FakeMedia {
+  platform::TimeSpan duration = std::chrono::seconds(10);  // kLiveDuration: live
+  uint32_t naturalWidth = 640;
+  uint32_t naturalHeight = 360;
+  bool canSeek = true;
+  std::vector<platform::AudioTrack> audioTracks;
+  int32_t selectedAudio = -1;  // the engine's own choice once opened
+  std::vector<platform::VideoTrack> videoTracks;
+  int32_t selectedVideo = -1;
+  std::vector<platform::TimedMetadataTrack> textTracks;
+  // Per text track; missing entries are Disabled.
+  std::vector<platform::TimedMetadataTrackPresentationMode> textModes;
+  std::vector<platform::MediaTimeRange> bufferedRanges;
+};
+
+// How setting a source ends, without the test doing anything more.
+enum class OpenOutcome {
+  Manual,  // nothing happens until the test calls CompleteOpen / FailOpen
+  Opens,   // the media opens: tracks attached, MediaOpened, then NaturalVideoSizeChanged
+  Fails,   // MediaFailed with the scripted arguments
+};
+
+struct FakeScript {
+  FakeMedia media;
+  OpenOutcome openOutcome = OpenOutcome::Opens;
+  platform::MediaPlayerFailedEventArgs failure{platform::MediaPlayerError::SourceNotSupported, platform::kFail,
+                                               "scripted failure"};
+  // Each Position set is answered by one SeekCompleted, as the real
+  // engines do. Off: the test raises SeekCompleted itself.
+  bool completeSeeks = true;
+  // The pixel CopyFrameToVideoSurface writes over the whole surface, as
+  // 0xAARRGGBB (so B, G, R, A in memory).
+  uint32_t frameColorBgra = 0xFFFF0000u;  // opaque red
+  // What RenderSubtitlesToSurface returns; when true it draws a mark: a
+  // band over the bottom quarter of the surface in this colour (0xAARRGGBB).
+  bool subtitlesDrawn = true;
+  uint32_t subtitleMarkBgra = 0xFFFFFFFFu;
+};
+
+class FakeMediaPlayer;
+
+class FakeMediaEngine final : public platform::MediaEngine {
+ public:
+  explicit FakeMediaEngine(Delivery delivery = Delivery::EngineThread);
+  ~FakeMediaEngine() override;
+
+  std::shared_ptr<platform::MediaPlayer> CreateMediaPlayer() override;
+
+  // The script every player created from now on starts with.
+  void SetScript(const FakeScript& script);
+  // CreateMediaPlayer raises hresult_error(code) while set; kOk clears it.
+  void FailCreate(platform::hresult code);
+
+  // Every player made so far (kept alive by the engine for inspection).
+  std::vector<std::shared_ptr<FakeMediaPlayer>> Players() const;
+  std::shared_ptr<FakeMediaPlayer> LastPlayer() const;
+  // Waits until `count` players exist; null on time-out.
+  std::shared_ptr<FakeMediaPlayer> WaitForPlayer(size_t count, std::chrono::milliseconds timeout);
+
+  // Manual delivery: runs queued notifications on this thread.
+  size_t DeliverPending() { return dispatcher_->DeliverPending(); }
+  // Engine-thread delivery: waits for the queue to drain.
+  bool WaitIdle(std::chrono::milliseconds timeout) { return dispatcher_->WaitIdle(timeout); }
+  bool InsideNotification() const { return dispatcher_->InsideEvent(); }
+
+ private:
+  const std::shared_ptr<FakeEventDispatcher> dispatcher_;
+  mutable std::mutex mutex_;
+  std::condition_variable playersChanged_;
+  FakeScript script_;
+  platform::hresult createFailure_ = platform::kOk;
+  std::vector<std::shared_ptr<FakeMediaPlayer>> players_;
+};
+
+struct FakePlayerCore;
+
+class FakeMediaPlayer final : public platform::MediaPlayer {
+ public:
+  FakeMediaPlayer(std::shared_ptr<FakeEventDispatcher> dispatcher, const FakeScript& script);
+  ~FakeMediaPlayer() override;
+
+  // --- MediaPlayer ---
+  std::shared_ptr<platform::MediaPlaybackItem> Source() const override;
+  void Source(std::shared_ptr<platform::MediaPlaybackItem> item) override;
+  void Play() override;
+  void Pause() override;
+  double Volume() const override;
+  void Volume(double volume) override;
+  bool RealTimePlayback() const override;
+  void RealTimePlayback(bool value) override;
+  bool IsVideoFrameServerEnabled() const override;
+  void IsVideoFrameServerEnabled(bool enabled) override;
+  std::shared_ptr<platform::MediaPlaybackCommandManager> CommandManager() override;
+  void CopyFrameToVideoSurface(platform::VideoSurface& surface) override;
+  bool RenderSubtitlesToSurface(platform::VideoSurface& surface) override;
+  void Close() override;
+  std::shared_ptr<platform::MediaPlaybackSession> PlaybackSession() const override;
+  void MediaOpened(platform::PlayerHandler handler) override;
+  void MediaFailed(platform::FailedHandler handler) override;
+  void MediaEnded(platform::PlayerHandler handler) override;
+  void VideoFrameAvailable(platform::PlayerHandler handler) override;
+  void SubtitleFrameChanged(platform::PlayerHandler handler) override;
+
+  // --- Scripting ---
+  // Changes the script for what follows (the next open, the next copy...).
+  void SetScript(const FakeScript& script);
+  FakeScript Script() const;
+  // Makes the named operation raise hresult_error(code) until Succeed.
+  void Fail(const std::string& operation, platform::hresult code);
+  void Succeed(const std::string& operation);
+
+  // Opens the current source as the script's media: attaches its track
+  // lists to the item, then raises MediaOpened and, for a non-zero size,
+  // NaturalVideoSizeChanged. False without a source.
+  bool CompleteOpen();
+  // Raises MediaFailed for the current source with these arguments.
+  bool FailOpen(const platform::MediaPlayerFailedEventArgs& args);
+
+  // Engine-side changes, as the media would make them; no notification.
+  void SetPosition(platform::TimeSpan position);
+  void SetDuration(platform::TimeSpan duration);
+  void SetNaturalSize(uint32_t width, uint32_t height);
+  void SetBufferedRanges(std::vector<platform::MediaTimeRange> ranges);
+
+  // Queues one notification by name (kMediaOpened ...); MediaFailed carries
+  // `failure`. False when the player is closed or the name is unknown.
+  bool Raise(const std::string& notification,
+             const platform::MediaPlayerFailedEventArgs& failure = platform::MediaPlayerFailedEventArgs{});
+
+  // --- Inspection ---
+  std::vector<FakeCall> Calls() const;
+  void ClearCalls();
+  bool Called(const std::string& name, const std::optional<std::string>& argument = std::nullopt) const;
+  size_t Count(const std::string& name) const;
+  // The arguments of every call of `name`, in order.
+  std::vector<std::string> Arguments(const std::string& name) const;
+  // Waits until such a call has been recorded; false on time-out.
+  bool WaitForCall(const std::string& name, const std::optional<std::string>& argument,
+                   std::chrono::milliseconds timeout) const;
+  // What the handlers returned, one entry per handler run, in order.
+  std::vector<platform::hresult> HandlerResults(const std::string& notification) const;
+  size_t HandlerCount(const std::string& notification) const;
+  bool IsPlaying() const;
+  bool IsClosed() const;
+
+ private:
+  const std::shared_ptr<FakePlayerCore> core_;
+  // Handed out to the player's users; they share core_.
+  const std::shared_ptr<platform::MediaPlaybackSession> session_;
+  const std::shared_ptr<platform::MediaPlaybackCommandManager> commandManager_;
+};
+
+}  // namespace corvane::testing
+
+#endif  // CORVANE_TESTS_FAKE_FAKE_MEDIA_ENGINE_H_
