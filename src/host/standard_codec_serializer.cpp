@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "host/diagnostics.h"
+#include "host/size_counting_writer.h"
 
 // The wire format is little-endian and so is every host we build for; values
 // are copied in host order.
@@ -145,7 +146,7 @@ class NestingScope {
 
 bool RefuseOversized(size_t size, ByteStreamWriter* stream) {
   if (size <= StandardCodecSerializer::kMaxEncodableSize) return false;
-  internal::WriteDiagnosticLine("Value of " + std::to_string(size) +
+  if (!internal::IsSizeCounting(*stream)) internal::WriteDiagnosticLine("Value of " + std::to_string(size) +
                                 " elements is too large for StandardCodecSerializer::WriteValue; written as null.");
   stream->WriteByte(kNull);
   return true;
@@ -330,6 +331,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStream
           }
         } else if constexpr (std::is_same_v<T, CustomEncodableValue>) {
           stream->WriteByte(kNull);
+          if (internal::IsSizeCounting(*stream)) return;
           internal::WriteDiagnosticLine(
               "Unhandled custom type in StandardCodecSerializer::WriteValue. "
               "Custom types require codec extensions.");

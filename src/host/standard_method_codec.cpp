@@ -5,20 +5,29 @@
 
 #include "host/byte_streams.h"
 #include "host/diagnostics.h"
+#include "host/size_counting_writer.h"
 
 namespace flutter {
 namespace {
 
 constexpr uint8_t kSuccessEnvelope = 0;
 constexpr uint8_t kErrorEnvelope = 1;
+constexpr int kNoLeadingByte = -1;
 
-// Most messages (events, answers) are well under this, so one allocation
-// usually holds the whole envelope.
-constexpr size_t kInitialEnvelopeCapacity = 256;
+// Writes `first_byte` (when not negative) and `values` into a vector
+// allocated once at exactly the needed size: sending an event allocates the
+// output vector and nothing else.
+std::unique_ptr<std::vector<uint8_t>> EncodeEnvelope(const StandardCodecSerializer& serializer, int first_byte,
+                                                     std::initializer_list<const EncodableValue*> values) {
+  internal::SizeCountingWriter counter;
+  if (first_byte >= 0) counter.WriteByte(0);
+  for (const EncodableValue* value : values) serializer.WriteValue(*value, &counter);
 
-std::unique_ptr<std::vector<uint8_t>> NewEnvelope() {
   auto envelope = std::make_unique<std::vector<uint8_t>>();
-  envelope->reserve(kInitialEnvelopeCapacity);
+  envelope->reserve(counter.size());
+  ByteBufferStreamWriter writer(envelope.get());
+  if (first_byte >= 0) writer.WriteByte(static_cast<uint8_t>(first_byte));
+  for (const EncodableValue* value : values) serializer.WriteValue(*value, &writer);
   return envelope;
 }
 
@@ -51,31 +60,24 @@ std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCal
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInternal(
     const MethodCall<EncodableValue>& method_call) const {
-  auto envelope = NewEnvelope();
-  ByteBufferStreamWriter writer(envelope.get());
-  serializer_->WriteValue(EncodableValue(method_call.method_name()), &writer);
-  serializer_->WriteValue(method_call.arguments() ? *method_call.arguments() : EncodableValue(), &writer);
-  return envelope;
+  const EncodableValue name(method_call.method_name());
+  const EncodableValue no_arguments;
+  return EncodeEnvelope(*serializer_, kNoLeadingByte,
+                        {&name, method_call.arguments() ? method_call.arguments() : &no_arguments});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelopeInternal(
     const EncodableValue* result) const {
-  auto envelope = NewEnvelope();
-  ByteBufferStreamWriter writer(envelope.get());
-  writer.WriteByte(kSuccessEnvelope);
-  serializer_->WriteValue(result ? *result : EncodableValue(), &writer);
-  return envelope;
+  const EncodableValue no_value;
+  return EncodeEnvelope(*serializer_, kSuccessEnvelope, {result ? result : &no_value});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelopeInternal(
     const std::string& error_code, const std::string& error_message, const EncodableValue* error_details) const {
-  auto envelope = NewEnvelope();
-  ByteBufferStreamWriter writer(envelope.get());
-  writer.WriteByte(kErrorEnvelope);
-  serializer_->WriteValue(EncodableValue(error_code), &writer);
-  serializer_->WriteValue(error_message.empty() ? EncodableValue() : EncodableValue(error_message), &writer);
-  serializer_->WriteValue(error_details ? *error_details : EncodableValue(), &writer);
-  return envelope;
+  const EncodableValue code(error_code);
+  const EncodableValue message = error_message.empty() ? EncodableValue() : EncodableValue(error_message);
+  const EncodableValue no_details;
+  return EncodeEnvelope(*serializer_, kErrorEnvelope, {&code, &message, error_details ? error_details : &no_details});
 }
 
 bool StandardMethodCodec::DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,

@@ -97,6 +97,16 @@ TEST(StandardMethodCodecEnvelopes, SuccessAndError_HaveTheirExactBytes) {
             Concat({{1, 7, 3}, TextBytes("bad"), {7, 16}, TextBytes("No active stream"), {1}}));
 }
 
+TEST(StandardMethodCodecEnvelopes, CustomValueInsideAnEvent_IsReportedOnce_AndWrittenAsNull) {
+  const EncodableValue event(EncodableMap{{EncodableValue("event"), EncodableValue("x")},
+                                          {EncodableValue("payload"), flutter::CustomEncodableValue(3)}});
+  testing::internal::CaptureStderr();
+  const auto envelope = Codec().EncodeSuccessEnvelope(&event);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Unhandled custom type in StandardCodecSerializer::WriteValue. Custom types require codec extensions.\n");
+  EXPECT_EQ(*envelope, Concat({{0, 13, 2, 7, 5}, TextBytes("event"), {7, 1, 'x', 7, 7}, TextBytes("payload"), {0}}));
+}
+
 TEST(StandardMethodCodecResponses, WellFormedEnvelopes_ReachTheResult) {
   const EncodableValue payload(EncodableMap{{EncodableValue("textureId"), EncodableValue(int64_t{12})}});
   {
