@@ -1,5 +1,6 @@
 #include "engine_core.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace corvane::embedder::internal {
@@ -36,7 +37,12 @@ bool EngineCore::IsEngineThread() const {
 }
 
 void EngineCore::SetDestructionHandler(FlutterDesktopOnPluginRegistrarDestroyed handler) {
-  destruction_handler_ = handler;
+  if (handler == nullptr) {
+    destruction_handlers_.clear();
+  } else if (std::find(destruction_handlers_.begin(), destruction_handlers_.end(), handler) ==
+             destruction_handlers_.end()) {
+    destruction_handlers_.push_back(handler);
+  }
 }
 
 void EngineCore::SendToDart(const char* channel, const uint8_t* message, size_t size,
@@ -104,7 +110,9 @@ bool EngineCore::Shutdown() {
       [this] {
         // The registrar goes first, so the plugin's destructors still find a
         // working messenger and texture registrar.
-        if (destruction_handler_ != nullptr) destruction_handler_(registrar());
+        std::vector<FlutterDesktopOnPluginRegistrarDestroyed> handlers;
+        handlers.swap(destruction_handlers_);
+        for (FlutterDesktopOnPluginRegistrarDestroyed handler : handlers) handler(registrar());
         plugin_calls_allowed_ = false;
         {
           std::lock_guard<std::recursive_mutex> lock(messenger_->engine_lock);

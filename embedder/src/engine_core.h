@@ -63,7 +63,7 @@ class EngineCore {
   bool CheckPlatformThread(const char* function) const;
   bool IsEngineThread() const;
 
-  // Plugin side, platform thread.
+  // Plugin side, platform thread. Null forgets every handler.
   void SetDestructionHandler(FlutterDesktopOnPluginRegistrarDestroyed handler);
   MessageRouter& router() { return router_; }
   TextureRegistry& textures() { return textures_; }
@@ -98,8 +98,10 @@ class EngineCore {
   FlutterDesktopTextureRegistrar texture_registrar_{this};
   FlutterDesktopView view_{this};
 
-  // Platform thread only.
-  FlutterDesktopOnPluginRegistrarDestroyed destruction_handler_ = nullptr;
+  // Platform thread only. Every plugin library carries its own registrar
+  // manager and installs its own handler on the one registrar; each
+  // distinct handler is kept, so that no library's plugins outlive it.
+  std::vector<FlutterDesktopOnPluginRegistrarDestroyed> destruction_handlers_;
 
   // Cleared on the platform thread once the registrar is destroyed: from
   // then on nothing calls into the plugin.

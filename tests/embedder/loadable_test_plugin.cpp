@@ -1,5 +1,5 @@
 // A plugin library for the dlopen path: answers "ping" on "loaded/methods"
-// with "pong" and the name of the thread it ran on.
+// with "pong", and says "bye" on "loaded/goodbye" when it is destroyed.
 #include <memory>
 
 #include "host/method_channel.h"
@@ -11,7 +11,7 @@ namespace {
 
 class LoadedPlugin : public flutter::Plugin {
  public:
-  explicit LoadedPlugin(flutter::PluginRegistrarWindows* registrar) {
+  explicit LoadedPlugin(flutter::PluginRegistrarWindows* registrar) : registrar_(registrar) {
     flutter::MethodChannel<flutter::EncodableValue> channel(registrar->messenger(), "loaded/methods",
                                                             &flutter::StandardMethodCodec::GetInstance());
     channel.SetMethodCallHandler([](const flutter::MethodCall<flutter::EncodableValue>& call,
@@ -23,6 +23,13 @@ class LoadedPlugin : public flutter::Plugin {
       }
     });
   }
+  ~LoadedPlugin() override {
+    const uint8_t bye[] = {'b', 'y', 'e'};
+    registrar_->messenger()->Send("loaded/goodbye", bye, sizeof(bye));
+  }
+
+ private:
+  flutter::PluginRegistrarWindows* registrar_;
 };
 
 }  // namespace

@@ -72,11 +72,10 @@ TEST_F(MessengerTest, PlatformThreadCalls_FromAnotherThread_AreReported) {
   EXPECT_THAT(diagnostics, HasSubstr("FlutterDesktopMessengerSetCallback must be called on the platform thread"));
 }
 
-TEST_F(MessengerTest, PluginMessage_ReachesDart_AfterSendReturned_AndItsReplyComesOnThePlatformThread) {
-  std::atomic<bool> send_returned{false};
-  std::atomic<bool> delivered_after_return{false};
+TEST_F(MessengerTest, PluginMessage_ReachesDartOnItsOwnThread_AndTheReplyComesOnThePlatformThread) {
+  std::promise<std::thread::id> dart_thread;
   engine_->SetDartHandler("to/dart", [&](const std::vector<uint8_t>& message) {
-    delivered_after_return = send_returned.load();
+    dart_thread.set_value(std::this_thread::get_id());
     std::vector<uint8_t> reply = message;
     reply.push_back(9);
     return reply;
@@ -95,7 +94,6 @@ TEST_F(MessengerTest, PluginMessage_ReachesDart_AfterSendReturned_AndItsReplyCom
           static_cast<Reply*>(user_data)->promise.set_value({{data, data + size}, std::this_thread::get_id()});
         },
         &reply);
-    send_returned = true;
   });
   ASSERT_TRUE(sent);
   auto answer = reply.promise.get_future();
@@ -103,7 +101,7 @@ TEST_F(MessengerTest, PluginMessage_ReachesDart_AfterSendReturned_AndItsReplyCom
   auto [bytes, thread] = answer.get();
   EXPECT_EQ(bytes, (std::vector<uint8_t>{7, 8, 9}));
   EXPECT_EQ(thread, PlatformThreadId());
-  EXPECT_TRUE(delivered_after_return.load());
+  EXPECT_NE(dart_thread.get_future().get(), thread);
 }
 
 TEST_F(MessengerTest, ResponseHandle_OfAnotherEngine_IsRefused) {

@@ -153,6 +153,24 @@ TEST_F(RegistrarTest, LoadPlugin_CallsTheLibrarysEntryPoint) {
   EXPECT_EQ(response.value, EncodableValue("pong"));
 }
 
+TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_AreAllDestroyedAtShutdown) {
+  std::atomic<bool> in_process_destroyed{false};
+  std::atomic<bool> goodbye_heard{false};
+  engine_->SetDartHandler("loaded/goodbye", [&](const std::vector<uint8_t>& message) {
+    goodbye_heard = message == std::vector<uint8_t>{'b', 'y', 'e'};
+    return std::vector<uint8_t>();
+  });
+  ScriptedPluginConfig config;
+  config.on_destroyed = [&](flutter::PluginRegistrarWindows&) { in_process_destroyed = true; };
+  Register(config);
+  ASSERT_EQ(engine_->LoadPlugin(CORVANE_TEST_PLUGIN_PATH), "");
+
+  ASSERT_TRUE(engine_->Shutdown());
+
+  EXPECT_TRUE(in_process_destroyed.load());
+  EXPECT_TRUE(goodbye_heard.load());
+}
+
 TEST_F(RegistrarTest, LoadPlugin_SaysWhyALibraryCannotServe) {
   EXPECT_THAT(engine_->LoadPlugin("/nonexistent/libplugin.so"), HasSubstr("cannot load /nonexistent/libplugin.so"));
   EXPECT_THAT(engine_->LoadPlugin(CORVANE_EMBEDDER_PATH), HasSubstr("has no CorvanePluginCApiRegisterWithRegistrar"));

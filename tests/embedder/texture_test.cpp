@@ -240,19 +240,26 @@ TEST_F(TextureTest, GpuSurface_NewObjectBehindTheSameFd_IsReadAfresh) {
   ASSERT_TRUE(red->HasPixels()) << red->problem;
   EXPECT_EQ(red->PixelAt(1, 1), kRed);
 
-  // A larger texture replaces the old one under the same fd number.
-  SharedPixels bigger(4, 3, kGreen);
+  // A new texture of the same size takes the old one's fd number.
+  SharedPixels replacement(2, 2, kGreen);
   const int fd = pixels->fd();
   pixels->ForgetFd();
-  bigger.MoveTo(fd);
+  replacement.MoveTo(fd);
   pixels.reset();
-  surface.Show(bigger, 4, 3, 4, 3);
   std::shared_ptr<const TextureFrame> green = engine_->FetchTexture(id);
   ASSERT_NE(green, nullptr);
   ASSERT_TRUE(green->HasPixels()) << green->problem;
-  EXPECT_EQ(green->width, 4u);
-  EXPECT_EQ(green->height, 3u);
-  EXPECT_EQ(green->PixelAt(3, 2), kGreen);
+  EXPECT_EQ(green->PixelAt(1, 1), kGreen);
+
+  // And a larger one after it.
+  SharedPixels larger(4, 3, kBlue);
+  surface.Show(larger, 4, 3, 4, 3);
+  std::shared_ptr<const TextureFrame> blue = engine_->FetchTexture(id);
+  ASSERT_NE(blue, nullptr);
+  ASSERT_TRUE(blue->HasPixels()) << blue->problem;
+  EXPECT_EQ(blue->width, 4u);
+  EXPECT_EQ(blue->height, 3u);
+  EXPECT_EQ(blue->PixelAt(3, 2), kBlue);
   ShutDownBeforeLocalTexturesGo();
 }
 
