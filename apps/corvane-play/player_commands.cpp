@@ -147,6 +147,11 @@ std::vector<PluginCall> KeyCalls(Key key, PlayerView* view) {
     case Key::kNextSubtitle:
       if (!Loaded(*view) || view->subtitleTracks.empty()) break;
       view->currentSubtitle = NextIndex(view->currentSubtitle, view->subtitleTracks.size());
+      if (!view->showSubtitles) {
+        // Choosing a track to read means wanting to see it.
+        view->showSubtitles = true;
+        calls.push_back(WithValue("setShowSubtitle", *view, true));
+      }
       calls.push_back(OverrideCall(*view, view->subtitleTracks[view->currentSubtitle]));
       break;
     case Key::kLooping:

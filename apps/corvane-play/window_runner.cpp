@@ -36,7 +36,11 @@ struct PlayerPicture {
   int width = 0, height = 0;
   uint64_t videoFetch = 0, subtitleFetch = 0;
   bool subtitlesShown = false;
+  std::chrono::steady_clock::time_point lastSubtitleRetry{};
 };
+
+constexpr auto kSubtitleRetryInterval = std::chrono::milliseconds(250);
+constexpr auto kSubtitleRetryTimeout = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -182,6 +186,17 @@ class WindowLoop {
     PlayerPicture& picture = pictures_[index];
     auto video = session_.engine().LatestFrame(player.view.id);
     auto subtitle = session_.engine().LatestFrame(player.view.subtitleTextureId);
+    // A texture is fetched when it is marked; a fetch that ran before the
+    // plugin had made the texture came back empty, and the next mark may
+    // be seconds away (the next cue). Fetch again now and then meanwhile.
+    const auto now = std::chrono::steady_clock::now();
+    if (player.view.showSubtitles && (!subtitle || !subtitle->HasPixels()) &&
+        now - picture.lastSubtitleRetry >= kSubtitleRetryInterval) {
+      picture.lastSubtitleRetry = now;
+      if (auto fetched = session_.engine().FetchTexture(player.view.subtitleTextureId, kSubtitleRetryTimeout)) {
+        subtitle = fetched;
+      }
+    }
     const uint64_t videoFetch = video ? video->fetch_number : 0;
     const uint64_t subtitleFetch = subtitle ? subtitle->fetch_number : 0;
     if (videoFetch == picture.videoFetch && subtitleFetch == picture.subtitleFetch &&
