@@ -50,53 +50,6 @@ constexpr uint8_t kCodeForAlternative[] = {
 };
 static_assert(std::size(kCodeForAlternative) == std::variant_size_v<EncodableValue::Variant>);
 
-// Iterates over unaligned little-endian elements in place, so a typed list is
-// built in one pass instead of being zero-filled and then overwritten.
-template <typename T>
-class UnalignedElementIterator {
- public:
-  using iterator_category = std::random_access_iterator_tag;
-  using value_type = T;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const T*;
-  using reference = T;
-
-  explicit UnalignedElementIterator(const uint8_t* position) : position_(position) {}
-
-  T operator*() const {
-    T element;
-    std::memcpy(&element, position_, sizeof(T));
-    return element;
-  }
-  T operator[](difference_type n) const { return *(*this + n); }
-  UnalignedElementIterator& operator++() {
-    position_ += sizeof(T);
-    return *this;
-  }
-  UnalignedElementIterator operator++(int) {
-    UnalignedElementIterator before = *this;
-    ++*this;
-    return before;
-  }
-  UnalignedElementIterator& operator+=(difference_type n) {
-    position_ += n * static_cast<difference_type>(sizeof(T));
-    return *this;
-  }
-  UnalignedElementIterator operator+(difference_type n) const {
-    UnalignedElementIterator moved = *this;
-    return moved += n;
-  }
-  difference_type operator-(const UnalignedElementIterator& other) const {
-    return (position_ - other.position_) / static_cast<difference_type>(sizeof(T));
-  }
-  bool operator==(const UnalignedElementIterator& other) const { return position_ == other.position_; }
-  bool operator!=(const UnalignedElementIterator& other) const { return position_ != other.position_; }
-  bool operator<(const UnalignedElementIterator& other) const { return position_ < other.position_; }
-
- private:
-  const uint8_t* position_;
-};
-
 template <typename T>
 T ReadScalar(ByteStreamReader* stream) {
   T value{};
@@ -113,17 +66,15 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
   stream->WriteBytes(bytes, sizeof(T));
 }
 
-// Reads `count` elements of T that the caller has checked are present.
+// Reads `count` elements of T that the caller has checked are present, with
+// one bulk copy. Bytes are copied straight from a borrowed range; wider
+// elements are zero-filled first, which measures faster than building the
+// vector element by element from unaligned input.
 template <typename T>
 std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
   const size_t byte_count = count * sizeof(T);
-  if (const uint8_t* borrowed = stream->BorrowBytes(byte_count)) {
-    if constexpr (sizeof(T) == 1) {
-      return std::vector<T>(borrowed, borrowed + count);
-    } else {
-      return std::vector<T>(UnalignedElementIterator<T>(borrowed),
-                            UnalignedElementIterator<T>(borrowed + byte_count));
-    }
+  if constexpr (sizeof(T) == 1) {
+    if (const uint8_t* borrowed = stream->BorrowBytes(byte_count)) return std::vector<T>(borrowed, borrowed + count);
   }
   std::vector<T> elements(count);
   stream->ReadBytes(reinterpret_cast<uint8_t*>(elements.data()), byte_count);

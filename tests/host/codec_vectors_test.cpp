@@ -101,6 +101,23 @@ TEST(StandardCodecSizes, PrefixWidth_GrowsAt254And65536) {
   }
 }
 
+// Reaches the size helpers that a derived serializer uses.
+class SizeWriter : public flutter::StandardCodecSerializer {
+ public:
+  using StandardCodecSerializer::WriteSize;
+};
+
+TEST(StandardCodecSizes, SizeBeyond32Bits_IsRefused_NotTruncated) {
+  SizeWriter serializer;
+  Bytes bytes;
+  flutter::ByteBufferStreamWriter writer(&bytes);
+  EXPECT_TRUE(serializer.WriteSize(0xFFFFFFFFu, &writer));
+  EXPECT_EQ(bytes, Bytes({255, 0xff, 0xff, 0xff, 0xff}));
+  bytes.clear();
+  EXPECT_FALSE(serializer.WriteSize(size_t{1} << 32, &writer));
+  EXPECT_TRUE(bytes.empty());
+}
+
 TEST(StandardCodecAlignment, CountsFromMessageStart_NotFromNesting) {
   // List at 0: type, count, then the int64 list's type at 2 and size at 3;
   // its elements start at 8.

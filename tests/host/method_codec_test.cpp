@@ -167,10 +167,4 @@ TEST(StandardMethodCodecResponses, MalformedEnvelopes_AreRejected_WithoutTouchin
   }
 }
 
-TEST(StandardMethodCodecInstances, GetInstance_ReturnsOneCodecPerSerializer) {
-  const auto& standard = flutter::StandardMethodCodec::GetInstance();
-  EXPECT_EQ(&standard, &flutter::StandardMethodCodec::GetInstance(&flutter::StandardCodecSerializer::GetInstance()));
-  EXPECT_EQ(&standard, &flutter::StandardMethodCodec::GetInstance(nullptr));
-}
-
 }  // namespace

@@ -98,10 +98,4 @@ TEST_F(TextureRegistrarTest, Unregister_RunsItsCompletionOnce_WhenTheEngineIsDon
   EXPECT_EQ(calls[1].user_data, nullptr);
 }
 
-TEST_F(TextureRegistrarTest, MarkFrameAvailable_ReturnsTheEngineAnswer) {
-  EXPECT_TRUE(registrar_.MarkTextureFrameAvailable(100));
-  EXPECT_FALSE(registrar_.MarkTextureFrameAvailable(5));
-  EXPECT_EQ(fake_embedding::state().marked_frames, (std::vector<int64_t>{100, 5}));
-}
-
 }  // namespace
