@@ -39,6 +39,34 @@ constexpr unsigned kRangeTickDivider = 4;
 TimeSpan FromNanoseconds(gint64 ns) { return TimeSpan(ns / 100); }
 gint64 ToNanoseconds(TimeSpan time) { return time.count() * 100; }
 
+// The first element made by `factory` anywhere inside `bin`.
+GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
+  GObjectPtr<GstElement> found;
+  GstIterator* raw = gst_bin_iterate_recurse(bin);
+  GValue item = G_VALUE_INIT;
+  bool done = false;
+  while (!done && !found) {
+    switch (gst_iterator_next(raw, &item)) {
+      case GST_ITERATOR_OK: {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* made = gst_element_get_factory(element);
+        if (made && g_strcmp0(GST_OBJECT_NAME(made), factory) == 0) found = RetainObject(element);
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(raw);
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(raw);
+  return found;
+}
+
 bool IsNetworkUri(const std::string& uri) {
   return g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://");
 }
@@ -94,7 +122,7 @@ void PlayerCore::Build() {
   if (!tempo) DebugLine("scaletempo is missing: audio pitch follows the playback rate");
 
   const guint flags =
-      kFlagVideo | kFlagAudio | kFlagText | kFlagSoftVolume | kFlagNativeVideo | kFlagDownload;
+      kFlagVideo | kFlagAudio | kFlagText | kFlagSoftVolume | kFlagNativeVideo;
   g_object_set(playbin_.get(), "video-sink", videoSink_->Bin(), "text-sink", textSink_->Element(), "flags", flags,
                nullptr);
   if (audioSink) g_object_set(playbin_.get(), "audio-sink", audioSink.get(), nullptr);
@@ -146,6 +174,8 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     live_ = false;
     seekable_ = false;
     naturalSize_ = {};
+    downloadQueue_.reset();
+    totalBytes_ = 0;
     owedSeeks_ = 0;  // completions of the old source are never raised
     pendingSeek_.reset();
     internalSeek_.reset();
@@ -266,35 +296,30 @@ DisplaySize PlayerCore::NaturalSize() const {
 }
 
 std::vector<MediaTimeRange> PlayerCore::BufferedRanges() const {
+  GObjectPtr<GstElement> downloadQueue;
   TimeSpan duration{0};
+  gint64 totalBytes = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (phase_ != Phase::Opened || live_) return {};
     if (!network_) return {MediaTimeRange{TimeSpan(0), duration_}};
+    downloadQueue = RetainObject(downloadQueue_.get());
     duration = duration_;
+    totalBytes = totalBytes_;
   }
-  auto query = AdoptMini(gst_query_new_buffering(GST_FORMAT_PERCENT));
-  if (!gst_element_query(playbin_.get(), query.get())) return {};
-  const auto scale = [duration](gint64 percent) {
-    percent = std::clamp<gint64>(percent, 0, GST_FORMAT_PERCENT_MAX);
-    return TimeSpan(static_cast<int64_t>(
-        gst_util_uint64_scale(static_cast<guint64>(duration.count()), percent, GST_FORMAT_PERCENT_MAX)));
-  };
-  std::vector<MediaTimeRange> ranges;
-  const guint count = gst_query_get_n_buffering_ranges(query.get());
-  for (guint i = 0; i < count; ++i) {
-    gint64 start = 0, stop = 0;
-    if (gst_query_parse_nth_buffering_range(query.get(), i, &start, &stop) && stop > start) {
-      ranges.push_back({scale(start), scale(stop)});
-    }
+  const auto position = QueryPosition();
+  if (!position) return {};
+  // The network queue holds what has arrived and not yet been demuxed: the
+  // media from the position on, at the file's average byte rate.
+  guint64 queuedBytes = 0;
+  if (downloadQueue) g_object_get(downloadQueue.get(), "current-level-bytes", &queuedBytes, nullptr);
+  TimeSpan ahead{0};
+  if (totalBytes > 0) {
+    ahead = TimeSpan(static_cast<int64_t>(
+        gst_util_uint64_scale(queuedBytes, static_cast<guint64>(duration.count()), static_cast<guint64>(totalBytes))));
   }
-  if (ranges.empty()) {
-    GstFormat format = GST_FORMAT_UNDEFINED;
-    gint64 start = 0, stop = 0;
-    gst_query_parse_buffering_range(query.get(), &format, &start, &stop, nullptr);
-    if (format == GST_FORMAT_PERCENT && start >= 0 && stop > start) ranges.push_back({scale(start), scale(stop)});
-  }
-  return ranges;
+  const TimeSpan start = std::min(*position, duration);
+  return {MediaTimeRange{start, std::min(duration, start + ahead)}};
 }
 
 bool PlayerCore::FrameServerEnabled() const {
@@ -655,6 +680,9 @@ void PlayerCore::FinishOpeningOnEngine() {
     }
   }
   StreamFacts tracks = ReadStreamFacts(playbin_.get());
+  auto downloadQueue = FindElementByFactory(GST_BIN(playbin_.get()), "queue2");
+  gint64 totalBytes = 0;
+  if (downloadQueue) gst_element_query_duration(downloadQueue.get(), GST_FORMAT_BYTES, &totalBytes);
   const DisplaySize size = videoSink_->CurrentDisplaySize();
 
   const uint64_t generation = pipelineEpoch_.load();
@@ -669,6 +697,8 @@ void PlayerCore::FinishOpeningOnEngine() {
     duration_ = live_ ? kLiveDuration : FromNanoseconds(durationNs);
     seekable_ = seekable && !live_;
     naturalSize_ = size;
+    downloadQueue_ = std::move(downloadQueue);
+    totalBytes_ = totalBytes;
     tracks_ = Tracks{tracks.audio, tracks.video, tracks.text};
     selectedAudio_ = tracks.currentAudio;
     selectedVideo_ = tracks.currentVideo;

@@ -194,6 +194,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   bool live_ = false;
   bool seekable_ = false;
   DisplaySize naturalSize_;
+  GObjectPtr<GstElement> downloadQueue_;  // the network source's queue2, if any
+  gint64 totalBytes_ = 0;                 // the source's length, 0 when unknown
   int owedSeeks_ = 0;
   std::optional<TimeSpan> pendingSeek_;
   std::optional<TimeSpan> seekInFlightTarget_;
