@@ -326,11 +326,11 @@ TEST_F(DemoPlayer, Players_SeveralPlayersOfOneSourceEachPlayToTheEnd) {
   }
 }
 
-TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsTheVideoAndStatusLine) {
+TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsVideoSubtitlesAndStatusLine) {
   if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
   const std::string shot = Output("window.png");
   const ProgramRun run = RunProgram({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1280x800x24", CORVANE_PLAY_BINARY,
-                                     "--subtitles", "--start", "1000", "--duration", "2000", "--screenshot-after",
+                                     "--subtitles", "--subtitle-lang", "en", "--start", "1000", "--duration", "2000", "--screenshot-after",
                                      "1500:" + shot, clip_},
                                     {"CORVANE_AUDIO_SINK=fakesink sync=true"}, kRunLimit);
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
@@ -357,6 +357,16 @@ TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsTheVideoAndStatusLine) {
     for (int x = 0; x < 300; ++x) light += picture.At(x, y)[1] > 180;
   }
   EXPECT_GT(light, 100);
+  // "Hello 1" in white near the bottom of the video: the clip has no white
+  // there. The video fills the 960 x 540 area above the status line.
+  long white = 0;
+  for (int y = 540 * 5 / 6; y < 540; ++y) {
+    for (int x = 960 / 3; x < 960 * 2 / 3; ++x) {
+      const uint8_t* p = picture.At(x, y);
+      white += p[0] > 235 && p[1] > 235 && p[2] > 235;
+    }
+  }
+  EXPECT_GT(white, 300);
 }
 
 }  // namespace

@@ -45,8 +45,16 @@ ProgramRun RunProgram(const std::vector<std::string>& argv, const std::vector<st
   ProgramRun run;
   // Files, not pipes: a chatty program can never block on a full pipe.
   const std::string outPath = TempFile("out"), errPath = TempFile("err");
+  // This process's environment, with the extra entries replacing those of
+  // the same name.
   std::vector<std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+  const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string inherited = *entry;
+    bool replaced = false;
+    for (const std::string& extra : extraEnvironment) replaced = replaced || nameOf(extra) == nameOf(inherited);
+    if (!replaced) environment.push_back(inherited);
+  }
   environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
   std::vector<char*> args, env;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));

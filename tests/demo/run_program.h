@@ -16,7 +16,8 @@ struct ProgramRun {
 };
 
 // `argv[0]` is the program's path. Extra environment entries ("NAME=value")
-// are added to this process's own environment. Kills the program after
+// are added to this process's own environment, replacing those of the same
+// name. Kills the program after
 // `timeout`.
 ProgramRun RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
                       std::chrono::seconds timeout);
