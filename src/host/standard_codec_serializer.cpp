@@ -1,7 +1,6 @@
 #include "host/standard_codec_serializer.h"
 
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <type_traits>
 
@@ -37,18 +36,15 @@ enum TypeCode : uint8_t {
 constexpr uint8_t kTwoByteSizeMarker = 254;
 constexpr uint8_t kFourByteSizeMarker = 255;
 
-// Type code per EncodableValue alternative index; custom values have none
-// and are written as null.
-constexpr uint8_t kCodeForAlternative[] = {
-    kNull,        kTrue /* bool: decided by value */,
-    kInt32,       kInt64,
-    kFloat64,     kString,
-    kUInt8List,   kInt32List,
-    kInt64List,   kFloat64List,
-    kList,        kMap,
-    kNull,        kFloat32List,
-};
-static_assert(std::size(kCodeForAlternative) == std::variant_size_v<EncodableValue::Variant>);
+// The type code of a list of T.
+template <typename T>
+constexpr uint8_t TypedListCode() {
+  if constexpr (std::is_same_v<T, uint8_t>) return kUInt8List;
+  if constexpr (std::is_same_v<T, int32_t>) return kInt32List;
+  if constexpr (std::is_same_v<T, int64_t>) return kInt64List;
+  if constexpr (std::is_same_v<T, double>) return kFloat64List;
+  if constexpr (std::is_same_v<T, float>) return kFloat32List;
+}
 
 template <typename T>
 T ReadScalar(ByteStreamReader* stream) {
@@ -97,8 +93,10 @@ class NestingScope {
 
 bool RefuseOversized(size_t size, ByteStreamWriter* stream) {
   if (size <= StandardCodecSerializer::kMaxEncodableSize) return false;
-  if (!internal::IsSizeCounting(*stream)) internal::WriteDiagnosticLine("Value of " + std::to_string(size) +
-                                " elements is too large for StandardCodecSerializer::WriteValue; written as null.");
+  if (!internal::IsSizeCounting(*stream)) {
+    internal::WriteDiagnosticLine("Value of " + std::to_string(size) +
+                                  " elements is too large for StandardCodecSerializer::WriteValue; written as null.");
+  }
   stream->WriteByte(kNull);
   return true;
 }
@@ -237,10 +235,10 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type, ByteStream
 }
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStreamWriter* stream) const {
-  auto write_list_of = [stream, this](uint8_t code, const auto& elements) {
+  auto write_list_of = [stream, this](const auto& elements) {
     using T = typename std::decay_t<decltype(elements)>::value_type;
     if (RefuseOversized(elements.size(), stream)) return;
-    stream->WriteByte(code);
+    stream->WriteByte(TypedListCode<T>());
     WriteSize(elements.size(), stream);
     // Padding goes in for an empty list too, so that every reader finds the
     // layout it expects whatever the count.
@@ -287,7 +285,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStream
               "Unhandled custom type in StandardCodecSerializer::WriteValue. "
               "Custom types require codec extensions.");
         } else {
-          write_list_of(kCodeForAlternative[value.index()], held);
+          write_list_of(held);
         }
       },
       static_cast<const EncodableValue::Variant&>(value));
