@@ -14,11 +14,13 @@ PlatformThread::PlatformThread()
   thread_ = std::thread([&] {
     g_main_context_push_thread_default(context_.get());
     {
+      // Notified under the lock: the waiting constructor owns the condition
+      // variable and may return as soon as it sees `started`.
       std::lock_guard<std::mutex> lock(started_mutex);
       thread_id_ = std::this_thread::get_id();
       started = true;
+      started_cv.notify_one();
     }
-    started_cv.notify_one();
     Run();
   });
   std::unique_lock<std::mutex> lock(started_mutex);

@@ -61,8 +61,9 @@ std::string SurfaceReader::Read(const FlutterDesktopGpuSurfaceDescriptor& descri
   if (descriptor.struct_size < sizeof(FlutterDesktopGpuSurfaceDescriptor)) {
     return "descriptor struct_size " + std::to_string(descriptor.struct_size) + " is too small";
   }
-  if (descriptor.format != kFlutterDesktopPixelFormatBGRA8888) {
-    return "descriptor format " + std::to_string(descriptor.format) + " is not BGRA8888";
+  const int32_t format = RawEnumValue(descriptor.format);
+  if (format != kFlutterDesktopPixelFormatBGRA8888) {
+    return "descriptor format " + std::to_string(format) + " is not BGRA8888";
   }
   size_t bytes = 0;
   if (!ByteSize(descriptor.visible_width, descriptor.visible_height, &bytes)) {

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,16 @@ class SurfaceReader {
   ino_t inode_ = 0;
   SharedMapping mapping_;
 };
+
+// The value of a C enum field as the plugin wrote it. A C plugin may store
+// any int there, which a C++ enum load would not allow.
+template <typename Enum>
+int32_t RawEnumValue(const Enum& field) {
+  static_assert(sizeof(Enum) == sizeof(int32_t), "C enums are int-sized here");
+  int32_t raw = 0;
+  std::memcpy(&raw, &field, sizeof(raw));
+  return raw;
+}
 
 // Copies a pixel buffer (RGBA, rows tightly packed) as BGRA. Empty string
 // on success, else what is wrong with it.

@@ -37,9 +37,9 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
     return -1;
   }
   auto texture = std::make_shared<Texture>();
-  texture->type = info->type;
-  switch (info->type) {
+  switch (RawEnumValue(info->type)) {
     case kFlutterDesktopPixelBufferTexture:
+      texture->type = kFlutterDesktopPixelBufferTexture;
       texture->pixel_callback = info->pixel_buffer_config.callback;
       texture->user_data = info->pixel_buffer_config.user_data;
       if (texture->pixel_callback == nullptr) {
@@ -54,7 +54,7 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
         return -1;
       }
       // On Linux the handle is a memfd, which plays the shared handle's part.
-      if (config.type != kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle) {
+      if (RawEnumValue(config.type) != kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle) {
         RefuseRegistration("GPU-surface type is not the shared-handle type");
         return -1;
       }
@@ -62,6 +62,7 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
         RefuseRegistration("GPU-surface texture without callback");
         return -1;
       }
+      texture->type = kFlutterDesktopGpuSurfaceTexture;
       texture->surface_callback = config.callback;
       texture->user_data = config.user_data;
       break;

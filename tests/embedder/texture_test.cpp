@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <atomic>
 #include <future>
 #include <mutex>
@@ -183,7 +184,8 @@ TEST_F(TextureTest, RegisterExternalTexture_RefusesUnusableRecords) {
     return static_cast<const FlutterDesktopGpuSurfaceDescriptor*>(nullptr);
   };
   FlutterDesktopTextureInfo unknown_kind{};
-  unknown_kind.type = static_cast<FlutterDesktopTextureType>(7);
+  const int32_t seven = 7;  // as a C plugin could store it
+  std::memcpy(&unknown_kind.type, &seven, sizeof(seven));
 
   std::vector<int64_t> ids;
   ::testing::internal::CaptureStderr();
