@@ -87,22 +87,6 @@ TEST_F(BinaryMessengerTest, HandlerRemovingItselfMidCall_FinishesSafely) {
   EXPECT_TRUE(watch.expired());
 }
 
-TEST_F(BinaryMessengerTest, ReplacingAHandler_RoutesLaterMessagesToTheNewOne) {
-  int first = 0;
-  int second = 0;
-  messenger_.SetMessageHandler("ch", [&](const uint8_t*, size_t, BinaryReply reply) {
-    ++first;
-    reply(nullptr, 0);
-  });
-  messenger_.SetMessageHandler("ch", [&](const uint8_t*, size_t, BinaryReply reply) {
-    ++second;
-    reply(nullptr, 0);
-  });
-  fake_embedding::Deliver("ch", {0});
-  EXPECT_EQ(first, 0);
-  EXPECT_EQ(second, 1);
-}
-
 TEST_F(BinaryMessengerTest, ThrowingRawHandler_IsContained_AndTheMessageGetsTheEmptyAnswer) {
   messenger_.SetMessageHandler("raw", [](const uint8_t*, size_t, BinaryReply) { throw std::runtime_error("bad"); });
   testing::internal::CaptureStderr();

@@ -58,34 +58,6 @@ TEST_F(MethodChannelTest, UndecodableMessage_GetsTheEmptyAnswer_AndNeverReachesH
   EXPECT_EQ(OnlyAnswer(handle), std::nullopt);
 }
 
-TEST_F(MethodChannelTest, NotImplemented_SendsTheEmptyAnswer) {
-  channel_.SetMethodCallHandler(
-      [](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) { result->NotImplemented(); });
-  EXPECT_EQ(OnlyAnswer(fake_embedding::Deliver(kChannel, Call("unknownMethod"))), std::nullopt);
-}
-
-TEST_F(MethodChannelTest, SuccessThenError_SendsOnlyTheSuccess) {
-  channel_.SetMethodCallHandler([](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) {
-    result->Success();
-    result->Error("error", "too late");
-  });
-  testing::internal::CaptureStderr();
-  const auto handle = fake_embedding::Deliver(kChannel, Call("play"));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Error: Only one of Success, Error, or NotImplemented can be called, and it can be called exactly "
-            "once. Ignoring duplicate result.\n");
-  EXPECT_EQ(OnlyAnswer(handle), Bytes({0, 0}));
-}
-
-TEST_F(MethodChannelTest, DroppedResult_IsReported_AndNothingIsSent) {
-  channel_.SetMethodCallHandler([](const MethodCall<>&, std::unique_ptr<MethodResult<>>) {});
-  testing::internal::CaptureStderr();
-  const auto handle = fake_embedding::Deliver(kChannel, Call("pause"));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Warning: Failed to respond to a message. This is a memory leak.\n");
-  EXPECT_TRUE(fake_embedding::ResponsesTo(handle).empty());
-}
-
 TEST_F(MethodChannelTest, ResultKeptByHandler_CanAnswerLaterFromAnotherThread) {
   std::unique_ptr<MethodResult<>> kept;
   channel_.SetMethodCallHandler(

@@ -65,16 +65,4 @@ TEST_F(RegistrarTest, EngineDestroyingTheRegistrar_DestroysPluginsWhileMessenger
   EXPECT_EQ(destroyed, 2);
 }
 
-TEST_F(RegistrarTest, View_IsPresentOnlyWhenTheEngineHasOne) {
-  const auto headless = fake_embedding::NewRegistrarRef();
-  EXPECT_EQ(PluginRegistrarManager::GetInstance()->GetRegistrar(headless)->GetView(), nullptr);
-  fake_embedding::DestroyRegistrar(headless);
-
-  static char view_tag;
-  fake_embedding::state().view = reinterpret_cast<FlutterDesktopViewRef>(&view_tag);
-  const auto windowed = fake_embedding::NewRegistrarRef();
-  EXPECT_NE(PluginRegistrarManager::GetInstance()->GetRegistrar(windowed)->GetView(), nullptr);
-  fake_embedding::DestroyRegistrar(windowed);
-}
-
 }  // namespace
