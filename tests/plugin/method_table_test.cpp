@@ -39,6 +39,9 @@ TEST_F(MethodTableTest, Dispose_RemovesOneOrAllPlayers_AndClosesTheirEngines) {
   ExpectError(Call("play", EncodableValue(first.id)), "unknown_player", std::to_string(first.id));
   EXPECT_TRUE(Eventually([&] { return !host->engine().IsTextureRegistered(first.id); }));
   EXPECT_TRUE(Eventually([&] { return !host->engine().IsTextureRegistered(first.subId); }));
+  EventStream afterDispose(host->engine(), PluginHarness::ChannelOf(first.id));
+  EXPECT_EQ(afterDispose.Listen().kind, MethodResponse::Kind::kNotImplemented)
+      << "the disposed player's channel still has a handler";
   EXPECT_TRUE(Call("dispose", EncodableValue(int64_t{987654})).IsSuccess()) << "unknown ids are not an error";
   EXPECT_TRUE(Call("play", EncodableValue(second.id)).IsSuccess());
 
@@ -124,6 +127,24 @@ TEST_F(MethodTableTest, SeekTo_StoresTheStartWhileOpening_AndSeeksOnceLoaded) {
 
   ASSERT_TRUE(Call("seekTo", IdAnd(player.id, {{"position", EncodableValue(int64_t{-40})}})).IsSuccess());
   EXPECT_TRUE(player.engine->Called("Position set", "0")) << "a negative position is taken as 0";
+}
+
+TEST_F(MethodTableTest, SeekTo_AfterTheStartSeekWasIssued_IsNotLost) {
+  FakeScript script;
+  script.openOutcome = OpenOutcome::Manual;
+  script.completeSeeks = false;
+  engine->SetScript(script);
+  Player player = CreateListening();
+  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
+  ASSERT_TRUE(player.engine->CompleteOpen());
+  ASSERT_TRUE(player.engine->WaitForCall("Position set", "0", 5s)) << "no start seek";
+  // Still opening: the start seek is out, its completion not yet in.
+  ASSERT_TRUE(Call("seekTo", IdAnd(player.id, {{"position", EncodableValue(int64_t{2000})}})).IsSuccess());
+  EXPECT_EQ(player.engine->Arguments("Position set"), (std::vector<std::string>{"0", "20000000"}));
+  player.engine->Raise(kSeekCompleted);
+  player.engine->Raise(kSeekCompleted);
+  EXPECT_TRUE(player.events->WaitForEventNamed("mediaInfo", 5s));
+  EXPECT_TRUE(player.events->WaitForEventNamed("seekEnd", 5s));
 }
 
 TEST_F(MethodTableTest, Setters_PassCheckedValuesToTheEngine) {

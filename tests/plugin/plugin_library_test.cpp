@@ -116,6 +116,28 @@ TEST_F(PluginLibraryTest, OpensARelativePath_FromTheWorkingDirectory) {
   (void)subId;
 }
 
+// Assets live in data/flutter_assets/ beside the running executable; a key
+// with a space and a hash must still find its file.
+TEST_F(PluginLibraryTest, OpensAnAsset_BesideTheExecutable) {
+  CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
+  const std::filesystem::path folder =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "data" / "flutter_assets" / "clips";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path asset = folder / "red #1 clip.mp4";
+  std::filesystem::remove(asset);
+  std::filesystem::create_symlink(std::filesystem::absolute(path), asset);
+  const auto [id, subId] = Create();
+  EventStream events(*engine, "CorvanePlugin/" + std::to_string(id));
+  ASSERT_TRUE(events.Listen().IsSuccess());
+  ASSERT_TRUE(Call("open", IdAnd(id, "value", EncodableValue("asset://clips/red #1 clip.mp4"))).IsSuccess());
+  const auto outcome = events.WaitForEvent(
+      [](const embedder::StreamEvent& event) { return event.Name() == "mediaInfo" || event.Name() == "error"; }, 10s);
+  std::filesystem::remove(asset);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->Name(), "mediaInfo");
+  (void)subId;
+}
+
 TEST_F(PluginLibraryTest, ReportsAMissingFile_AsSourceNotSupported) {
   const auto [id, subId] = Create();
   EventStream events(*engine, "CorvanePlugin/" + std::to_string(id));

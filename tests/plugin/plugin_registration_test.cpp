@@ -3,6 +3,7 @@
 // calls that need no player.
 #include <gtest/gtest.h>
 
+#include "fake/fake_media_engine.h"
 #include "plugin/fake_surface_device.h"
 #include "plugin/plugin_harness.h"
 
@@ -10,6 +11,7 @@ namespace corvane::testing {
 namespace {
 
 using embedder::MethodResponse;
+using namespace std::chrono_literals;
 
 TEST(PluginRegistration, SetsUpAndCleansUp_InOrder_BalancingTheApartment) {
   LogRecorder log;
@@ -72,6 +74,24 @@ TEST(PluginRegistration, ReportsEachMissingFacility_AndStillAnswers) {
       EXPECT_TRUE(log.Has("CorvanePlugin: Using fallback mode for older Windows\n"));
     }
   }
+}
+
+TEST(PluginRegistration, OnAnOldSystem_PlayersGetNoFrameServerNorFrameHandlers) {
+  LogRecorder log;
+  FakePlatformLayer layer;
+  layer.modern = false;
+  auto engine = std::make_shared<FakeMediaEngine>();
+  layer.makeEngine = [engine] { return engine; };
+  PluginHarness host(layer);
+  ASSERT_TRUE(host.Register());
+  ASSERT_TRUE(host.Call("create").IsSuccess());
+  EXPECT_TRUE(log.Has("CorvanePlugin: Video frame server not supported on this Windows version\n"));
+  EXPECT_TRUE(log.Has("CorvanePlugin: Video frame handlers not supported on this Windows version\n"));
+  EXPECT_FALSE(engine->LastPlayer()->Called("IsVideoFrameServerEnabled set"));
+  EXPECT_TRUE(engine->LastPlayer()->Called("CommandManager.IsEnabled set", "false"));
+  engine->LastPlayer()->Raise(kVideoFrameAvailable);
+  ASSERT_TRUE(engine->WaitIdle(5s));
+  EXPECT_EQ(engine->LastPlayer()->HandlerCount(kVideoFrameAvailable), 0u) << "a frame handler was subscribed";
 }
 
 TEST(PluginRegistration, TwoEngines_ShareOneDevice_UntilTheLastPluginGoes) {
