@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/gst/adaptive_variants.h"
 #include "platform/gst/audio_output.h"
 #include "platform/gst/debug_log.h"
 #include "platform/gst/support/error_mapping.h"
@@ -65,6 +66,33 @@ GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
   g_value_unset(&item);
   gst_iterator_free(raw);
   return found;
+}
+
+// With an HLS master playlist of several variants, the variants are the
+// video tracks (the one stream playbin shows is whichever plays). Returns
+// their bandwidths, empty when the media is not such a stream.
+std::vector<uint32_t> VariantsAsVideoTracks(const std::vector<HlsVariant>& variants, StreamFacts& facts) {
+  if (variants.size() < 2) return {};
+  const VideoTrack playing = facts.video.empty() ? VideoTrack{} : facts.video.front();
+  std::vector<VideoTrack> tracks;
+  std::vector<uint32_t> bandwidths;
+  int32_t current = -1;
+  for (const HlsVariant& variant : variants) {
+    VideoTrack track = playing;
+    track.encoding.subtype = playing.encoding.subtype.empty() ? VideoCodecFromHlsCodecs(variant.codecs)
+                                                              : playing.encoding.subtype;
+    track.encoding.bitrate = variant.bandwidth;
+    track.encoding.width = variant.width;
+    track.encoding.height = variant.height;
+    if (current < 0 && variant.width == playing.encoding.width && variant.height == playing.encoding.height) {
+      current = static_cast<int32_t>(tracks.size());
+    }
+    tracks.push_back(std::move(track));
+    bandwidths.push_back(variant.bandwidth);
+  }
+  facts.video = std::move(tracks);
+  facts.currentVideo = current;
+  return bandwidths;
 }
 
 bool IsNetworkUri(const std::string& uri) {
@@ -128,6 +156,8 @@ void PlayerCore::Build() {
   if (audioSink) g_object_set(playbin_.get(), "audio-sink", audioSink.get(), nullptr);
   if (tempo) g_object_set(playbin_.get(), "audio-filter", tempo.get(), nullptr);
 
+  variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
+
   auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));
   gst_bus_set_sync_handler(bus.get(), &PlayerCore::OnBusMessageStreaming, this, nullptr);
 }
@@ -174,6 +204,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     live_ = false;
     seekable_ = false;
     naturalSize_ = {};
+    variantBandwidths_.clear();
     downloadQueue_.reset();
     totalBytes_ = 0;
     owedSeeks_ = 0;  // completions of the old source are never raised
@@ -425,6 +456,13 @@ void PlayerCore::Select(TrackKind kind, uint64_t generation, int32_t index) {
     }
     int32_t& selected = kind == TrackKind::Audio ? selectedAudio_ : selectedVideo_;
     selected = index;
+    if (kind == TrackKind::Video && !variantBandwidths_.empty()) {
+      const uint32_t bandwidth = variantBandwidths_[static_cast<size_t>(index)];
+      PostCommand([bandwidth, generation](PlayerCore& core) {
+        if (core.pipelineEpoch_.load() == generation) core.variants_->Pin(bandwidth);
+      });
+      return;
+    }
   }
   PostCommand([kind, index, generation](PlayerCore& core) {
     if (core.pipelineEpoch_.load() == generation) core.ApplyTrackSelectionOnEngine(kind, index);
@@ -556,6 +594,7 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   gst_element_set_state(playbin_.get(), GST_STATE_NULL);
   videoSink_->Clear();
   textSink_->Clear();
+  variants_->Reset();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);
     firstError_ = {};
@@ -680,6 +719,7 @@ void PlayerCore::FinishOpeningOnEngine() {
     }
   }
   StreamFacts tracks = ReadStreamFacts(playbin_.get());
+  const std::vector<uint32_t> variantBandwidths = VariantsAsVideoTracks(variants_->Variants(), tracks);
   auto downloadQueue = FindElementByFactory(GST_BIN(playbin_.get()), "queue2");
   gint64 totalBytes = 0;
   if (downloadQueue) gst_element_query_duration(downloadQueue.get(), GST_FORMAT_BYTES, &totalBytes);
@@ -698,6 +738,7 @@ void PlayerCore::FinishOpeningOnEngine() {
     seekable_ = seekable && !live_;
     naturalSize_ = size;
     downloadQueue_ = std::move(downloadQueue);
+    variantBandwidths_ = variantBandwidths;
     totalBytes_ = totalBytes;
     tracks_ = Tracks{tracks.audio, tracks.video, tracks.text};
     selectedAudio_ = tracks.currentAudio;

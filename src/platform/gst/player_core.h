@@ -45,6 +45,7 @@ namespace corvane::platform::gst {
 
 class TextSink;
 class FrameConverter;
+class AdaptiveVariantWatch;
 
 enum class PlayerEvent : size_t {
   NaturalVideoSizeChanged,
@@ -169,6 +170,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   GObjectPtr<GstElement> playbin_;
   std::unique_ptr<VideoSink> videoSink_;
   std::unique_ptr<TextSink> textSink_;
+  std::unique_ptr<AdaptiveVariantWatch> variants_;
   std::atomic<bool> tornDown_{false};
 
   // The generation whose media the pipeline holds; messages and callbacks
@@ -196,6 +198,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   DisplaySize naturalSize_;
   GObjectPtr<GstElement> downloadQueue_;  // the network source's queue2, if any
   gint64 totalBytes_ = 0;                 // the source's length, 0 when unknown
+  std::vector<uint32_t> variantBandwidths_;  // HLS variants shown as video tracks
   int owedSeeks_ = 0;
   std::optional<TimeSpan> pendingSeek_;
   std::optional<TimeSpan> seekInFlightTarget_;
