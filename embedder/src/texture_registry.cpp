@@ -183,7 +183,8 @@ void TextureRegistry::RunRaster() {
 }
 
 std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64_t marks) {
-  auto frame = std::make_shared<TextureFrame>();
+  // Sized by the last fetch: a texture's frames mostly keep their size.
+  std::shared_ptr<TextureFrame> frame = pixel_pool_->NewFrame(texture.requested_width * texture.requested_height * 4);
   frame->texture_id = texture.id;
   frame->marks = marks;
   const size_t asked_width = texture.requested_width;

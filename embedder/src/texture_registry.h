@@ -27,6 +27,7 @@
 
 #include "embedder/engine.h"
 #include "host/flutter_desktop.h"
+#include "pixel_pool.h"
 #include "surface_reader.h"
 
 namespace corvane::embedder::internal {
@@ -96,6 +97,7 @@ class TextureRegistry {
   void CompleteLate(Completion completion);
 
   const std::chrono::microseconds frame_interval_;
+  const std::shared_ptr<PixelPool> pixel_pool_ = std::make_shared<PixelPool>();
   mutable std::mutex mutex_;
   std::condition_variable raster_wake_;   // marks, requests, unregistrations, stop
   mutable std::condition_variable frames_;  // a fetch was published or a texture went away

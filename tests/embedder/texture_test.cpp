@@ -265,6 +265,28 @@ TEST_F(TextureTest, GpuSurface_NewObjectBehindTheSameFd_IsReadAfresh) {
   ShutDownBeforeLocalTexturesGo();
 }
 
+TEST_F(TextureTest, HeldFrame_KeepsItsPixels_WhileLaterFetchesReuseStorage) {
+  SharedPixels red(8, 8, kRed);
+  SharedPixels blue(8, 8, kBlue);
+  SurfaceTexture surface;
+  surface.Show(red, 8, 8, 8, 8);
+  const int64_t id = RegisterOnPlatform(&surface.variant);
+
+  std::shared_ptr<const TextureFrame> held = engine_->FetchTexture(id);
+  ASSERT_NE(held, nullptr);
+  surface.Show(blue, 8, 8, 8, 8);
+  for (int i = 0; i < 4; ++i) {
+    // Dropped at once, so their storage goes back for the next fetch.
+    std::shared_ptr<const TextureFrame> later = engine_->FetchTexture(id);
+    ASSERT_NE(later, nullptr);
+    EXPECT_EQ(later->PixelAt(7, 7), kBlue);
+  }
+  for (size_t y = 0; y < 8; ++y) {
+    for (size_t x = 0; x < 8; ++x) ASSERT_EQ(held->PixelAt(x, y), kRed) << x << "," << y;
+  }
+  ShutDownBeforeLocalTexturesGo();
+}
+
 TEST_F(TextureTest, GpuSurface_UnusableDescriptor_IsRejected_AndStillReleased) {
   SharedPixels small(2, 2, kRed);
   SurfaceTexture surface;
