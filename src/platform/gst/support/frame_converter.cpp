@@ -2,6 +2,7 @@
 
 #include <libyuv.h>
 
+#include <cstring>
 #include <limits>
 
 namespace corvane::platform::gst {
@@ -57,12 +58,41 @@ const uint16_t* Component16(const GstVideoFrame& frame, int component) {
 // libyuv takes 16-bit strides in elements, GStreamer gives bytes.
 int ComponentStride16(const GstVideoFrame& frame, int component) { return ComponentStride(frame, component) / 2; }
 
+// Copies one row of 32-bit BGRA words with alpha forced to 255 (the high
+// byte of a little-endian word). In place when in == out. Blocks of eight
+// words with a fixed count, so the compiler vectorises them at -O2; memcpy
+// keeps the word access free of aliasing questions.
+void OpaqueRow(const uint8_t* in, uint8_t* out, int width) {
+  constexpr int kBlock = 8;
+  uint32_t words[kBlock];
+  int x = 0;
+  for (; x + kBlock <= width; x += kBlock) {
+    std::memcpy(words, in + x * 4, sizeof words);
+    for (uint32_t& word : words) word |= 0xFF000000u;
+    std::memcpy(out + x * 4, words, sizeof words);
+  }
+  for (; x < width; ++x) {
+    std::memcpy(words, in + x * 4, 4);
+    words[0] |= 0xFF000000u;
+    std::memcpy(out + x * 4, words, 4);
+  }
+}
+
 // Packed formats whose fourth byte is padding (or an alpha a video never
-// uses) come out of libyuv with that byte copied; the surface is opaque.
+// uses) are made opaque after libyuv has reordered them.
 void MakeOpaque(const Target& target) {
   for (int y = 0; y < target.height; ++y) {
     uint8_t* row = target.data + static_cast<size_t>(y) * target.stride;
-    for (int x = 0; x < target.width; ++x) row[x * 4 + 3] = 255;
+    OpaqueRow(row, row, target.width);
+  }
+}
+
+// BGRA/BGRx are already in the surface's byte order: copy and set alpha in
+// the same pass.
+void CopyOpaque(const uint8_t* src, int srcStride, const Target& target) {
+  for (int y = 0; y < target.height; ++y) {
+    OpaqueRow(src + static_cast<size_t>(y) * srcStride, target.data + static_cast<size_t>(y) * target.stride,
+              target.width);
   }
 }
 
@@ -125,8 +155,8 @@ bool ConvertAtFrameSize(const GstVideoFrame& frame, const Target& t) {
     // "RGBA" is A,B,G,R, "RAW" is R,G,B and "RGB24" is B,G,R.
     case GST_VIDEO_FORMAT_BGRA:
     case GST_VIDEO_FORMAT_BGRx:
-      result = libyuv::ARGBCopy(Plane(frame, 0), PlaneStride(frame, 0), t.data, t.stride, t.width, t.height);
-      if (result == 0) MakeOpaque(t);
+      CopyOpaque(Plane(frame, 0), PlaneStride(frame, 0), t);
+      result = 0;
       break;
     case GST_VIDEO_FORMAT_RGBA:
     case GST_VIDEO_FORMAT_RGBx:
