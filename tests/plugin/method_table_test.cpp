@@ -30,6 +30,24 @@ TEST_F(MethodTableTest, Create_GivesEachPlayerItsOwnIdsAndChannel) {
   EXPECT_TRUE(second.engine->Called("Source set", "null"));
 }
 
+TEST_F(MethodTableTest, TwoEngines_EachCarryTheirOwnPlayersEvents) {
+  PluginHarness otherHost(layer);
+  ASSERT_TRUE(otherHost.Register());
+  const MethodResponse created = otherHost.Call("create");
+  ASSERT_TRUE(created.IsSuccess()) << created.Describe();
+  const int64_t otherId = std::get<int64_t>(std::get<EncodableMap>(created.value).at(EncodableValue("id")));
+  EventStream otherEvents(otherHost.engine(), PluginHarness::ChannelOf(otherId));
+  ASSERT_TRUE(otherEvents.Listen().IsSuccess());
+  Player player = CreateListening();
+
+  ASSERT_TRUE(otherHost.Call("open", IdAndValue(otherId, EncodableValue("/m/other.mp4"))).IsSuccess());
+  EXPECT_TRUE(otherEvents.WaitForEventNamed("mediaInfo", 5s));
+  OpenLoaded(player);
+  otherHost.Shutdown();  // one engine goes; the other's player carries on
+  ASSERT_TRUE(Call("seekTo", IdAnd(player.id, {{"position", EncodableValue(int64_t{500})}})).IsSuccess());
+  EXPECT_TRUE(player.events->WaitForEventNamed("seekEnd", 5s));
+}
+
 TEST_F(MethodTableTest, Dispose_RemovesOneOrAllPlayers_AndClosesTheirEngines) {
   Player first = CreateListening();
   Player second = CreateListening();
