@@ -65,8 +65,9 @@ void EngineLink::MediaOpenedStep() {
 }
 
 void EngineLink::Post(std::function<void(VideoController&)> work) {
-  platform::SafeEnqueue(queue.get(), [weak = controller, work = std::move(work)] {
-    if (auto self = weak.lock()) work(*self);
+  platform::SafeEnqueue(queue.get(), [weak = controller, serial = sourceSerial.load(), work = std::move(work)] {
+    auto self = weak.lock();
+    if (self && self->link_->sourceSerial.load() == serial) work(*self);
   });
 }
 

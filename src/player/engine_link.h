@@ -40,6 +40,12 @@ struct EngineLink {
   // Written on the platform thread, read by the media-opened step.
   std::atomic<uint8_t> PlayerState{0};
 
+  // Which source the engine's notifications belong to. The platform thread
+  // moves it on once the engine has detached a source (after which no
+  // handler of that source runs); a task posted for an earlier source is
+  // then dropped, so it never acts on the next one.
+  std::atomic<uint64_t> sourceSerial{0};
+
   // The start position of the source being opened. The media-opened step
   // takes it exactly once (startIssued) under the mutex, so a seekTo racing
   // with it is either taken along or issued as a seek of its own.
@@ -55,7 +61,7 @@ struct EngineLink {
   void MediaOpenedStep();
 
   // Posts `work` to run on the platform thread with the controller, if it
-  // still exists then.
+  // still exists then and its source is still the one of the posting.
   void Post(std::function<void(VideoController&)> work);
 };
 
