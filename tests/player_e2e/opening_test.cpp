@@ -1,0 +1,157 @@
+// Opening sources through the shipped plugin on short clips: what a paused
+// player shows, a start position chosen while opening, and sources that
+// replace each other before the previous one has settled.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "player_e2e/plugin_session.h"
+#include "support/test_media.h"
+
+namespace corvane::testing {
+namespace {
+
+using embedder::StreamEvent;
+
+class Opening : public PluginSession {};
+
+std::string Absolute(const std::string& path) { return std::filesystem::absolute(path).string(); }
+
+// Sends "open" without waiting, so the calls that follow queue right behind
+// it on the platform thread, before the engine can have loaded anything.
+void OpenWithoutWaiting(embedder::Engine& engine, int64_t id, const std::string& source) {
+  embedder::InvokeMethodAsync(
+      engine, "CorvanePlugin", "open",
+      EncodableValue(EncodableMap{{EncodableValue("id"), EncodableValue(id)},
+                                  {EncodableValue("value"), EncodableValue(source)}}),
+      [](const embedder::MethodResponse&) {});
+}
+
+// Holds the platform thread for a while, so that what the engine posts for
+// an earlier call queues behind the calls sent meanwhile.
+void BusyPlatformThread(embedder::Engine& engine, std::chrono::milliseconds duration) {
+  engine.PostToPlatformThread([duration] { std::this_thread::sleep_for(duration); });
+}
+
+TEST_F(Opening, PausedPlayer_ShowsItsFirstFrame_WithoutPlaying) {
+  CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  Open(player, Absolute(path));
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  const auto frame = engine().WaitForFrame(player.id, IsRed, 5s);
+  ASSERT_TRUE(frame) << "the opened, never played player shows no first frame";
+  EXPECT_EQ(frame->width, 160u);
+  EXPECT_EQ(frame->height, 120u);
+  EXPECT_EQ(Positions(*player.events), std::vector<int64_t>{}) << "nothing moved: no position to report";
+}
+
+TEST_F(Opening, StartPositionSetWhileOpening_IsWhereItLoads_WithoutSeekEnd) {
+  CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  OpenWithoutWaiting(engine(), player.id, Absolute(path));
+  ASSERT_TRUE(CallWith(player.id, "seekTo", "position", EncodableValue(int64_t{1500})).IsSuccess());
+
+  const auto info = WaitForAnyOf(*player.events, {"mediaInfo", "seekEnd", "error"}, 10s);
+  ASSERT_TRUE(info);
+  ASSERT_EQ(info->Name(), "mediaInfo") << "the start seek is part of opening, not a seek of Dart's";
+  const auto position = player.events->WaitForEventNamed("position", 5s);
+  ASSERT_TRUE(position) << "the loaded player reports where it starts";
+  EXPECT_NEAR(IntegerOf(*position, "value"), 1500, 100);
+  EXPECT_TRUE(engine().WaitForFrame(player.id, IsBlue, 5s)) << "the first frame shown is the one at 1.5 s";
+  std::this_thread::sleep_for(300ms);
+  const auto names = EventNames(*player.events);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "seekEnd"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "mediaInfo"), 1);
+}
+
+TEST_F(Opening, SecondSourceOpenedAtOnce_IsTheOnlyOneReported) {
+  CORVANE_REQUIRE_MEDIA(first, "red_blue.mp4");
+  CORVANE_REQUIRE_MEDIA(second, "video_only.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  for (int round = 0; round < 3; ++round) {
+    OpenWithoutWaiting(engine(), player.id, Absolute(first));
+    // The first clip loads meanwhile; its notifications queue behind the
+    // second "open".
+    BusyPlatformThread(engine(), std::chrono::milliseconds(100 * round));
+    Open(player, Absolute(second));
+    const auto info = player.events->WaitForEventNamed("mediaInfo", 10s);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(*info->Find("source"), EncodableValue(Absolute(second)));
+  }
+  std::this_thread::sleep_for(500ms);
+  for (const StreamEvent& event : player.events->History()) {
+    EXPECT_NE(event.Name(), "error");
+    if (event.Name() == "videoSize") {
+      const double* width = std::get_if<double>(event.Find("width"));
+      ASSERT_NE(width, nullptr);
+      EXPECT_EQ(*width, 320.0) << "a size of the replaced clip was reported";
+    }
+    if (event.Name() == "mediaInfo") {
+      EXPECT_EQ(*event.Find("source"), EncodableValue(Absolute(second)));
+    }
+  }
+  const auto names = EventNames(*player.events);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "mediaInfo"), 3);
+  EXPECT_TRUE(engine().WaitForFrame(
+      player.id, [](const embedder::TextureFrame& frame) { return frame.width == 320 && frame.height == 240; }, 5s));
+}
+
+TEST_F(Opening, FailureOfAReplacedSource_NeverReachesTheNextOne) {
+  CORVANE_REQUIRE_MEDIA(broken, "random.bin");
+  CORVANE_REQUIRE_MEDIA(good, "red_blue.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  for (int round = 0; round < 3; ++round) {
+    OpenWithoutWaiting(engine(), player.id, Absolute(broken));
+    // The broken file fails meanwhile; its failure queues behind the
+    // second "open".
+    BusyPlatformThread(engine(), std::chrono::milliseconds(150 * round));
+    Open(player, Absolute(good));
+    const auto outcome = WaitForAnyOf(*player.events, {"mediaInfo", "error"}, 10s);
+    ASSERT_TRUE(outcome);
+    // An error sent before the replacement belongs to the broken file; one
+    // after it would have closed the good one.
+    if (outcome->Name() == "error") {
+      const auto info = WaitForAnyOf(*player.events, {"mediaInfo", "error"}, 10s);
+      ASSERT_TRUE(info);
+      ASSERT_EQ(info->Name(), "mediaInfo") << "the good source was failed too";
+    }
+  }
+  Play(player);
+  EXPECT_TRUE(engine().WaitForFrame(player.id, IsBlue, 5s)) << "the good source plays";
+  EXPECT_TRUE(player.events->WaitForEventNamed("finished", 5s));
+}
+
+TEST_F(Opening, CompletionOfAReplacedSource_NeverReachesTheNextOne) {
+  CORVANE_REQUIRE_MEDIA(first, "red_blue.mp4");
+  CORVANE_REQUIRE_MEDIA(second, "video_only.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  Open(player, Absolute(first));
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  Play(player);
+  // Replace it in the last moments, while its end is on its way.
+  ASSERT_TRUE(player.events->WaitForEvent(
+      [](const StreamEvent& event) { return event.Name() == "position" && IntegerOf(event, "value") >= 1900; }, 5s));
+  Open(player, Absolute(second));
+  const size_t replacedAt = player.events->History().size();
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  std::this_thread::sleep_for(2500ms);  // longer than the first clip
+  const auto history = player.events->History();
+  for (size_t i = replacedAt; i < history.size(); ++i) {
+    EXPECT_NE(history[i].Name(), "finished") << "the replaced clip's end reached the paused new one";
+    EXPECT_NE(history[i].Name(), "seekEnd");
+  }
+  const auto paused = Call("pause", EncodableValue(player.id));
+  EXPECT_TRUE(paused.IsSuccess());
+  Play(player);
+  EXPECT_TRUE(player.events->WaitForEventNamed("finished", 5s)) << "the new source is paused and plays from here";
+}
+
+}  // namespace
+}  // namespace corvane::testing
