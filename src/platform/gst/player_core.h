@@ -159,8 +159,13 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::shared_ptr<const HandlerList> BeginRaise(PlayerEvent event, uint64_t generation);
   void EndRaise();
   std::optional<TimeSpan> QueryPosition() const;
+  // Runs `command` on the engine thread while the core lives.
   template <typename Fn>
-  void PostCommand(Fn&& command);
+  void PostCommand(Fn&& command) {
+    thread_->Post([weak = weak_from_this(), command = std::forward<Fn>(command)]() mutable {
+      if (auto core = weak.lock()) command(*core);
+    });
+  }
 
   const EngineOptions options_;
   std::shared_ptr<TaskThread> thread_;

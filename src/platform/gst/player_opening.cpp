@@ -1,0 +1,215 @@
+// Loading a source, finishing its opening, failing it, and the teardown
+// (engine thread).
+#include "platform/gst/player_core.h"
+
+#include "platform/gst/adaptive_variants.h"
+#include "platform/gst/debug_log.h"
+#include "platform/gst/stream_facts.h"
+#include "platform/gst/text_sink.h"
+#include "platform/gst/time_units.h"
+#include "platform/gst/track_lists.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// The first element made by `factory` anywhere inside `bin`.
+GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
+  GObjectPtr<GstElement> found;
+  GstIterator* raw = gst_bin_iterate_recurse(bin);
+  GValue item = G_VALUE_INIT;
+  bool done = false;
+  while (!done && !found) {
+    switch (gst_iterator_next(raw, &item)) {
+      case GST_ITERATOR_OK: {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* made = gst_element_get_factory(element);
+        if (made && g_strcmp0(GST_OBJECT_NAME(made), factory) == 0) found = RetainObject(element);
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(raw);
+        break;
+      default:
+        done = true;
+        break;
+    }
+  }
+  g_value_unset(&item);
+  gst_iterator_free(raw);
+  return found;
+}
+
+// With an HLS master playlist of several variants, the variants are the
+// video tracks (the one stream playbin shows is whichever plays). Returns
+// their bandwidths, empty when the media is not such a stream.
+std::vector<uint32_t> VariantsAsVideoTracks(const std::vector<HlsVariant>& variants, StreamFacts& facts) {
+  if (variants.size() < 2) return {};
+  const VideoTrack playing = facts.video.empty() ? VideoTrack{} : facts.video.front();
+  std::vector<VideoTrack> tracks;
+  std::vector<uint32_t> bandwidths;
+  int32_t current = -1;
+  for (const HlsVariant& variant : variants) {
+    VideoTrack track = playing;
+    track.encoding.subtype = playing.encoding.subtype.empty() ? VideoCodecFromHlsCodecs(variant.codecs)
+                                                              : playing.encoding.subtype;
+    track.encoding.bitrate = variant.bandwidth;
+    track.encoding.width = variant.width;
+    track.encoding.height = variant.height;
+    if (current < 0 && variant.width == playing.encoding.width && variant.height == playing.encoding.height) {
+      current = static_cast<int32_t>(tracks.size());
+    }
+    tracks.push_back(std::move(track));
+    bandwidths.push_back(variant.bandwidth);
+  }
+  facts.video = std::move(tracks);
+  facts.currentVideo = current;
+  return bandwidths;
+}
+
+}  // namespace
+
+void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
+  // Stopping joins the streaming threads of the previous media, so nothing of
+  // it is posted after this.
+  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  videoSink_->Clear();
+  textSink_->Clear();
+  variants_->Reset();
+  {
+    std::lock_guard<std::mutex> lock(errorMutex_);
+    firstError_ = {};
+  }
+  seekInFlight_ = false;
+  buffering_ = false;
+  bufferingRaised_ = false;
+  reportedRanges_.clear();
+  reportedCues_.clear();
+  sizeReported_ = false;
+  reportedSize_ = {};
+  double volume = 1.0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || generation != generation_) return;  // a later source follows
+    volume = volume_;
+  }
+  pipelineEpoch_ = generation;
+  if (uri.empty()) {
+    PumpSeeksOnEngine();  // positions set with no media complete at once
+    return;
+  }
+
+  g_object_set(playbin_.get(), "uri", uri.c_str(), "volume", volume, nullptr);
+  const GstStateChangeReturn result = gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+  if (result == GST_STATE_CHANGE_NO_PREROLL) {
+    // A live source: it delivers nothing until playing, and has no duration.
+    FinishOpeningOnEngine();
+  } else if (result == GST_STATE_CHANGE_FAILURE) {
+    // The error message was posted during the state change and is queued
+    // ahead of this check; if there was none, fail without a reason.
+    PostCommand([generation](PlayerCore& core) {
+      bool opening = false;
+      {
+        std::lock_guard<std::mutex> lock(core.mutex_);
+        opening = generation == core.generation_ && core.phase_ == Phase::Opening;
+      }
+      if (opening && core.pipelineEpoch_.load() == generation) {
+        MediaPlayerFailedEventArgs args;
+        args.errorMessage = "the media cannot be opened";
+        core.FailOnEngine(std::move(args));
+      }
+    });
+  }
+  ScheduleTickOnEngine();
+}
+
+void PlayerCore::FinishOpeningOnEngine() {
+  gint64 durationNs = 0;
+  const bool haveDuration =
+      gst_element_query_duration(playbin_.get(), GST_FORMAT_TIME, &durationNs) && durationNs > 0;
+  gboolean seekable = FALSE;
+  {
+    auto query = AdoptMini(gst_query_new_seeking(GST_FORMAT_TIME));
+    if (gst_element_query(playbin_.get(), query.get())) {
+      gst_query_parse_seeking(query.get(), nullptr, &seekable, nullptr, nullptr);
+    }
+  }
+  StreamFacts tracks = ReadStreamFacts(playbin_.get());
+  const std::vector<uint32_t> variantBandwidths = VariantsAsVideoTracks(variants_->Variants(), tracks);
+  auto downloadQueue = FindElementByFactory(GST_BIN(playbin_.get()), "queue2");
+  gint64 totalBytes = 0;
+  if (downloadQueue) gst_element_query_duration(downloadQueue.get(), GST_FORMAT_BYTES, &totalBytes);
+  const DisplaySize size = videoSink_->CurrentDisplaySize();
+
+  const uint64_t generation = pipelineEpoch_.load();
+  std::shared_ptr<MediaPlaybackItem> item;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || generation != generation_ || phase_ != Phase::Opening) return;
+    phase_ = Phase::Opened;
+    // A source whose length is unknown once open is live, whatever the
+    // demuxer says about seeking (an HTTP stream without length or ranges).
+    live_ = !haveDuration;
+    duration_ = live_ ? kLiveDuration : FromNanoseconds(durationNs);
+    seekable_ = seekable && !live_;
+    naturalSize_ = size;
+    downloadQueue_ = std::move(downloadQueue);
+    variantBandwidths_ = variantBandwidths;
+    totalBytes_ = totalBytes;
+    tracks_ = Tracks{tracks.audio, tracks.video, tracks.text};
+    selectedAudio_ = tracks.currentAudio;
+    selectedVideo_ = tracks.currentVideo;
+    selectedText_ = tracks.currentText;
+    textModes_.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
+    if (rate_ != 1.0) rateDirty_ = true;
+    item = item_;
+  }
+  if (item) {
+    auto weak = weak_from_this();
+    item->AttachTracks(std::make_shared<LiveAudioTrackList>(weak, generation, std::move(tracks.audio)),
+                       std::make_shared<LiveVideoTrackList>(weak, generation, std::move(tracks.video)),
+                       std::make_shared<LiveTextTrackList>(weak, generation, std::move(tracks.text)));
+  }
+  if (size.width > 0 && size.height > 0) {
+    sizeReported_ = true;
+    reportedSize_ = size;
+    Raise(PlayerEvent::NaturalVideoSizeChanged, generation);
+  }
+  Raise(PlayerEvent::MediaOpened, generation);
+  PumpSeeksOnEngine();
+  ApplyPlayStateOnEngine();
+  AnnounceFrameOnEngine(generation);
+}
+
+void PlayerCore::FailOnEngine(MediaPlayerFailedEventArgs args) {
+  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  videoSink_->Clear();
+  textSink_->Clear();
+  const uint64_t generation = pipelineEpoch_.load();
+  int owed = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation != generation_) return;
+    phase_ = Phase::Failed;
+    owed = owedSeeks_;
+    owedSeeks_ = 0;
+    pendingSeek_.reset();
+    seekInFlightTarget_.reset();
+  }
+  seekInFlight_ = false;
+  RaiseFailed(args, generation);
+  CompleteSeeksOnEngine(owed);
+}
+
+void PlayerCore::TeardownOnEngine() {
+  if (tornDown_.load()) return;
+  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));
+  gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  gst_bus_set_flushing(bus.get(), TRUE);
+  videoSink_->Clear();
+  textSink_->Clear();
+  tornDown_ = true;
+}
+
+}  // namespace corvane::platform::gst

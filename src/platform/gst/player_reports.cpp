@@ -1,0 +1,161 @@
+// The periodic and streaming reports (engine thread): position ticks,
+// buffered ranges, subtitle cue changes, frames and video size, and the
+// track commands that change what is reported.
+#include "platform/gst/player_core.h"
+
+#include <algorithm>
+
+#include "platform/gst/adaptive_variants.h"
+#include "platform/gst/text_sink.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// Buffered ranges are checked every this many position ticks.
+constexpr unsigned kRangeTickDivider = 4;
+
+}  // namespace
+
+void PlayerCore::ScheduleTickOnEngine() {
+  if (tickScheduled_) return;
+  tickScheduled_ = true;
+  const uint64_t epoch = pipelineEpoch_.load();
+  thread_->PostDelayed(options_.positionInterval, [weak = weak_from_this(), epoch] {
+    if (auto core = weak.lock()) core->TickOnEngine(epoch);
+  });
+}
+
+void PlayerCore::TickOnEngine(uint64_t epoch) {
+  tickScheduled_ = false;
+  if (epoch != pipelineEpoch_.load() || tornDown_.load()) return;
+  bool report = false;
+  Phase phase;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || epoch != generation_) return;
+    phase = phase_;
+    report = phase_ == Phase::Opened && wantPlaying_ && !ended_ && !buffering_;
+  }
+  if (phase != Phase::Opening && phase != Phase::Opened) return;
+  if (report && !seekInFlight_) Raise(PlayerEvent::PositionChanged, epoch);
+  if (phase == Phase::Opened) {
+    EvaluateCuesOnEngine();
+    if (++tickCount_ % kRangeTickDivider == 0) CheckBufferedRangesOnEngine();
+  }
+  ScheduleTickOnEngine();
+}
+
+void PlayerCore::EvaluateCuesOnEngine() {
+  const uint64_t epoch = pipelineEpoch_.load();
+  bool presenting = false;
+  bool playing = false;
+  double rate = 1.0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || epoch != generation_ || phase_ != Phase::Opened) return;
+    presenting = selectedText_ >= 0 && static_cast<size_t>(selectedText_) < textModes_.size() &&
+                 textModes_[selectedText_] == TimedMetadataTrackPresentationMode::PlatformPresented;
+    playing = wantPlaying_ && !ended_;
+    rate = rate_;
+  }
+  std::vector<uint64_t> active;
+  GstClockTime position = GST_CLOCK_TIME_NONE;
+  if (presenting) {
+    gint64 now = 0;
+    if (gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &now) && now >= 0) {
+      position = static_cast<GstClockTime>(now);
+      active = textSink_->ActiveIds(position);
+    }
+  }
+  if (active != reportedCues_) {
+    reportedCues_ = std::move(active);
+    Raise(PlayerEvent::SubtitleFrameChanged, epoch);
+  }
+  // Wake up at the next cue boundary; a later evaluation replaces the timer.
+  if (presenting && playing && GST_CLOCK_TIME_IS_VALID(position)) {
+    const GstClockTime next = textSink_->NextChange(position);
+    if (GST_CLOCK_TIME_IS_VALID(next)) {
+      const auto wait = std::chrono::nanoseconds(static_cast<int64_t>((next - position) / rate)) +
+                        std::chrono::milliseconds(2);
+      const uint64_t serial = ++cueTimerSerial_;
+      thread_->PostDelayed(wait, [weak = weak_from_this(), epoch, serial] {
+        auto core = weak.lock();
+        if (core && core->pipelineEpoch_.load() == epoch && core->cueTimerSerial_ == serial) {
+          core->EvaluateCuesOnEngine();
+        }
+      });
+    }
+  }
+}
+
+void PlayerCore::CheckBufferedRangesOnEngine() {
+  const uint64_t epoch = pipelineEpoch_.load();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!network_) return;
+  }
+  auto ranges = BufferedRanges();
+  const bool same = ranges.size() == reportedRanges_.size() &&
+                    std::equal(ranges.begin(), ranges.end(), reportedRanges_.begin(),
+                               [](const MediaTimeRange& a, const MediaTimeRange& b) {
+                                 return a.start == b.start && a.end == b.end;
+                               });
+  if (same) return;
+  reportedRanges_ = std::move(ranges);
+  Raise(PlayerEvent::BufferedRangesChanged, epoch);
+}
+
+void PlayerCore::AnnounceFrameOnEngine(uint64_t epoch) {
+  // Acknowledge first: a frame arriving from now on is announced again.
+  videoSink_->AcknowledgeFrame();
+  if (epoch != pipelineEpoch_.load()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || epoch != generation_ || phase_ != Phase::Opened || !frameServer_) return;
+  }
+  if (!videoSink_->NewestFrame().sample) return;
+  Raise(PlayerEvent::VideoFrameAvailable, epoch);
+}
+
+void PlayerCore::AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size) {
+  if (epoch != pipelineEpoch_.load() || size.width == 0 || size.height == 0) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || epoch != generation_ || phase_ != Phase::Opened) return;
+    naturalSize_ = size;
+  }
+  if (sizeReported_ && size == reportedSize_) return;
+  sizeReported_ = true;
+  reportedSize_ = size;
+  Raise(PlayerEvent::NaturalVideoSizeChanged, epoch);
+}
+
+void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
+  const char* property = kind == TrackKind::Audio ? "current-audio" : kind == TrackKind::Video ? "current-video"
+                                                                                                : "current-text";
+  g_object_set(playbin_.get(), property, index, nullptr);
+}
+
+void PlayerCore::ApplyTextPresentationOnEngine() {
+  int32_t presented = -1;
+  int32_t current = -1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < textModes_.size(); ++i) {
+      if (textModes_[i] == TimedMetadataTrackPresentationMode::PlatformPresented) {
+        presented = static_cast<int32_t>(i);
+        break;
+      }
+    }
+    current = selectedText_;
+    if (presented >= 0) selectedText_ = presented;
+  }
+  if (presented >= 0 && presented != current) {
+    // The cues of the stream shown so far no longer apply.
+    textSink_->Clear();
+    ApplyTrackSelectionOnEngine(TrackKind::Text, presented);
+  }
+  EvaluateCuesOnEngine();
+}
+
+}  // namespace corvane::platform::gst

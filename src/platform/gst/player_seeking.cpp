@@ -1,0 +1,107 @@
+// Seeks, rate changes and the play state (engine thread). Seeks run one at
+// a time; positions set meanwhile supersede each other and all complete
+// with the last one.
+#include "platform/gst/player_core.h"
+
+#include "platform/gst/debug_log.h"
+#include "platform/gst/time_units.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// A seek that the pipeline never confirms still completes after this.
+constexpr auto kSeekWatchdog = std::chrono::seconds(5);
+
+}  // namespace
+
+void PlayerCore::CompleteSeeksOnEngine(int count) {
+  if (count <= 0) return;
+  const uint64_t generation = pipelineEpoch_.load();
+  for (int i = 0; i < count; ++i) Raise(PlayerEvent::SeekCompleted, generation);
+  Raise(PlayerEvent::PositionChanged, generation);
+}
+
+void PlayerCore::PumpSeeksOnEngine() {
+  if (seekInFlight_ || tornDown_.load()) return;
+  const uint64_t generation = pipelineEpoch_.load();
+  TimeSpan target{0};
+  double rate = 1.0;
+  bool user = false;
+  bool currentPosition = false;
+  int completeNow = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (generation != generation_ || phase_ == Phase::Opening) return;
+    if (phase_ != Phase::Opened || !seekable_) {
+      // Nothing to seek in (no media, failed, live or unseekable): every
+      // position set completes at once; rate and restart cannot apply.
+      completeNow = owedSeeks_;
+      owedSeeks_ = 0;
+      pendingSeek_.reset();
+      internalSeek_.reset();
+      rateDirty_ = false;
+    } else if (pendingSeek_) {
+      target = std::min(*pendingSeek_, duration_);
+      pendingSeek_.reset();
+      internalSeek_.reset();
+      seekInFlightTarget_ = target;
+      user = true;
+      ended_ = false;
+    } else if (internalSeek_) {
+      target = *internalSeek_;
+      internalSeek_.reset();
+    } else if (rateDirty_) {
+      currentPosition = true;
+    } else {
+      return;
+    }
+    rateDirty_ = false;
+    rate = rate_;
+  }
+  if (completeNow > 0) {
+    CompleteSeeksOnEngine(completeNow);
+    return;
+  }
+  if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
+  const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
+                                         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                         GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
+  if (!sent) {
+    DebugLine("Seek refused by the pipeline");
+    int completed = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      seekInFlightTarget_.reset();
+      if (user && !pendingSeek_) {
+        completed = owedSeeks_;
+        owedSeeks_ = 0;
+      }
+    }
+    CompleteSeeksOnEngine(completed);
+    return;
+  }
+  seekInFlight_ = true;
+  inFlightIsUser_ = user;
+  const uint64_t serial = ++seekSerial_;
+  thread_->PostDelayed(kSeekWatchdog, [weak = weak_from_this(), serial] {
+    if (auto core = weak.lock()) core->SeekWatchdogOnEngine(serial);
+  });
+}
+
+void PlayerCore::SeekWatchdogOnEngine(uint64_t serial) {
+  if (!seekInFlight_ || serial != seekSerial_) return;
+  DebugLine("A seek was not confirmed in time; completing it");
+  HandleAsyncDoneOnEngine();
+}
+
+void PlayerCore::ApplyPlayStateOnEngine() {
+  bool playing = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || phase_ != Phase::Opened || pipelineEpoch_.load() != generation_) return;
+    playing = wantPlaying_ && (!buffering_ || live_);
+  }
+  gst_element_set_state(playbin_.get(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+}
+
+}  // namespace corvane::platform::gst
