@@ -60,6 +60,28 @@ TEST_F(MessengerTest, HeldLock_KeepsTheEngineAvailable_UntilUnlocked) {
   FlutterDesktopMessengerRelease(messenger);
 }
 
+TEST_F(MessengerTest, MessageCallback_RunsWithoutTheMessengerLockHeld) {
+  // A plugin's reply thread takes the lock while the platform thread is
+  // inside a message callback: were the lock held during dispatch, it
+  // would wait until the callback returned.
+  std::promise<bool> locked_during_callback;
+  engine_->RunOnPlatformThread([&] {
+    FlutterDesktopMessengerSetCallback(
+        FlutterDesktopPluginRegistrarGetMessenger(engine_->Registrar()), "probe",
+        [](FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage*, void* user_data) {
+          std::future<void> other = std::async(std::launch::async, [messenger] {
+            FlutterDesktopMessengerUnlock(FlutterDesktopMessengerLock(messenger));
+          });
+          static_cast<std::promise<bool>*>(user_data)->set_value(other.wait_for(2s) == std::future_status::ready);
+        },
+        &locked_during_callback);
+  });
+  engine_->SendToPlugin("probe", {1}, [](const PluginReply&) {});
+  auto result = locked_during_callback.get_future();
+  ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
+  EXPECT_TRUE(result.get());
+}
+
 TEST_F(MessengerTest, PlatformThreadCalls_FromAnotherThread_AreReported) {
   FlutterDesktopMessengerRef messenger = Messenger();
   ::testing::internal::CaptureStderr();

@@ -203,6 +203,33 @@ TEST_F(TextureTest, RegisterExternalTexture_RefusesUnusableRecords) {
   EXPECT_THAT(diagnostics, HasSubstr("texture registration refused: unknown texture type"));
 }
 
+TEST_F(TextureTest, RegisterExternalTexture_ReadsTheRecordOnlyDuringTheCall) {
+  SharedPixels pixels(1, 1, kGreen);
+  SurfaceTexture surface;
+  surface.Show(pixels, 1, 1, 1, 1);
+  auto info = std::make_unique<FlutterDesktopTextureInfo>();
+  info->type = kFlutterDesktopGpuSurfaceTexture;
+  info->gpu_surface_config.struct_size = sizeof(FlutterDesktopGpuSurfaceTextureConfig);
+  info->gpu_surface_config.type = kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle;
+  info->gpu_surface_config.user_data = &surface;
+  info->gpu_surface_config.callback = [](size_t width, size_t height, void* user_data) {
+    auto* texture = static_cast<SurfaceTexture*>(user_data);
+    return std::get<flutter::GpuSurfaceTexture>(texture->variant).ObtainDescriptor(width, height);
+  };
+  int64_t id = -1;
+  engine_->RunOnPlatformThread([&] {
+    id = FlutterDesktopTextureRegistrarRegisterExternalTexture(
+        FlutterDesktopRegistrarGetTextureRegistrar(engine_->Registrar()), info.get());
+  });
+  ASSERT_GT(id, 0);
+  info.reset();
+
+  std::shared_ptr<const TextureFrame> frame = engine_->FetchTexture(id);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->PixelAt(0, 0), kGreen);
+  ShutDownBeforeLocalTexturesGo();
+}
+
 TEST_F(TextureTest, GpuSurface_IsFetchedOnTheRasterThread_FromItsVisibleSize_AndReleasedOnceThere) {
   SharedPixels pixels(3, 2, kRed);
   pixels.SetPixel(2, 1, kBlue);
