@@ -15,12 +15,9 @@ using flutter::EncodableValue;
 using platform::DebugLog;
 using platform::DebugLogf;
 using platform::Failed;
-using platform::GetRealTimePlayback;
-using platform::hresult;
 using platform::hresult_error;
 using platform::kOk;
 using platform::MediaPlaybackSession;
-using platform::TimeSpan;
 using platform::ToHresult;
 using render::SurfaceKind;
 
