@@ -75,15 +75,16 @@ std::string EngineCore::LoadPlugin(const std::string& path) {
 }
 
 bool EngineCore::RegisterPlugin(const PluginEntryPoint& entry_point) {
-  bool registered = false;
+  // Shared, not on this stack: after a timeout the task may still run.
+  auto registered = std::make_shared<std::atomic<bool>>(false);
   const bool ran = platform_.RunSync(
-      [&] {
+      [this, entry_point, registered] {
         if (!plugin_calls_allowed_) return;
         entry_point(registrar());
-        registered = true;
+        *registered = true;
       },
       kShutdownTaskTimeout);
-  return ran && registered;
+  return ran && *registered;
 }
 
 void EngineCore::SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback on_reply) {

@@ -228,6 +228,10 @@ void TextureRegistry::Publish(Texture& texture, std::shared_ptr<TextureFrame> fr
 }
 
 std::shared_ptr<const TextureFrame> TextureRegistry::Fetch(int64_t texture_id, std::chrono::milliseconds timeout) {
+  if (IsRasterThread()) {
+    std::fprintf(stderr, "corvane embedder: a texture fetch asked for on the raster thread would wait for itself\n");
+    return nullptr;
+  }
   auto request = std::make_shared<FetchRequest>();
   request->texture_id = texture_id;
   std::future<std::shared_ptr<const TextureFrame>> result = request->result.get_future();

@@ -104,7 +104,8 @@ class Engine {
 
   // Runs `task` on the platform thread and waits for it. Called on the
   // platform thread itself, it runs inline. False when the engine has shut
-  // down (the task did not run) or the wait timed out.
+  // down (the task did not run) or the wait timed out; after a timeout the
+  // task may still run later, so what it refers to must outlive it.
   bool RunOnPlatformThread(const std::function<void()>& task,
                            std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Queues `task` on the platform thread. False when the engine has shut down.
@@ -118,8 +119,8 @@ class Engine {
   void SetDartHandler(const std::string& channel, DartMessageHandler handler);
 
   // Asks the raster thread for a fetch of the texture now and waits for it.
-  // Null when the texture is not registered, the engine has shut down or the
-  // wait timed out.
+  // Null when the texture is not registered, the engine has shut down, the
+  // wait timed out or the caller is the raster thread itself.
   std::shared_ptr<const TextureFrame> FetchTexture(int64_t texture_id,
                                                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // The result of the texture's latest fetch, without fetching; null if none.
