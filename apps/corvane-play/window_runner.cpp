@@ -91,6 +91,11 @@ class WindowLoop {
     session_.SetReplyObserver([this](int64_t, const PluginCall& call, const embedder::MethodResponse& response) {
       if (!response.IsSuccess()) ReportProblem("\"" + call.method + "\": " + response.Describe());
     });
+    // The session outlives this loop and disposes its players later.
+    struct ObserverReset {
+      PluginSession& session;
+      ~ObserverReset() { session.SetReplyObserver(nullptr); }
+    } observerReset{session_};
     std::string error;
     if (!StartPlayers(session_, options_, &error)) {
       err_ << "corvane-play: " << error << '\n';
@@ -116,7 +121,6 @@ class WindowLoop {
         SDL_Delay(static_cast<Uint32>(std::chrono::duration_cast<std::chrono::milliseconds>(kFrameTime - spent).count()));
       }
     }
-    session_.SetReplyObserver(nullptr);
     return failed_ ? kExitPlaybackFailed : kExitOk;
   }
 
