@@ -21,8 +21,9 @@ packages=(
   libpango1.0-dev libcairo2-dev fonts-dejavu-core
   # test media generation and probing
   ffmpeg
-  # demo player window, and a display for its CI run
-  libsdl2-dev xvfb
+  # demo player window, and a display for its CI run (xvfb-run needs xauth,
+  # which is only a recommendation of xvfb)
+  libsdl2-dev xvfb xauth
   # binutils for nm (exported symbol check)
   binutils python3
 )

@@ -343,6 +343,7 @@ TEST_F(DemoPlayer, Players_SeveralPlayersOfOneSourceEachPlayToTheEnd) {
 
 TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsVideoSubtitlesAndStatusLine) {
   if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
+  if (access("/usr/bin/xauth", X_OK) != 0) GTEST_SKIP() << "xvfb-run needs xauth (package xauth)";
   const std::string shot = Output("window.png");
   const ProgramRun run = RunProgram({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1280x800x24", CORVANE_PLAY_BINARY,
                                      "--subtitles", "--subtitle-lang", "en", "--start", "1000", "--duration", "2000", "--screenshot-after",
