@@ -230,8 +230,11 @@ bool FrameConverter::Convert(const GstVideoFrame& frame, const PixelView& dst) {
                       static_cast<int>(dst.height)};
   if (direct.width == frameWidth && direct.height == frameHeight) return ConvertAtFrameSize(frame, direct);
 
-  // Convert at the frame's size, then scale into the surface. resize() keeps
-  // the capacity, so a steady stream reuses the same memory.
+  // Convert at the frame's size, then scale into the surface. Scaling the
+  // YUV planes first and converting fewer pixels sounds cheaper, but with
+  // Debian 12's libyuv it measured about 30% slower for 1080p to 720p
+  // (bench/frame_converter_bench). resize() keeps the capacity, so a steady
+  // stream reuses the same memory.
   const size_t scratchStride = static_cast<size_t>(frameWidth) * 4;
   scratch_.resize(scratchStride * static_cast<size_t>(frameHeight));
   const Target staging{scratch_.data(), static_cast<int>(scratchStride), frameWidth, frameHeight};
