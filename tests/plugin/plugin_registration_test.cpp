@@ -94,6 +94,21 @@ TEST(PluginRegistration, OnAnOldSystem_PlayersGetNoFrameServerNorFrameHandlers) 
   EXPECT_EQ(engine->LastPlayer()->HandlerCount(kVideoFrameAvailable), 0u) << "a frame handler was subscribed";
 }
 
+TEST(PluginRegistration, WithoutAQueue_EngineTasksRunInline_OnTheEngineThread) {
+  FakePlatformLayer layer;
+  layer.withQueue = false;
+  auto engine = std::make_shared<FakeMediaEngine>();
+  layer.makeEngine = [engine] { return engine; };
+  PluginHarness host(layer);
+  ASSERT_TRUE(host.Register());
+  const int64_t id = host.Create();
+  embedder::EventStream events(host.engine(), PluginHarness::ChannelOf(id));
+  ASSERT_TRUE(events.Listen().IsSuccess());
+  ASSERT_TRUE(host.Call("open", Args({{"id", EncodableValue(id)}, {"value", EncodableValue("/m/a.mp4")}})).IsSuccess());
+  EXPECT_TRUE(events.WaitForEventNamed("mediaInfo", 5s));
+  EXPECT_TRUE(engine->LastPlayer()->Called("Volume set")) << "the loading pass did not run";
+}
+
 TEST(PluginRegistration, TwoEngines_ShareOneDevice_UntilTheLastPluginGoes) {
   FakePlatformLayer layer;
   std::weak_ptr<FakeSurfaceDevice> made;
