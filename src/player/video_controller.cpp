@@ -21,7 +21,6 @@ using platform::MediaPlaybackSession;
 using platform::ToHresult;
 using render::SurfaceKind;
 
-
 VideoController::VideoController(PlayerEnvironment environment)
     : environment_(std::move(environment)),
       link_(std::make_shared<EngineLink>(environment_.engine->CreateMediaPlayer(), environment_.queue,
