@@ -97,14 +97,15 @@ struct SubtitleRasterizer::Pango {
   GObjectPtr<PangoFontMap> fontMap{pango_cairo_font_map_new()};                       // Adopt
   GObjectPtr<PangoContext> context{pango_font_map_create_context(fontMap.get())};    // Adopt
   GObjectPtr<PangoLayout> layout{pango_layout_new(context.get())};                   // Adopt
-  std::unique_ptr<PangoFontDescription, FontDescriptionFree> font{pango_font_description_from_string("Sans")};
+  std::unique_ptr<PangoFontDescription, FontDescriptionFree> font{
+      pango_font_description_from_string("Sans")};  // Adopt
   int fontPixels = 0;
 
   Pango() {
     // Grey-scale antialiasing: sub-pixel colour fringes are wrong on a layer
     // that is blended over video. No metric hinting, so layout does not
     // depend on the size step.
-    std::unique_ptr<cairo_font_options_t, CairoFontOptionsDestroy> options(cairo_font_options_create());
+    std::unique_ptr<cairo_font_options_t, CairoFontOptionsDestroy> options(cairo_font_options_create());  // Adopt
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
     pango_cairo_context_set_font_options(context.get(), options.get());
