@@ -39,7 +39,7 @@ BgraImage RenderStatusBar(const std::string& text, int width, bool alarm) {
   cairo_paint(cr.get());
 
   std::unique_ptr<PangoLayout, GObjectDeleter> layout(pango_cairo_create_layout(cr.get()));  // Adopt
-  std::unique_ptr<PangoFontDescription, FontDeleter> font(pango_font_description_from_string("DejaVu Sans 11"));
+  std::unique_ptr<PangoFontDescription, FontDeleter> font(pango_font_description_from_string("DejaVu Sans 11"));  // Adopt
   pango_layout_set_font_description(layout.get(), font.get());
   pango_layout_set_text(layout.get(), text.c_str(), -1);  // pango replaces invalid UTF-8 itself
   pango_layout_set_width(layout.get(), (width > 16 ? width - 16 : width) * PANGO_SCALE);

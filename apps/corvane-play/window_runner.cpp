@@ -81,6 +81,7 @@ std::unique_ptr<Window> Window::Open(const Options& options, std::string* error)
 
 namespace {
 
+// One run of the window: main thread only, like the session it drives.
 class WindowLoop {
  public:
   WindowLoop(SDL_Renderer* renderer, const Options& options, PluginSession& session, std::ostream& out,

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <memory>
 
 namespace corvane::play {
 namespace {
@@ -138,20 +139,20 @@ TEST(WritePng, ReadsBackAsTheSamePixels) {
   ASSERT_GE(fd, 0);
   close(fd);
   ASSERT_EQ(WritePng(image, path), "");
-  cairo_surface_t* read = cairo_image_surface_create_from_png(path);  // Adopt
-  ASSERT_EQ(cairo_surface_status(read), CAIRO_STATUS_SUCCESS);
-  ASSERT_EQ(cairo_image_surface_get_width(read), 3);
-  ASSERT_EQ(cairo_image_surface_get_height(read), 2);
-  const unsigned char* data = cairo_image_surface_get_data(read);
-  const int stride = cairo_image_surface_get_stride(read);
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> read(cairo_image_surface_create_from_png(path),
+                                                                  cairo_surface_destroy);  // Adopt
+  unlink(path);
+  ASSERT_EQ(cairo_surface_status(read.get()), CAIRO_STATUS_SUCCESS);
+  ASSERT_EQ(cairo_image_surface_get_width(read.get()), 3);
+  ASSERT_EQ(cairo_image_surface_get_height(read.get()), 2);
+  const unsigned char* data = cairo_image_surface_get_data(read.get());
+  const int stride = cairo_image_surface_get_stride(read.get());
   for (int y = 0; y < 2; ++y) {
     for (int x = 0; x < 3; ++x) {
       const unsigned char* p = data + y * stride + x * 4;
       EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), At(image, x, y)) << x << "," << y;
     }
   }
-  cairo_surface_destroy(read);
-  unlink(path);
 }
 
 TEST(WritePng, SaysWhyWhenItCannotWrite) {

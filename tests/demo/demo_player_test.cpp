@@ -102,17 +102,16 @@ struct Picture {
 
 Picture LoadPng(const std::string& path) {
   Picture picture;
-  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());  // Adopt
-  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-    picture.width = cairo_image_surface_get_width(surface);
-    picture.height = cairo_image_surface_get_height(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = 0; y < picture.height; ++y) {
-      picture.bgra.insert(picture.bgra.end(), data + y * stride, data + y * stride + picture.width * 4);
-    }
+  std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> surface(
+      cairo_image_surface_create_from_png(path.c_str()), cairo_surface_destroy);  // Adopt
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return picture;
+  picture.width = cairo_image_surface_get_width(surface.get());
+  picture.height = cairo_image_surface_get_height(surface.get());
+  const int stride = cairo_image_surface_get_stride(surface.get());
+  const unsigned char* data = cairo_image_surface_get_data(surface.get());
+  for (int y = 0; y < picture.height; ++y) {
+    picture.bgra.insert(picture.bgra.end(), data + y * stride, data + y * stride + picture.width * 4);
   }
-  cairo_surface_destroy(surface);
   return picture;
 }
 
