@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/debug_log.h"
+#include "fake/fake_media_engine.h"
 #include "platform/dispatcher_queue.h"
 #include "platform/main_context_queue.h"
 
@@ -116,6 +117,22 @@ TEST(SafeEnqueue, RunsTheTaskAtOnce_WhenPostingFails) {
   int ran = 0;
   SafeEnqueue(&queue, [&] { ++ran; });
   EXPECT_EQ(ran, 1);
+}
+
+TEST(RealTimePlayback, AFlagThatCannotBeReadOrWritten_IsFalseAndLogged) {
+  std::vector<std::string> lines;
+  ScopedDebugLogObserver observer([&](const std::string& line) { lines.push_back(line); });
+  testing::FakeMediaEngine engine;
+  auto player = engine.CreateMediaPlayer();
+  SetRealTimePlayback(*player, true);
+  EXPECT_TRUE(GetRealTimePlayback(*player));
+  engine.LastPlayer()->Fail("RealTimePlayback get", kNoInterface);
+  engine.LastPlayer()->Fail("RealTimePlayback set", kNoInterface);
+  EXPECT_FALSE(GetRealTimePlayback(*player));
+  SetRealTimePlayback(*player, false);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "CorvanePlugin: RealTimePlayback property not supported, assuming false\n",
+                       "CorvanePlugin: RealTimePlayback property not supported, ignoring\n"}));
 }
 
 TEST(DebugLog, CutsALongLineToItsBuffer_KeepingTheLineFeed) {
