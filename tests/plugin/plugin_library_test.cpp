@@ -116,6 +116,38 @@ TEST_F(PluginLibraryTest, OpensARelativePath_FromTheWorkingDirectory) {
   (void)subId;
 }
 
+TEST_F(PluginLibraryTest, DescribesTracks_AndDrawsSubtitlesOnceShown) {
+  CORVANE_REQUIRE_MEDIA(path, "multi.mkv");
+  const auto [id, subId] = Create();
+  EventStream events(*engine, "CorvanePlugin/" + std::to_string(id));
+  ASSERT_TRUE(events.Listen().IsSuccess());
+  ASSERT_TRUE(Call("setPreferredSubtitleLanguage", IdAnd(id, "value", EncodableValue("fr"))).IsSuccess());
+  ASSERT_TRUE(Call("open", IdAnd(id, "value", EncodableValue(path))).IsSuccess());
+  const auto info = events.WaitForEventNamed("mediaInfo", 10s);
+  ASSERT_TRUE(info);
+  const auto& audio = std::get<EncodableMap>(*info->Find("audioTracks"));
+  const auto& text = std::get<EncodableMap>(*info->Find("subtitleTracks"));
+  EXPECT_EQ(audio.size(), 3u);
+  EXPECT_EQ(text.size(), 2u);
+  EXPECT_TRUE(audio.count(EncodableValue("0.2")));
+
+  ASSERT_TRUE(Call("setShowSubtitle", IdAnd(id, "value", EncodableValue(true))).IsSuccess());
+  ASSERT_TRUE(Call("play", EncodableValue(id)).IsSuccess());
+  // "Bonjour" is on screen from 0.5 s to 1.5 s: some pixel of the subtitle
+  // texture becomes opaque.
+  const auto cue = engine->WaitForFrame(
+      subId,
+      [](const embedder::TextureFrame& frame) {
+        for (size_t i = 3; i < frame.bgra.size(); i += 4) {
+          if (frame.bgra[i] == 255) return true;
+        }
+        return false;
+      },
+      10s);
+  ASSERT_TRUE(cue) << "no subtitle reached its texture";
+  EXPECT_EQ(cue->width, 320u) << "the subtitle texture has the video's size";
+}
+
 // Assets live in data/flutter_assets/ beside the running executable; a key
 // with a space and a hash must still find its file.
 TEST_F(PluginLibraryTest, OpensAnAsset_BesideTheExecutable) {
