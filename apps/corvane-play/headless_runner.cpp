@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "json_lines.h"
+#include "key_map.h"
 #include "playback_steps.h"
 
 namespace corvane::play {
@@ -75,6 +76,10 @@ class HeadlessRun {
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const SnapshotRequest& a, const SnapshotRequest& b) { return a.atMs < b.atMs; });
     pendingSnapshots_.assign(sorted.begin(), sorted.end());
+    std::vector<KeyPressRequest> presses = options.presses;
+    std::stable_sort(presses.begin(), presses.end(),
+                     [](const KeyPressRequest& a, const KeyPressRequest& b) { return a.atMs < b.atMs; });
+    pendingPresses_.assign(presses.begin(), presses.end());
   }
 
   int Run() {
@@ -121,11 +126,29 @@ class HeadlessRun {
         if (!options_.loop) run.done = true;
         break;
       case EventKind::kPosition:
-        if (index == 0) TakeDueSnapshots(view);
+        if (index == 0) {
+          PressDueKeys(view);
+          TakeDueSnapshots(view);
+        }
         if (options_.durationMs && view.positionMs >= options_.startMs + *options_.durationMs) run.done = true;
         break;
       default:
         break;
+    }
+  }
+
+  // Scripted presses act as in the window: on every player, in order.
+  void PressDueKeys(const PlayerView& first) {
+    while (!pendingPresses_.empty() && pendingPresses_.front().atMs <= first.positionMs) {
+      const KeyPressRequest request = pendingPresses_.front();
+      pendingPresses_.pop_front();
+      for (const std::string& name : request.keys) {
+        const std::optional<Key> key = KeyFromName(name);
+        if (!key) continue;  // names were checked when parsing
+        for (PluginSession::Player& player : session_.players()) {
+          session_.SendAll(player.view.id, KeyCalls(*key, &player.view));
+        }
+      }
     }
   }
 
@@ -169,6 +192,7 @@ class HeadlessRun {
   std::ostream& err_;
   std::vector<PlayerRun> runs_;
   std::deque<SnapshotRequest> pendingSnapshots_;
+  std::deque<KeyPressRequest> pendingPresses_;
   bool snapshotFailed_ = false;
 };
 

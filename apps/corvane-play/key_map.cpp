@@ -25,4 +25,31 @@ KeyPress MapSdlKey(int32_t keycode) {
   return press;
 }
 
+namespace {
+
+struct NamedKey {
+  const char* name;
+  int32_t keycode;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {"space", SDLK_SPACE}, {"left", SDLK_LEFT}, {"right", SDLK_RIGHT}, {"up", SDLK_UP},
+    {"down", SDLK_DOWN},   {"[", SDLK_LEFTBRACKET}, {"]", SDLK_RIGHTBRACKET}, {"s", SDLK_s},
+    {"a", SDLK_a},         {"t", SDLK_t},       {"l", SDLK_l},
+};
+
+}  // namespace
+
+int32_t SdlKeycodeFromName(const std::string& name) {
+  for (const NamedKey& key : kNamedKeys) {
+    if (name == key.name) return key.keycode;
+  }
+  return 0;
+}
+
+std::optional<Key> KeyFromName(const std::string& name) {
+  const int32_t keycode = SdlKeycodeFromName(name);
+  return keycode == 0 ? std::nullopt : MapSdlKey(keycode).key;
+}
+
 }  // namespace corvane::play

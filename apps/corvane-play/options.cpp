@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 
+#include "key_map.h"
+
 namespace corvane::play {
 
 namespace {
@@ -48,6 +50,23 @@ bool ParseTimedFile(const std::string& text, SnapshotRequest* out) {
   out->atMs = ms;
   out->file = text.substr(colon + 1);
   return true;
+}
+
+// "1500:t" or "1500:space,right": known key names only.
+bool ParseKeyPress(const std::string& text, KeyPressRequest* out) {
+  SnapshotRequest timed;
+  if (!ParseTimedFile(text, &timed)) return false;
+  out->atMs = timed.atMs;
+  out->keys.clear();
+  size_t start = 0;
+  while (true) {
+    const size_t comma = timed.file.find(',', start);
+    const std::string name = timed.file.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (!KeyFromName(name)) return false;
+    out->keys.push_back(name);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
 }
 
 }  // namespace
@@ -132,6 +151,13 @@ ParseResult ParseOptions(const std::vector<std::string>& args, const std::string
          SnapshotRequest request;
          if (!ParseTimedFile(v, &request)) return false;
          o.screenshotAfter = request;
+         return true;
+       }},
+      {"--press",
+       [&](const std::string& v) {
+         KeyPressRequest request;
+         if (!ParseKeyPress(v, &request)) return false;
+         o.presses.push_back(request);
          return true;
        }},
       {"--plugin", [&](const std::string& v) { o.pluginPath = v; return !v.empty(); }},

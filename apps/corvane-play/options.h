@@ -16,6 +16,14 @@ struct SnapshotRequest {
   std::string file;
 };
 
+// One `--press MS:KEY[,KEY...]` (for tests and demos): the keys are
+// pressed once the first player has played to `atMs` of media time. Key
+// names are those of KeyFromName (key_map.h).
+struct KeyPressRequest {
+  int64_t atMs = 0;
+  std::vector<std::string> keys;
+};
+
 struct Options {
   std::string source;  // file path, URL or "asset://" key, passed on as typed
   std::string pluginPath;
@@ -35,6 +43,7 @@ struct Options {
   std::vector<SnapshotRequest> snapshots;  // in the order given
   // Window mode: save the window's own pixels after this much wall time.
   std::optional<SnapshotRequest> screenshotAfter;
+  std::vector<KeyPressRequest> presses;  // in the order given
   bool help = false;
 };
 

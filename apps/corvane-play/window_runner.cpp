@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -86,7 +87,10 @@ class WindowLoop {
  public:
   WindowLoop(SDL_Renderer* renderer, const Options& options, PluginSession& session, std::ostream& out,
              std::ostream& err)
-      : renderer_(renderer), options_(options), session_(session), out_(out), err_(err) {}
+      : renderer_(renderer), options_(options), session_(session), out_(out), err_(err), presses_(options.presses) {
+    std::stable_sort(presses_.begin(), presses_.end(),
+                     [](const KeyPressRequest& a, const KeyPressRequest& b) { return a.atMs < b.atMs; });
+  }
 
   int Run() {
     session_.SetReplyObserver([this](int64_t, const PluginCall& call, const embedder::MethodResponse& response) {
@@ -109,6 +113,7 @@ class WindowLoop {
       const auto frameStart = std::chrono::steady_clock::now();
       HandleInput();
       HandlePluginEvents();
+      PressDueKeys();
       Draw();
       if (options_.screenshotAfter && !screenshotTaken &&
           frameStart - started >= std::chrono::milliseconds(options_.screenshotAfter->atMs)) {
@@ -170,6 +175,22 @@ class WindowLoop {
              << "': " << ExplainPlayerError(view.error) << '\n';
         failed_ = true;
       }
+    }
+  }
+
+  // Scripted presses go through SDL's queue, the road of real key presses.
+  void PressDueKeys() {
+    if (session_.players().empty()) return;
+    const int64_t position = session_.players()[0].view.positionMs;
+    while (nextPress_ < presses_.size() && presses_[nextPress_].atMs <= position) {
+      for (const std::string& name : presses_[nextPress_].keys) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.state = SDL_PRESSED;
+        event.key.keysym.sym = SdlKeycodeFromName(name);
+        SDL_PushEvent(&event);
+      }
+      ++nextPress_;
     }
   }
 
@@ -303,6 +324,8 @@ class WindowLoop {
   std::string problem_;
   bool failed_ = false;
   bool quit_ = false;
+  std::vector<KeyPressRequest> presses_;  // by time
+  size_t nextPress_ = 0;
 };
 
 }  // namespace

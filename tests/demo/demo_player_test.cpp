@@ -204,9 +204,14 @@ class DemoPlayer : public ::testing::Test {
   }
   // Takes a headless snapshot at `atMs`, playing from half a second before.
   Picture SnapshotAt(int64_t atMs, const std::vector<std::string>& extra, int64_t* positionMs) {
+    return SnapshotRun(atMs - 500, atMs, extra, positionMs, nullptr);
+  }
+  Picture SnapshotRun(int64_t startMs, int64_t atMs, const std::vector<std::string>& extra, int64_t* positionMs,
+                      ProgramRun* runOut) {
     const std::string file = Output("at-" + std::to_string(atMs) + "-" + std::to_string(files_.size()) + ".png");
-    std::vector<std::string> args = {"--headless", "--start", std::to_string(atMs - 500), "--duration", "800",
-                                     "--snapshot", std::to_string(atMs) + ":" + file};
+    std::vector<std::string> args = {"--headless", "--start", std::to_string(startMs), "--duration",
+                                     std::to_string(atMs - startMs + 300), "--snapshot",
+                                     std::to_string(atMs) + ":" + file};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back(clip_);
     const ProgramRun run = Play(args);
@@ -215,6 +220,7 @@ class DemoPlayer : public ::testing::Test {
     EXPECT_NE(line.find("\"file\":\"" + file + "\""), std::string::npos) << line;
     *positionMs = NumberAfter(line, "positionMs");
     EXPECT_GE(*positionMs, atMs) << line;
+    if (runOut != nullptr) *runOut = run;
     return LoadPng(file);
   }
 
@@ -297,6 +303,64 @@ TEST_F(DemoPlayer, Subtitles_AppearInASnapshotDuringACue_AndNotWhenOff) {
   EXPECT_LT(DifferentShare(without, withoutFrames[withoutIndex], kSubtitleBand), 0.002);
 }
 
+// The near-white pixels of the subtitle band: the fill of the cue's text.
+std::vector<bool> TextMask(const Picture& picture) {
+  std::vector<bool> mask;
+  for (int y = kSubtitleBand.y0; y < kSubtitleBand.y1; ++y) {
+    for (int x = kSubtitleBand.x0; x < kSubtitleBand.x1; ++x) {
+      const uint8_t* p = picture.At(x, y);
+      mask.push_back(p[0] > 235 && p[1] > 235 && p[2] > 235);
+    }
+  }
+  return mask;
+}
+
+// Shared pixels over pixels in either: 1 for the same text, low for another.
+double Overlap(const std::vector<bool>& a, const std::vector<bool>& b) {
+  long both = 0, either = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    both += a[i] && b[i];
+    either += a[i] || b[i];
+  }
+  return either == 0 ? 0.0 : static_cast<double>(both) / either;
+}
+
+// Disabled while the second subtitle track of a file never reaches the
+// screen (the French cues of the demo clip are not shown, whether French
+// is preferred from the start or chosen later): enable both once it does.
+TEST_F(DemoPlayer, DISABLED_Subtitles_SecondTrackShowsItsOwnCues) {
+  int64_t position = 0;
+  const Picture french = SnapshotRun(500, 2000, {"--subtitles", "--subtitle-lang", "fr"}, &position, nullptr);
+  const Picture english = SnapshotRun(500, 2000, {"--subtitles", "--subtitle-lang", "en"}, &position, nullptr);
+  ASSERT_EQ(french.width, kWidth);
+  ASSERT_EQ(english.width, kWidth);
+  const std::vector<bool> frenchText = TextMask(french);
+  EXPECT_GT(std::count(frenchText.begin(), frenchText.end(), true), 300);  // "Bonjour 1" is there
+  EXPECT_LT(Overlap(frenchText, TextMask(english)), 0.5);                 // and is not "Hello 1"
+}
+
+TEST_F(DemoPlayer, DISABLED_KeyT_SwitchesToTheNextSubtitleTrackThroughOverrideTrack) {
+  // Between the cues, "t" moves from the English track to the French one;
+  // the second cue then reads as with French chosen from the start.
+  int64_t position = 0;
+  ProgramRun switched;
+  const Picture viaKey = SnapshotRun(4200, 5600, {"--subtitles", "--subtitle-lang", "en", "--press", "4400:t"},
+                                     &position, &switched);
+  const Picture english = SnapshotAt(5600, {"--subtitles", "--subtitle-lang", "en"}, &position);
+  const Picture french = SnapshotAt(5600, {"--subtitles", "--subtitle-lang", "fr"}, &position);
+  ASSERT_EQ(viaKey.width, kWidth);
+  ASSERT_EQ(english.width, kWidth);
+  ASSERT_EQ(french.width, kWidth);
+
+  const std::string reply = LineWith(switched, "\"method\":\"overrideTrack\"");
+  EXPECT_NE(reply.find("\"reply\":\"success\""), std::string::npos) << Describe(switched);
+  const std::vector<bool> viaKeyText = TextMask(viaKey);
+  EXPECT_GT(std::count(viaKeyText.begin(), viaKeyText.end(), true), 300);  // some text is there
+  EXPECT_LT(Overlap(TextMask(english), TextMask(french)), 0.5);           // the two cues read differently
+  EXPECT_GT(Overlap(viaKeyText, TextMask(french)), 0.8);
+  EXPECT_LT(Overlap(viaKeyText, TextMask(english)), 0.5);
+}
+
 TEST_F(DemoPlayer, BadSource_GivesAReadableErrorAndANonZeroExit) {
   const ProgramRun run = Play({"--headless", "/nonexistent/clip.mkv"});
   EXPECT_EQ(run.exitCode, 1) << Describe(run);
@@ -340,17 +404,42 @@ TEST_F(DemoPlayer, Players_SeveralPlayersOfOneSourceEachPlayToTheEnd) {
   }
 }
 
+// Runs the player in a window on a virtual display from 1.0 s of the clip
+// and takes the window's own screenshot 1.5 s later, during "Hello 1".
+// Skips (returns an empty picture) without Xvfb.
+Picture WindowScreenshot(const std::string& clip, const std::string& shot, const std::vector<std::string>& extra,
+                         ProgramRun* run) {
+  std::vector<std::string> args = {"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1280x800x24", CORVANE_PLAY_BINARY,
+                                   "--subtitles", "--subtitle-lang", "en", "--start", "1000", "--duration", "2000",
+                                   "--screenshot-after", "1500:" + shot};
+  args.insert(args.end(), extra.begin(), extra.end());
+  args.push_back(clip);
+  *run = RunProgram(args, {"CORVANE_AUDIO_SINK=fakesink sync=true", WithoutLeakCheck()}, kRunLimit);
+  return LoadPng(shot);
+}
+
+// Near-white pixels where the window shows cues: the video fills the
+// 960 x 540 area above the status line, and the clip has no white there.
+long WindowTextPixels(const Picture& picture) {
+  long white = 0;
+  for (int y = 540 * 5 / 6; y < 540; ++y) {
+    for (int x = 960 / 3; x < 960 * 2 / 3; ++x) {
+      const uint8_t* p = picture.At(x, y);
+      white += p[0] > 235 && p[1] > 235 && p[2] > 235;
+    }
+  }
+  return white;
+}
+
+bool HasVirtualDisplay() { return access("/usr/bin/xvfb-run", X_OK) == 0 && access("/usr/bin/xauth", X_OK) == 0; }
+
 TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsVideoSubtitlesAndStatusLine) {
-  if (access("/usr/bin/xvfb-run", X_OK) != 0) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
-  if (access("/usr/bin/xauth", X_OK) != 0) GTEST_SKIP() << "xvfb-run needs xauth (package xauth)";
+  if (!HasVirtualDisplay()) GTEST_SKIP() << "needs xvfb-run and xauth (packages xvfb, xauth)";
   const std::string shot = Output("window.png");
-  const ProgramRun run = RunProgram({"/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1280x800x24", CORVANE_PLAY_BINARY,
-                                     "--subtitles", "--subtitle-lang", "en", "--start", "1000", "--duration", "2000", "--screenshot-after",
-                                     "1500:" + shot, clip_},
-                                    {"CORVANE_AUDIO_SINK=fakesink sync=true", WithoutLeakCheck()}, kRunLimit);
+  ProgramRun run;
+  const Picture picture = WindowScreenshot(clip_, shot, {}, &run);
   ASSERT_EQ(run.exitCode, 0) << Describe(run);
   EXPECT_NE(run.out.find("screenshot: " + shot), std::string::npos) << run.out;
-  const Picture picture = LoadPng(shot);
   ASSERT_GT(picture.width, 0) << "no screenshot";
   // Not blank: the colour bars fill most of the window, in many colours.
   long lit = 0;
@@ -372,16 +461,18 @@ TEST_F(DemoPlayer, Window_UnderAVirtualDisplay_ShowsVideoSubtitlesAndStatusLine)
     for (int x = 0; x < 300; ++x) light += picture.At(x, y)[1] > 180;
   }
   EXPECT_GT(light, 100);
-  // "Hello 1" in white near the bottom of the video: the clip has no white
-  // there. The video fills the 960 x 540 area above the status line.
-  long white = 0;
-  for (int y = 540 * 5 / 6; y < 540; ++y) {
-    for (int x = 960 / 3; x < 960 * 2 / 3; ++x) {
-      const uint8_t* p = picture.At(x, y);
-      white += p[0] > 235 && p[1] > 235 && p[2] > 235;
-    }
-  }
-  EXPECT_GT(white, 300);
+  EXPECT_GT(WindowTextPixels(picture), 300);  // "Hello 1" over the video
+}
+
+TEST_F(DemoPlayer, Window_KeyS_HidesTheSubtitles) {
+  if (!HasVirtualDisplay()) GTEST_SKIP() << "needs xvfb-run and xauth (packages xvfb, xauth)";
+  const std::string shot = Output("window-s.png");
+  ProgramRun run;
+  // The press goes through SDL's event queue like a real one.
+  const Picture picture = WindowScreenshot(clip_, shot, {"--press", "1200:s"}, &run);
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  ASSERT_GT(picture.width, 0) << "no screenshot";
+  EXPECT_EQ(WindowTextPixels(picture), 0);
 }
 
 }  // namespace

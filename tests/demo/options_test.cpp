@@ -54,6 +54,18 @@ TEST(Options, SnapshotsRepeatKeepOrderAndMayHaveColonsInTheFileName) {
   EXPECT_EQ(r.options.source, "asset://videos/a.mp4");
 }
 
+TEST(Options, ScriptedPressesTakeKnownKeyNames) {
+  const ParseResult r = Parse({"--press", "1500:t", "--press=0:space,right,[", "a.mp4"});
+  ASSERT_EQ(r.error, "");
+  ASSERT_EQ(r.options.presses.size(), 2u);
+  EXPECT_EQ(r.options.presses[0].atMs, 1500);
+  EXPECT_EQ(r.options.presses[0].keys, std::vector<std::string>{"t"});
+  EXPECT_EQ(r.options.presses[1].keys, (std::vector<std::string>{"space", "right", "["}));
+  for (const char* bad : {"1500:x", "1500:", "1500:t,,s", "1500:t,", "t"}) {
+    EXPECT_NE(Parse({"--press", bad, "a.mp4"}).error, "") << bad;
+  }
+}
+
 TEST(Options, DoubleDashLetsASourceStartWithADash) {
   const ParseResult r = Parse({"--loop", "--", "-odd name.mp4"});
   ASSERT_EQ(r.error, "");

@@ -173,5 +173,16 @@ TEST(KeyMap, KeysOfTheHelpText) {
   EXPECT_FALSE(MapSdlKey(SDLK_z).quit);
 }
 
+TEST(KeyMap, ScriptedKeyNamesTakeTheRoadOfRealKeys) {
+  for (const char* name : {"space", "left", "right", "up", "down", "[", "]", "s", "a", "t", "l"}) {
+    const int32_t keycode = SdlKeycodeFromName(name);
+    ASSERT_NE(keycode, 0) << name;
+    EXPECT_EQ(KeyFromName(name), MapSdlKey(keycode).key) << name;
+    EXPECT_TRUE(KeyFromName(name).has_value()) << name;
+  }
+  EXPECT_EQ(SdlKeycodeFromName("q"), 0);  // a script never quits
+  EXPECT_FALSE(KeyFromName("Space").has_value());
+}
+
 }  // namespace
 }  // namespace corvane::play
