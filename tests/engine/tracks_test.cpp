@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <map>
-#include <regex>
 
 #include "engine/player_probe.h"
 #include "platform/surface_device.h"
@@ -24,13 +23,19 @@ ProbedStreams FfprobeStreams(const std::string& path) {
   const std::string command = "ffprobe -v error -show_streams -of flat '" + path + "' 2>/dev/null";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return streams;
-  const std::regex line(R"re(streams\.stream\.(\d+)\.([A-Za-z_.]+)="?([^"]*)"?)re");
+  // Lines read `streams.stream.<index>.<field>=<value>`, strings quoted.
+  const std::string prefix = "streams.stream.";
   char buffer[1024];
   while (std::fgets(buffer, sizeof buffer, pipe)) {
     std::string text(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    std::smatch match;
-    if (std::regex_match(text, match, line)) streams[std::stoi(match[1])][match[2]] = match[3];
+    if (text.rfind(prefix, 0) != 0) continue;
+    const size_t dot = text.find('.', prefix.size());
+    const size_t equals = text.find('=', dot == std::string::npos ? 0 : dot);
+    if (dot == std::string::npos || equals == std::string::npos) continue;
+    std::string value = text.substr(equals + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    streams[std::stoi(text.substr(prefix.size(), dot - prefix.size()))][text.substr(dot + 1, equals - dot - 1)] = value;
   }
   ::pclose(pipe);
   return streams;
