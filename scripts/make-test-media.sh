@@ -30,6 +30,7 @@
 #   long.mp4         20 s, 160x120 15 fps H.264 + AAC mono at a small bit rate
 #                    (about 150 kbit/s in all), for HTTP and throttling tests
 #   bench_1080p30.mp4 (--bench) 10 s, 1920x1080 30 fps H.264 yuv420p, no audio
+#   bench_480p.mp4   (--bench) 20 s, 854x480 30 fps H.264 yuv420p + AAC stereo 48000 Hz
 set -euo pipefail
 
 usage() {
@@ -179,6 +180,12 @@ bench_1080p30() {
      "${x264[@]}" -g 30 -an -movflags +faststart "$tmp"
 }
 
+bench_480p() {
+  ff -f lavfi -i "testsrc2=size=854x480:rate=30:duration=20" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
+     "${x264[@]}" -g 30 -c:a aac -ac 2 -b:a 128k -shortest -movflags +faststart "$tmp"
+}
+
 # hls is a folder: make_file's rename works for folders as well.
 make_file h264_aac.mp4 h264_aac
 make_file multi.mkv multi
@@ -191,6 +198,7 @@ make_file audio_only.m4a audio_only
 make_file long.mp4 long
 if [ "$bench" = 1 ]; then
   make_file bench_1080p30.mp4 bench_1080p30
+  make_file bench_480p.mp4 bench_480p
 fi
 
 if [ ${#made[@]} -eq 0 ]; then
