@@ -130,7 +130,7 @@ class HeadlessRun {
           PressDueKeys(view);
           TakeDueSnapshots(view);
         }
-        if (options_.durationMs && view.positionMs >= options_.startMs + *options_.durationMs) run.done = true;
+        if (options_.durationMs && view.playedMs >= *options_.durationMs) run.done = true;
         break;
       default:
         break;

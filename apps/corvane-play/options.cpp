@@ -82,7 +82,7 @@ std::string UsageText() {
          "  --speed X               playback speed (default 1.0)\n"
          "  --volume X              volume from 0 to 1 (default 1.0)\n"
          "  --start MS              start position in milliseconds\n"
-         "  --duration MS           stop after this much media time\n"
+         "  --duration MS           stop once this much media time has played\n"
          "  --max-resolution WxH    largest video track to choose\n"
          "  --max-bitrate N         largest video bit rate to choose, bits/s\n"
          "  --players N             N players of the same source side by side (1-16)\n"

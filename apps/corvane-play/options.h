@@ -34,7 +34,7 @@ struct Options {
   double speed = 1.0;
   double volume = 1.0;
   int64_t startMs = 0;
-  // Media time to play from the start position; unset: to the end.
+  // Media time to play (loops and seeks aside); unset: to the end.
   std::optional<int64_t> durationMs;
   std::optional<uint32_t> maxWidth, maxHeight;
   std::optional<int64_t> maxBitRate;

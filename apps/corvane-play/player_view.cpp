@@ -12,6 +12,8 @@ namespace {
 using flutter::EncodableMap;
 using flutter::EncodableValue;
 
+constexpr int64_t kLargestPlayedStepMs = 2000;
+
 const EncodableValue* Find(const EncodableMap& map, const char* key) {
   auto it = map.find(EncodableValue(key));
   return it == map.end() ? nullptr : &it->second;
@@ -130,7 +132,16 @@ EventKind ApplyEvent(PlayerView* view, const EncodableValue& event) {
     return EventKind::kMediaInfo;
   }
   if (name == "position") {
-    IntegerOf(*map, "value", &view->positionMs);
+    int64_t value = 0;
+    if (!IntegerOf(*map, "value", &value)) return EventKind::kPosition;
+    if (view->positionKnown) {
+      // Reports come a few times a second; a larger step forward is a seek.
+      const int64_t step = value - view->positionMs;
+      const double largestStep = kLargestPlayedStepMs * std::max(1.0, view->speed);
+      if (step > 0 && step <= largestStep) view->playedMs += step;
+    }
+    view->positionMs = value;
+    view->positionKnown = true;
     return EventKind::kPosition;
   }
   if (name == "buffer") {

@@ -36,6 +36,11 @@ struct PlayerView {
 
   // From events.
   int64_t positionMs = 0;
+  // Media time played since the first position report, summed over the
+  // reports: a loop back to the start or a seek does not count, so
+  // --duration means "this much playing" whatever the position does.
+  int64_t playedMs = 0;
+  bool positionKnown = false;
   int64_t durationMs = 0;
   int64_t bufferedEndMs = 0;
   bool buffering = false;

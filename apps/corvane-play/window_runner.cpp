@@ -199,7 +199,7 @@ class WindowLoop {
     for (const PluginSession::Player& player : session_.players()) {
       const PlayerView& view = player.view;
       const bool over = view.phase == Phase::kFailed || view.phase == Phase::kFinished ||
-                        view.positionMs >= options_.startMs + *options_.durationMs;
+                        view.playedMs >= *options_.durationMs;
       if (!over) return false;
     }
     return true;

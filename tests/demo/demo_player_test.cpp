@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -264,6 +265,22 @@ TEST_F(DemoPlayer, Headless_ReportsMediaInfoVideoSizePositionsAndFinished_ThenEx
     }
   }
   EXPECT_EQ(run.OutLines().back(), "{\"type\":\"exit\",\"code\":0}");
+}
+
+TEST_F(DemoPlayer, Loop_PlaysOnFromTheStart_AndDurationCountsPlayedTime) {
+  // From 5.0 s at double speed: the end, "finished", 0 s again, and a stop
+  // once 2 s of media have played in all.
+  const ProgramRun run = Play({"--headless", "--loop", "--speed", "2", "--start", "5000", "--duration", "2000", clip_});
+  ASSERT_EQ(run.exitCode, 0) << Describe(run);
+  const std::vector<std::string> names = EventNames(run);
+  EXPECT_GE(std::count(names.begin(), names.end(), "finished"), 1) << Describe(run);
+  const std::vector<int64_t> positions = Positions(run);
+  ASSERT_GE(positions.size(), 3u);
+  const auto wrapped = std::adjacent_find(positions.begin(), positions.end(), std::greater<int64_t>());
+  ASSERT_NE(wrapped, positions.end()) << "the position never went back to the start";
+  EXPECT_LT(*(wrapped + 1), 500);
+  EXPECT_GE(positions.back(), 800);   // about 1 s played before the loop,
+  EXPECT_LT(positions.back(), 1800);  // about 1 s after it
 }
 
 TEST_F(DemoPlayer, Snapshot_ShowsTheClipFrameOfItsPosition) {

@@ -82,6 +82,26 @@ TEST(PlayerView, EventsUpdateWhatTheStatusShows) {
   EXPECT_EQ(view.positionMs, 65200);
 }
 
+TEST(PlayerView, PlayedTimeCountsPlayingNotLoopsOrSeeks) {
+  PlayerView view;
+  const auto at = [&](int64_t ms) { ApplyEvent(&view, Event("position", {{EncodableValue("value"), ms}})); };
+  at(5000);  // the start position: nothing played yet
+  EXPECT_EQ(view.playedMs, 0);
+  at(5125);
+  at(5250);
+  at(6000);
+  EXPECT_EQ(view.playedMs, 1000);
+  at(0);  // looped to the start
+  at(125);
+  EXPECT_EQ(view.playedMs, 1125);
+  at(8000);  // a seek forward
+  at(8125);
+  EXPECT_EQ(view.playedMs, 1250);
+  view.speed = 4;  // faster playback reports larger steps
+  at(11000);
+  EXPECT_EQ(view.playedMs, 1250 + 2875);
+}
+
 TEST(PlayerView, FinishedEndsPlaybackUnlessLooping) {
   PlayerView view;
   view.phase = Phase::kPlaying;
