@@ -61,9 +61,13 @@ void PlayerCore::Build() {
   // The sinks call back with a raw pointer: they are stopped (pipeline at
   // NULL) before the core goes, and a task they post holds a weak one.
   VideoSink::Callbacks videoCallbacks;
-  videoCallbacks.onFrameReadyStreaming = [this] {
-    PostFromStreaming([](PlayerCore& core, uint64_t epoch) { core.AnnounceFrameOnEngine(epoch); });
-  };
+  // Frames wake the engine thread through its signal, which allocates
+  // nothing; the task reads the current epoch, and the slot is emptied
+  // whenever the epoch changes.
+  videoCallbacks.onFrameReadyStreaming = [this] { thread_->Signal(); };
+  thread_->SetSignalTask([weak = weak_from_this()] {
+    if (auto core = weak.lock()) core->AnnounceFrameOnEngine(core->pipelineEpoch_.load());
+  });
   videoCallbacks.onDisplaySizeStreaming = [this](DisplaySize size) {
     PostFromStreaming([size](PlayerCore& core, uint64_t epoch) { core.AnnounceSizeOnEngine(epoch, size); });
   };

@@ -36,6 +36,20 @@ void TaskThread::PostDelayed(Clock::duration delay, Task task) {
   state_->wake.notify_one();
 }
 
+void TaskThread::SetSignalTask(Task task) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->signalTask = std::move(task);
+}
+
+void TaskThread::Signal() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    if (state_->stopping || state_->signalled) return;
+    state_->signalled = true;
+  }
+  state_->wake.notify_one();
+}
+
 void TaskThread::Stop() {
   std::multimap<Clock::time_point, Task> dropped;
   {
@@ -65,6 +79,15 @@ void TaskThread::Run(const std::shared_ptr<State>& state) {
       lock.lock();
       continue;
     }
+    if (state->signalled && !state->stopping) {
+      state->signalled = false;
+      // Runs under no lock; a copy is not needed since the task is set once.
+      Task* task = &state->signalTask;
+      lock.unlock();
+      if (*task) (*task)();
+      lock.lock();
+      continue;
+    }
     if (state->stopping) break;
     if (!state->timers.empty()) {
       auto due = state->timers.begin()->first;
@@ -81,6 +104,7 @@ void TaskThread::Run(const std::shared_ptr<State>& state) {
   }
   std::deque<Task> dropped;
   dropped.swap(state->tasks);
+  Task signalTask = std::move(state->signalTask);
   state->ended_flag = true;
   state->ended.notify_all();
   lock.unlock();

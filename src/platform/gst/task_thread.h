@@ -36,6 +36,12 @@ class TaskThread {
   void Post(Task task);
   void PostDelayed(Clock::duration delay, Task task);
 
+  // A task that Signal() runs, set once before the first Signal. Signalling
+  // allocates nothing, for per-frame wake-ups; several signals before the
+  // thread gets to it run the task once.
+  void SetSignalTask(Task task);
+  void Signal();
+
   // Any thread: runs the tasks already posted, then ends the thread. Delayed
   // tasks that are not due are dropped.
   void Stop();
@@ -54,6 +60,8 @@ class TaskThread {
     std::condition_variable ended;
     std::deque<Task> tasks;                      // guarded by mutex
     std::multimap<Clock::time_point, Task> timers;  // guarded by mutex
+    Task signalTask;                             // guarded by mutex (set once)
+    bool signalled = false;                      // guarded by mutex
     bool stopping = false;                       // guarded by mutex
     bool ended_flag = false;                     // guarded by mutex
   };
