@@ -35,7 +35,7 @@ build() {  # build <dir> <cmake options...>
 }
 
 run_ctest() {  # run_ctest <dir> <ctest options...>
-  local dir=$1; shift
+  local dir=$root/$1; shift
   cmake --build "$dir" --target test_media > /dev/null
   CORVANE_TEST_MEDIA="$dir/media" ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@"
 }
