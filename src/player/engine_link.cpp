@@ -22,6 +22,7 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
   render::FrameSurface& surface = kind == SurfaceKind::Video ? *videoSurface : *subtitleSurface;
   const int64_t textureId = kind == SurfaceKind::Video ? videoTextureId : subtitleTextureId;
   if (!surface.IsActive()) return;
+  if (kind == SurfaceKind::Video) videoFrameArrived.store(true);
   if (!surface.HasWantedSize()) {
     DebugLog("CorvanePlugin: Buffer dimensions are zero, skipping frame\n");
     return;

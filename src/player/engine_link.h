@@ -46,6 +46,12 @@ struct EngineLink {
   // then dropped, so it never acts on the next one.
   std::atomic<uint64_t> sourceSerial{0};
 
+  // Whether the engine has announced a video frame of the current source.
+  // A frame that came before its size was known could not be drawn; the
+  // size change draws the newest frame then, so a paused player still
+  // shows it.
+  std::atomic<bool> videoFrameArrived{false};
+
   // The start position of the source being opened. The media-opened step
   // takes it exactly once (startIssued) under the mutex, so a seekTo racing
   // with it is either taken along or issued as a seek of its own.

@@ -66,6 +66,7 @@ void VideoController::CloseSource() {
       // Tasks the old source's notifications have queued find a new serial
       // and do nothing.
       link.sourceSerial.fetch_add(1);
+      link.videoFrameArrived.store(false);
     }
   } closeSurfaces{*link_};
   platform::MediaPlayer& player = *link_->mediaPlayer;

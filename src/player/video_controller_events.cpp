@@ -20,6 +20,7 @@ using platform::hresult_error;
 using platform::MediaPlaybackSession;
 using platform::TimeSpan;
 using platform::ToHresult;
+using render::SurfaceKind;
 
 // ---- Engine notifications, on the platform thread ----
 
@@ -32,6 +33,9 @@ void VideoController::OnVideoSizeChanged(const std::shared_ptr<MediaPlaybackSess
   DebugLogf("CorvanePlugin: Video size changed to %zux%zu\n", static_cast<size_t>(width),
             static_cast<size_t>(height));
   SendEvent(VideoSizeEvent(width, height));
+  // A frame decoded before this size was taken in was skipped, and a paused
+  // player may decode no other: draw the newest one at the new size now.
+  if (environment_.modern && link_->videoFrameArrived.load()) link_->RenderFrame(SurfaceKind::Video);
 }
 
 void VideoController::OnPositionChanged() {
