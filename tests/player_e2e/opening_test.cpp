@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "player_e2e/plugin_session.h"
+#include "support/http_server.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -46,6 +47,29 @@ TEST_F(Opening, PausedPlayer_ShowsItsFirstFrame_WithoutPlaying) {
   EXPECT_EQ(frame->width, 160u);
   EXPECT_EQ(frame->height, 120u);
   EXPECT_EQ(Positions(*player.events), std::vector<int64_t>{}) << "nothing moved: no position to report";
+}
+
+// A stream without length or ranges opens as live media: no start seek
+// follows, so no frame is decoded after the one that arrived with the size.
+// The platform thread is kept busy meanwhile, so that the frame arrives
+// before the player has taken in the size.
+TEST_F(Opening, PausedLiveStream_ShowsTheFrameDecodedWithItsSize) {
+  CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
+  TestHttpServer::Options plain;
+  plain.supportRanges = false;
+  plain.sendContentLength = false;
+  TestHttpServer server(TestMediaDir(), plain);
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  OpenWithoutWaiting(engine(), player.id, server.Url("red_blue.mp4"));
+  BusyPlatformThread(engine(), 500ms);
+  const auto info = WaitForAnyOf(*player.events, {"mediaInfo", "error"}, 10s);
+  ASSERT_TRUE(info);
+  ASSERT_EQ(info->Name(), "mediaInfo");
+  ASSERT_EQ(*info->Find("duration"), EncodableValue(int64_t{0})) << "not opened as live media";
+  const auto frame = engine().WaitForFrame(player.id, IsRed, 5s);
+  ASSERT_TRUE(frame) << "the first frame never reached the texture";
+  EXPECT_EQ(frame->width, 160u);
 }
 
 TEST_F(Opening, StartPositionSetWhileOpening_IsWhereItLoads_WithoutSeekEnd) {
