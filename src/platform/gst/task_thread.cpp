@@ -19,21 +19,27 @@ TaskThread::~TaskThread() {
 }
 
 void TaskThread::Post(Task task) {
+  // A task may end the last owner of this object as soon as the lock is
+  // released; the state outlives it.
+  const std::shared_ptr<State> state = state_;
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (state_->stopping) return;
-    state_->tasks.push_back(std::move(task));
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (state->stopping) return;
+    state->tasks.push_back(std::move(task));
   }
-  state_->wake.notify_one();
+  state->wake.notify_one();
 }
 
 void TaskThread::PostDelayed(Clock::duration delay, Task task) {
+  // A task may end the last owner of this object as soon as the lock is
+  // released; the state outlives it.
+  const std::shared_ptr<State> state = state_;
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (state_->stopping) return;
-    state_->timers.emplace(Clock::now() + delay, std::move(task));
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (state->stopping) return;
+    state->timers.emplace(Clock::now() + delay, std::move(task));
   }
-  state_->wake.notify_one();
+  state->wake.notify_one();
 }
 
 void TaskThread::SetSignalTask(Task task) {
@@ -42,12 +48,15 @@ void TaskThread::SetSignalTask(Task task) {
 }
 
 void TaskThread::Signal() {
+  // A task may end the last owner of this object as soon as the lock is
+  // released; the state outlives it.
+  const std::shared_ptr<State> state = state_;
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    if (state_->stopping || state_->signalled) return;
-    state_->signalled = true;
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (state->stopping || state->signalled) return;
+    state->signalled = true;
   }
-  state_->wake.notify_one();
+  state->wake.notify_one();
 }
 
 void TaskThread::Stop() {
