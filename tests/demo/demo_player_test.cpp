@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -61,23 +60,39 @@ std::string Describe(const ProgramRun& run) {
          "\nstdout (start):\n" + run.out.substr(0, 3000);
 }
 
-// The event names of a headless run's event lines, in order.
+// The text after `marker` in `line` up to the next `"`; empty without it.
+std::string QuotedAfter(const std::string& line, const std::string& marker) {
+  const size_t at = line.find(marker);
+  if (at == std::string::npos) return {};
+  const size_t begin = at + marker.size();
+  const size_t end = line.find('"', begin);
+  return end == std::string::npos ? std::string() : line.substr(begin, end - begin);
+}
+
+// The integer after `marker` in `line`; -1 without it.
+int64_t IntegerAfter(const std::string& line, const std::string& marker) {
+  const size_t at = line.find(marker);
+  if (at == std::string::npos) return -1;
+  return std::strtoll(line.c_str() + at + marker.size(), nullptr, 10);
+}
+
+// The event names of a headless run's event lines, in order. The envelope's
+// own "event" key holds a map, so the first string-valued one is the name.
 std::vector<std::string> EventNames(const ProgramRun& run) {
-  static const std::regex name(R"re("event":"(\w+)")re");
   std::vector<std::string> names;
   for (const std::string& line : run.OutLines()) {
-    std::smatch match;
-    if (line.rfind("{\"type\":\"event\"", 0) == 0 && std::regex_search(line, match, name)) names.push_back(match[1]);
+    if (line.rfind("{\"type\":\"event\"", 0) != 0) continue;
+    const std::string name = QuotedAfter(line, "\"event\":\"");
+    if (!name.empty()) names.push_back(name);
   }
   return names;
 }
 
 std::vector<int64_t> Positions(const ProgramRun& run) {
-  static const std::regex position(R"re("event":\{"event":"position","value":(-?\d+)\})re");
+  const std::string marker = "\"event\":{\"event\":\"position\",\"value\":";
   std::vector<int64_t> values;
   for (const std::string& line : run.OutLines()) {
-    std::smatch match;
-    if (std::regex_search(line, match, position)) values.push_back(std::stoll(match[1]));
+    if (line.find(marker) != std::string::npos) values.push_back(IntegerAfter(line, marker));
   }
   return values;
 }
@@ -90,9 +105,7 @@ std::string LineWith(const ProgramRun& run, const std::string& part) {
 }
 
 int64_t NumberAfter(const std::string& line, const std::string& key) {
-  const std::regex number("\"" + key + "\":(-?\\d+)");
-  std::smatch match;
-  return std::regex_search(line, match, number) ? std::stoll(match[1]) : -1;
+  return IntegerAfter(line, "\"" + key + "\":");
 }
 
 struct Picture {
@@ -407,10 +420,8 @@ TEST_F(DemoPlayer, Players_SeveralPlayersOfOneSourceEachPlayToTheEnd) {
   std::vector<int64_t> ids;
   for (const std::string& line : run.OutLines()) {
     if (line.find("\"method\":\"create\"") != std::string::npos) {
-      const std::regex id(R"re("result":\{"id":(\d+))re");
-      std::smatch match;
-      ASSERT_TRUE(std::regex_search(line, match, id)) << line;
-      ids.push_back(std::stoll(match[1]));
+      ids.push_back(IntegerAfter(line, "\"result\":{\"id\":"));
+      ASSERT_GE(ids.back(), 0) << line;
     }
   }
   ASSERT_EQ(ids.size(), 2u);
