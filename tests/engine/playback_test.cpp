@@ -126,6 +126,21 @@ TEST_F(EnginePlayback, End_RaisesMediaEnded_AndPlayStartsOver) {
   EXPECT_EQ(probe_.Count("SeekCompleted"), 1) << "the restart raises no seek completion";
 }
 
+TEST(EngineAudioOutput, UnbuildableAudioSink_FallsBack_AndPlaysInRealTime) {
+  const std::string path = TestMediaPath("audio_only.m4a");
+  if (path.empty()) GTEST_SKIP() << "test media missing: audio_only.m4a";
+  // Not an element: the system output is used, or, with no device, a clock.
+  PlayerProbe probe({}, "no-such-audio-element ! also-missing");
+  probe.Open(FileUri(path));
+  ASSERT_TRUE(probe.WaitForEvent("MediaOpened", 1, 10s));
+  const auto start = std::chrono::steady_clock::now();
+  probe.Player().Play();
+  ASSERT_TRUE(probe.WaitForEvent("MediaEnded", 1, 10s));
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GT(took, 1500ms) << "a 2 s clip plays at its own pace, not as fast as it decodes";
+  EXPECT_EQ(probe.Count("MediaFailed"), 0);
+}
+
 TEST_F(EnginePlayback, Volume_IsClampedToUnitRange) {
   Open("audio_only.m4a");
   if (IsSkipped()) return;

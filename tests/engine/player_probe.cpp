@@ -6,7 +6,7 @@
 
 namespace corvane::testing {
 
-void UseSilentAudio() { ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 1); }
+void UseSilentAudio() { ::setenv("CORVANE_AUDIO_SINK", kSilentAudio, 1); }
 
 std::string FileUri(const std::string& path) {
   gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
@@ -30,8 +30,8 @@ std::string MissingElement(const std::vector<const char*>& factories) {
   return "";
 }
 
-PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options) {
-  UseSilentAudio();
+PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char* audioSink) {
+  ::setenv("CORVANE_AUDIO_SINK", audioSink, 1);
   engine_ = platform::gst::CreateGstMediaEngine(options);
   player_ = engine_->CreateMediaPlayer();
   player_->IsVideoFrameServerEnabled(true);

@@ -26,7 +26,9 @@ using platform::MediaPlayer;
 using platform::MediaPlayerError;
 using platform::TimeSpan;
 
-// Each test run plays audio into a fakesink, synchronised to the clock.
+// The audio output tests use unless they choose another: a fakesink
+// synchronised to the clock.
+inline constexpr const char* kSilentAudio = "fakesink sync=true";
 void UseSilentAudio();
 
 // file:// URI of a local path.
@@ -43,7 +45,8 @@ struct RecordedEvent {
 
 class PlayerProbe {
  public:
-  explicit PlayerProbe(const platform::gst::EngineOptions& options = {});
+  // `audioSink` becomes CORVANE_AUDIO_SINK for this player.
+  explicit PlayerProbe(const platform::gst::EngineOptions& options = {}, const char* audioSink = kSilentAudio);
   ~PlayerProbe();
 
   MediaPlayer& Player() { return *player_; }
