@@ -2,7 +2,11 @@
 // the end of the media and playing again after it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+
 #include "engine/player_probe.h"
+#include "platform/debug_log.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -129,8 +133,20 @@ TEST_F(EnginePlayback, End_RaisesMediaEnded_AndPlayStartsOver) {
 TEST(EngineAudioOutput, UnbuildableAudioSink_FallsBack_AndPlaysInRealTime) {
   const std::string path = TestMediaPath("audio_only.m4a");
   if (path.empty()) GTEST_SKIP() << "test media missing: audio_only.m4a";
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  platform::ScopedDebugLogObserver observer([&](const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex);
+    lines.push_back(line);
+  });
   // Not an element: the system output is used, or, with no device, a clock.
   PlayerProbe probe({}, "no-such-audio-element ! also-missing");
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find("no-such-audio-element") != std::string::npos && line.find("cannot be built") != std::string::npos;
+    })) << "a debug line says why the description was not used";
+  }
   probe.Open(FileUri(path));
   ASSERT_TRUE(probe.WaitForEvent("MediaOpened", 1, 10s));
   const auto start = std::chrono::steady_clock::now();

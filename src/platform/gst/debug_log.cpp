@@ -1,19 +1,13 @@
 #include "platform/gst/debug_log.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include "platform/debug_log.h"
 
 namespace corvane::platform::gst {
 
 void DebugLine(const std::string& text) {
-  static const bool enabled = [] {
-    const char* value = std::getenv("CORVANE_DEBUG");
-    return value && std::strcmp(value, "0") != 0;
-  }();
-  if (!enabled) return;
+  // The plugin's one log: the same switch and the same observers.
   const std::string line = "CorvanePlugin: " + text + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  DebugLog(line.c_str());
 }
 
 }  // namespace corvane::platform::gst

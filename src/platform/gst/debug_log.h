@@ -1,5 +1,5 @@
-// Debug lines of the engine: written to standard error when CORVANE_DEBUG is
-// set and not "0", discarded otherwise.
+// Debug lines of the engine, through the plugin's debug log (standard error
+// when CORVANE_DEBUG is set and not "0"). Any thread.
 #ifndef CORVANE_PLATFORM_GST_DEBUG_LOG_H_
 #define CORVANE_PLATFORM_GST_DEBUG_LOG_H_
 
