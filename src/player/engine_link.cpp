@@ -27,22 +27,17 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
     DebugLog("CorvanePlugin: Buffer dimensions are zero, skipping frame\n");
     return;
   }
-  // Told before the copy: a fetch that comes meanwhile waits on the
-  // surface's mutex and gets the new frame.
-  if (textureRegistrar != nullptr) textureRegistrar->MarkTextureFrameAvailable(textureId);
-  bool madeTexture = false;
-  const FrameOutcome outcome = surface.Render(
-      [&](platform::VideoSurface& target) {
-        if (kind == SurfaceKind::Video) {
-          mediaPlayer->CopyFrameToVideoSurface(target);
-        } else {
-          mediaPlayer->RenderSubtitlesToSurface(target);
-        }
-      },
-      &madeTexture);
-  // A fetch made before the texture existed answered null; tell the host
-  // again so the first frame of a texture is not left unseen.
-  if (outcome == FrameOutcome::Drawn && madeTexture && textureRegistrar != nullptr) {
+  const FrameOutcome outcome = surface.Render([&](platform::VideoSurface& target) {
+    if (kind == SurfaceKind::Video) {
+      mediaPlayer->CopyFrameToVideoSurface(target);
+    } else {
+      mediaPlayer->RenderSubtitlesToSurface(target);
+    }
+  });
+  // Told once the frame is in the texture: a fetch prompted by an earlier
+  // mark could take the mutex before this copy and return the previous
+  // content, and a subtitle cue shown that way would never be seen.
+  if (outcome == FrameOutcome::Drawn && textureRegistrar != nullptr) {
     textureRegistrar->MarkTextureFrameAvailable(textureId);
   }
 }

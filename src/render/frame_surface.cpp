@@ -59,8 +59,7 @@ void FrameSurface::SetActive(bool active) {
   }
 }
 
-FrameOutcome FrameSurface::Render(const std::function<void(platform::VideoSurface&)>& draw, bool* madeTexture) {
-  if (madeTexture != nullptr) *madeTexture = false;
+FrameOutcome FrameSurface::Render(const std::function<void(platform::VideoSurface&)>& draw) {
   std::lock_guard<std::mutex> lock(mutex_);
   // Read under the mutex: a Close that ran while this frame waited has
   // zeroed it first, so a late frame of the old source makes no texture.
@@ -78,7 +77,6 @@ FrameOutcome FrameSurface::Render(const std::function<void(platform::VideoSurfac
     // reuse the old texture, if there is one, instead of retrying.
     if (!CreateTexture(width, height)) return FrameOutcome::CreationFailed;
     fresh = true;
-    if (madeTexture != nullptr) *madeTexture = true;
   }
 
   if (kind_ == SurfaceKind::Subtitle && !fresh) {

@@ -71,8 +71,7 @@ class FrameSurface : public std::enable_shared_from_this<FrameSurface> {
   // Engine threads. Under the mutex: makes a texture when there is none or
   // the wanted size differs from the current one, clears a reused subtitle
   // texture, then runs `draw` on the surface.
-  // `madeTexture` (may be null) tells whether this frame made a new texture.
-  FrameOutcome Render(const std::function<void(platform::VideoSurface&)>& draw, bool* madeTexture = nullptr);
+  FrameOutcome Render(const std::function<void(platform::VideoSurface&)>& draw);
 
   // Platform thread. Waits until the host has released the descriptor, then
   // closes the surface under the mutex; the texture callback answers null

@@ -121,7 +121,7 @@ TEST_F(PluginLibraryTest, DescribesTracks_AndDrawsSubtitlesOnceShown) {
   const auto [id, subId] = Create();
   EventStream events(*engine, "CorvanePlugin/" + std::to_string(id));
   ASSERT_TRUE(events.Listen().IsSuccess());
-  ASSERT_TRUE(Call("setPreferredSubtitleLanguage", IdAnd(id, "value", EncodableValue("fr"))).IsSuccess());
+  ASSERT_TRUE(Call("setPreferredSubtitleLanguage", IdAnd(id, "value", EncodableValue("en"))).IsSuccess());
   ASSERT_TRUE(Call("open", IdAnd(id, "value", EncodableValue(path))).IsSuccess());
   const auto info = events.WaitForEventNamed("mediaInfo", 10s);
   ASSERT_TRUE(info);
@@ -133,7 +133,7 @@ TEST_F(PluginLibraryTest, DescribesTracks_AndDrawsSubtitlesOnceShown) {
 
   ASSERT_TRUE(Call("setShowSubtitle", IdAnd(id, "value", EncodableValue(true))).IsSuccess());
   ASSERT_TRUE(Call("play", EncodableValue(id)).IsSuccess());
-  // "Bonjour" is on screen from 0.5 s to 1.5 s: some pixel of the subtitle
+  // "Hello" is on screen from 0.5 s to 1.5 s: some pixel of the subtitle
   // texture becomes opaque.
   const auto cue = engine->WaitForFrame(
       subId,
