@@ -308,16 +308,25 @@ void PlayerCore::CopyFrameTo(VideoSurface& surface) {
   if (!frame.sample) return;
   GstCaps* caps = gst_sample_get_caps(frame.sample.get());
   GstBuffer* buffer = gst_sample_get_buffer(frame.sample.get());
-  GstVideoInfo info;
-  if (!caps || !buffer || !gst_video_info_from_caps(&info, caps)) throw hresult_error(kFail, "frame without caps");
-  GstVideoFrame mapped;
-  if (!gst_video_frame_map(&mapped, &info, buffer, GST_MAP_READ)) throw hresult_error(kFail, "frame cannot be mapped");
+  if (!caps || !buffer) throw hresult_error(kFail, "frame without caps");
   bool converted = false;
   {
     std::lock_guard<std::mutex> lock(copyMutex_);
+    // Caps change rarely; parse them once per caps object, not per frame.
+    if (caps != frameCaps_.get()) {
+      if (!gst_video_info_from_caps(&frameInfo_, caps)) {
+        frameCaps_.reset();
+        throw hresult_error(kFail, "frame caps are not raw video");
+      }
+      frameCaps_ = RetainMini(caps);
+    }
+    GstVideoFrame mapped;
+    if (!gst_video_frame_map(&mapped, &frameInfo_, buffer, GST_MAP_READ)) {
+      throw hresult_error(kFail, "frame cannot be mapped");
+    }
     converted = converter_->Convert(mapped, pixels);
+    gst_video_frame_unmap(&mapped);
   }
-  gst_video_frame_unmap(&mapped);
   videoSink_->MarkCopied(frame.serial);
   if (!converted) throw hresult_error(kFail, "frame format cannot be converted");
 }

@@ -19,6 +19,7 @@
 #define CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <array>
 #include <atomic>
@@ -239,6 +240,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
 
   // Serialises the converters, which keep scratch buffers.
   std::mutex copyMutex_;
+  MiniPtr<GstCaps> frameCaps_;  // guarded by copyMutex_: caps frameInfo_ was read from
+  GstVideoInfo frameInfo_{};    // guarded by copyMutex_
   std::unique_ptr<FrameConverter> converter_;
   std::unique_ptr<render::SubtitleRasterizer> rasterizer_;
 };
