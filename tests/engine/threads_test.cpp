@@ -98,6 +98,7 @@ TEST(EngineThreads, Close_WhilePlaying_ReturnsPromptly_AndSilencesHandlers) {
   probe.Player().Play();
   probe.Session().Position(TimeSpan(0));
   EXPECT_THROW(probe.Open(uri), platform::hresult_error);
+  EXPECT_NO_THROW(probe.Player().Source(nullptr)) << "clearing a closed player is harmless";
 }
 
 TEST(EngineThreads, Close_FromInsideNotification_StopsFurtherNotifications) {

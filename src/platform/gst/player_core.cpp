@@ -117,7 +117,11 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   uint64_t generation = 0;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (closed_) throw hresult_error(kObjectClosed, "the player is closed");
+    if (closed_) {
+      // Clearing a closed player's source is what teardown paths do anyway.
+      if (!item) return;
+      throw hresult_error(kObjectClosed, "the player is closed");
+    }
     generation = ++generation_;
     item_ = std::move(item);
     uri = item_ && item_->Source() ? item_->Source()->Uri() : std::string();
