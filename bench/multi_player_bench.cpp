@@ -69,7 +69,7 @@ struct Phase {
 };
 
 Phase RunPlugin(const std::string& clip, int players, std::chrono::seconds length,
-                std::vector<std::pair<double, double>>* lags) {
+                std::vector<std::pair<double, double>>* lags, std::vector<uint64_t>* frameMarks) {
   corvane::embedder::EngineOptions options;
   options.frame_interval = std::chrono::seconds(1);
   std::unique_ptr<Engine> engine = Engine::Start(options);
@@ -130,6 +130,7 @@ Phase RunPlugin(const std::string& clip, int players, std::chrono::seconds lengt
   }
   std::this_thread::sleep_for(length);
   Phase phase{CpuSeconds() - cpuBefore, std::chrono::duration<double>(Clock::now() - wallBefore).count()};
+  for (int64_t id : ids) frameMarks->push_back(engine->FrameMarks(id));
 
   for (auto& log : logs) {
     std::lock_guard<std::mutex> lock(log->mutex);
@@ -203,7 +204,8 @@ int main(int argc, char** argv) {
   ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 0);
 
   std::vector<std::pair<double, double>> lags;
-  const Phase plugin = RunPlugin(clip, players, length, &lags);
+  std::vector<uint64_t> frameMarks;
+  const Phase plugin = RunPlugin(clip, players, length, &lags, &frameMarks);
   const Phase plain = RunPlainPipelines(clip, players, length);
   if (plugin.wallSeconds == 0 || plain.wallSeconds == 0) {
     std::fprintf(stderr, "multi_player_bench: a phase did not run\n");
@@ -217,7 +219,8 @@ int main(int argc, char** argv) {
     const auto [start, end] = lags[i];
     const bool ok = start >= 0 && end - start < 100;
     keptTime = keptTime && ok;
-    std::printf("  player %zu: start %7.1f  end %7.1f  growth %+7.1f %s\n", i + 1, start, end, end - start,
+    std::printf("  player %zu: start %7.1f  end %7.1f  growth %+7.1f  frames %4llu %s\n", i + 1, start, end,
+                end - start, static_cast<unsigned long long>(i < frameMarks.size() ? frameMarks[i] : 0),
                 ok ? "" : "(falls behind)");
   }
   std::printf("CPU time: plugin %.2f s (%.0f%% of one core), plain pipelines %.2f s (%.0f%%)\n", plugin.cpuSeconds,
