@@ -75,5 +75,21 @@ TEST_F(EngineNetwork, Buffering_StartsAtAStall_AndEndsWhenDataFlowsAgain) {
   EXPECT_EQ(probe.Count("MediaFailed"), 0);
 }
 
+TEST_F(EngineNetwork, Seek_CompletesAtOnce_WhenServerRefusesRanges) {
+  CORVANE_REQUIRE_MEDIA(path, "h264_aac.mp4");
+  TestHttpServer::Options noRanges;
+  noRanges.supportRanges = false;
+  TestHttpServer server(TestMediaDir(), noRanges);
+  PlayerProbe probe;
+  probe.Open(server.Url("h264_aac.mp4"));
+  ASSERT_TRUE(probe.WaitForEvent("MediaOpened", 1, 15s));
+  const TimeSpan before = probe.Session().Position();
+  probe.Session().Position(TimeSpan(20'000'000));
+  probe.Session().Position(TimeSpan(25'000'000));
+  ASSERT_TRUE(probe.WaitForEvent("SeekCompleted", 2, 2s)) << "one completion per position set, at once";
+  EXPECT_LE(probe.Session().Position(), before + TimeSpan(1'000'000)) << "the position did not move";
+  EXPECT_EQ(probe.Count("MediaFailed"), 0);
+}
+
 }  // namespace
 }  // namespace corvane::testing

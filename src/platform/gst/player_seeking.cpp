@@ -29,6 +29,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   bool user = false;
   bool currentPosition = false;
   int completeNow = 0;
+  bool nothingToSeek = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (generation != generation_ || phase_ == Phase::Opening) return;
@@ -40,6 +41,7 @@ void PlayerCore::PumpSeeksOnEngine() {
       pendingSeek_.reset();
       internalSeek_.reset();
       rateDirty_ = false;
+      nothingToSeek = true;
     } else if (pendingSeek_) {
       target = std::min(*pendingSeek_, duration_);
       pendingSeek_.reset();
@@ -58,7 +60,7 @@ void PlayerCore::PumpSeeksOnEngine() {
     rateDirty_ = false;
     rate = rate_;
   }
-  if (completeNow > 0) {
+  if (nothingToSeek) {
     CompleteSeeksOnEngine(completeNow);
     return;
   }
