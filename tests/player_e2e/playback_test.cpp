@@ -74,8 +74,15 @@ TEST_F(Playback, Play_ShowsEachFrameInTurn_ReportsRisingPositions_AndFinishesOnc
   EXPECT_TRUE(player.events->WaitForEventNamed("finished", 5s));
 }
 
-TEST_F(Playback, Position_KeepsRealTime_AtNormalAndDoubleSpeed) {
-  REQUIRE_PLAYER(player, "long.mp4");
+// A speed chosen before the source opens applies once it has loaded; one
+// chosen while playing applies at once.
+TEST_F(Playback, Position_KeepsRealTime_AtTheChosenSpeed) {
+  CORVANE_REQUIRE_MEDIA(path, "long.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  ASSERT_TRUE(CallWith(player.id, "setSpeed", "value", EncodableValue(2.0)).IsSuccess());
+  Open(player, std::filesystem::absolute(path).string());
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
   // Media time per wall time between the newest positions at two moments.
   auto rateOver = [&](std::chrono::milliseconds span) {
     const auto before = Positions(*player.events);
@@ -88,10 +95,10 @@ TEST_F(Playback, Position_KeepsRealTime_AtNormalAndDoubleSpeed) {
   };
   Play(player);
   ASSERT_TRUE(player.events->WaitForEventNamed("position", 3s));
-  EXPECT_NEAR(rateOver(1500ms), 1.0, 0.15);
-  ASSERT_TRUE(CallWith(player.id, "setSpeed", "value", EncodableValue(2.0)).IsSuccess());
-  std::this_thread::sleep_for(300ms);
   EXPECT_NEAR(rateOver(1500ms), 2.0, 0.3);
+  ASSERT_TRUE(CallWith(player.id, "setSpeed", "value", EncodableValue(1.0)).IsSuccess());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_NEAR(rateOver(1500ms), 1.0, 0.15);
   const auto names = EventNames(*player.events);
   EXPECT_EQ(std::count(names.begin(), names.end(), "seekEnd"), 0) << "a new speed is no seek";
 }
