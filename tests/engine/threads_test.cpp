@@ -6,6 +6,7 @@
 
 #include "engine/player_probe.h"
 #include "platform/surface_device.h"
+#include "support/http_server.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -176,6 +177,38 @@ TEST(EngineThreads, ClearingSource_StopsNotifications_AndCompletesLaterSeeks) {
   EXPECT_EQ(probe.Count("PositionChanged"), positions);
   probe.Session().Position(TimeSpan(10'000'000));
   EXPECT_TRUE(probe.WaitForEvent("SeekCompleted", 1, 2s)) << "with no media a position set completes at once";
+}
+
+TEST(EngineThreads, Close_WhileASlowNetworkSourceOpens_ReturnsPromptly) {
+  if (TestMediaPath("long.mp4").empty()) GTEST_SKIP() << "test media missing: long.mp4";
+  const std::string missing = MissingElement({"souphttpsrc"});
+  if (!missing.empty()) GTEST_SKIP() << "GStreamer element missing: " << missing;
+  TestHttpServer::Options crawling;
+  crawling.bytesPerSecond = 2 * 1024;  // the index alone takes seconds
+  TestHttpServer server(TestMediaDir(), crawling);
+  PlayerProbe probe;
+  probe.Open(server.Url("long.mp4"));
+  std::this_thread::sleep_for(300ms);
+  const auto start = std::chrono::steady_clock::now();
+  probe.Player().Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kBoundedClose);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(probe.Count("MediaOpened"), 0);
+  EXPECT_EQ(probe.Count("MediaFailed"), 0) << "closing is not a failure";
+}
+
+TEST(EngineThreads, SourceReplacedWhileOpening_OpensOnlyTheSecond) {
+  const std::string first = RequireUri("multi.mkv");
+  const std::string second = RequireUri("red_blue.mp4");
+  if (first.empty() || second.empty()) GTEST_SKIP() << "test media missing: multi.mkv or red_blue.mp4";
+  PlayerProbe probe;
+  probe.Open(first);
+  probe.Open(second);
+  ASSERT_TRUE(probe.WaitForEvent("MediaOpened", 1, 10s));
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(probe.Count("MediaOpened"), 1);
+  EXPECT_EQ(probe.Session().NaturalVideoWidth(), 160u) << "the second clip's size";
+  for (const auto& event : probe.Events()) EXPECT_EQ(event.sourceSerial, 2u) << event.name;
 }
 
 TEST(EngineThreads, ManyPlayers_OpenAndCloseConcurrently) {
