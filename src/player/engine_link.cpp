@@ -2,6 +2,7 @@
 
 #include "host/texture_registrar.h"
 #include "platform/debug_log.h"
+#include "player/engine_time.h"
 #include "player/video_controller.h"
 
 namespace corvane::player {
@@ -51,13 +52,12 @@ void EngineLink::MediaOpenedStep() {
     Post([](VideoController& controller) { controller.OnMediaOpened(); });
     return;
   }
-  int64_t startMs = 0;
-  {
-    std::lock_guard<std::mutex> lock(openingMutex);
-    startMs = pendingStartMs;
-    startIssued = true;
-  }
-  session->Position(platform::TimeSpan(startMs * 10000));
+  // The seek is issued under the mutex: a seekTo that finds the start taken
+  // must find it already on its way to the engine, or its own seek could
+  // reach the engine first and be overtaken by the start seek.
+  std::lock_guard<std::mutex> lock(openingMutex);
+  session->Position(MsToTicks(pendingStartMs));
+  startIssued = true;
 }
 
 void EngineLink::Post(std::function<void(VideoController&)> work) {

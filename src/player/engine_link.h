@@ -53,8 +53,9 @@ struct EngineLink {
   std::atomic<bool> videoFrameArrived{false};
 
   // The start position of the source being opened. The media-opened step
-  // takes it exactly once (startIssued) under the mutex, so a seekTo racing
-  // with it is either taken along or issued as a seek of its own.
+  // seeks to it exactly once (startIssued) under the mutex, so a seekTo
+  // racing with it is either taken along or issued as a seek of its own,
+  // after the start seek.
   std::mutex openingMutex;
   int64_t pendingStartMs = 0;
   bool startIssued = false;

@@ -51,16 +51,18 @@ void VideoController::CloseSource() {
   subtitleTrackOverride = -1;
   source.clear();
   isRemoteSource = false;
-  {
-    std::lock_guard<std::mutex> lock(link_->openingMutex);
-    link_->pendingStartMs = 0;
-    link_->startIssued = false;
-  }
   // The surfaces are closed once the engine has stopped delivering the old
-  // source's frames, also when detaching it fails.
+  // source's frames, also when detaching it fails. The start position is
+  // reset only then as well: a media-opened step of the old source that is
+  // still running could otherwise mark the next source's start as issued.
   struct CloseSurfacesAtExit {
     EngineLink& link;
     ~CloseSurfacesAtExit() {
+      {
+        std::lock_guard<std::mutex> lock(link.openingMutex);
+        link.pendingStartMs = 0;
+        link.startIssued = false;
+      }
       link.videoSurface->Close();
       link.subtitleSurface->Close();
       // Tasks the old source's notifications have queued find a new serial
