@@ -19,6 +19,7 @@ struct Bgra {
 class EngineFrames : public ::testing::Test {
  protected:
   void SetUp() override {
+    CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
     path_ = TestMediaPath("red_blue.mp4");
     if (path_.empty()) GTEST_SKIP() << "test media missing: red_blue.mp4";
     device_ = platform::CreateSharedMemoryDevice();

@@ -19,6 +19,7 @@ constexpr auto kOpenTimeout = 10s;
 int64_t Milliseconds(TimeSpan time) { return time.count() / 10'000; }
 
 TEST(EngineOpen, Open_ReportsDurationSizeAndTracks_WhenMediaOpenedIsRaised) {
+  CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
   CORVANE_REQUIRE_MEDIA(path, "h264_aac.mp4");
   PlayerProbe probe;
   // Everything MediaOpened promises must already hold inside the handler.

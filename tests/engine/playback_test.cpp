@@ -19,6 +19,7 @@ constexpr TimeSpan kSecond(10'000'000);
 class EnginePlayback : public ::testing::Test {
  protected:
   void Open(const char* name) {
+    CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
     const std::string path = TestMediaPath(name);
     if (path.empty()) GTEST_SKIP() << "test media missing: " << name;
     probe_.Open(FileUri(path));
@@ -53,6 +54,7 @@ TEST_F(EnginePlayback, Seek_SupersededSeeksCompleteTogether_WithTheLast) {
 TEST_F(EnginePlayback, Seek_FromInsideMediaOpened_CompletesOnce) {
   // The player's open path: seek to the start position inside MediaOpened
   // and wait for the completion.
+  CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
   const std::string path = TestMediaPath("h264_aac.mp4");
   if (path.empty()) GTEST_SKIP() << "test media missing: h264_aac.mp4";
   probe_.OnEvent("MediaOpened", [this] { probe_.Session().Position(TimeSpan(12'000'000)); });

@@ -30,6 +30,10 @@ std::string MissingElement(const std::vector<const char*>& factories) {
   return "";
 }
 
+std::string MissingPlaybackElement() {
+  return MissingElement({"playbin", "qtdemux", "matroskademux", "h264parse", "avdec_h264", "appsink", "videoconvert"});
+}
+
 PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char* audioSink) {
   ::setenv("CORVANE_AUDIO_SINK", audioSink, 1);
   engine_ = platform::gst::CreateGstMediaEngine(options);

@@ -37,6 +37,16 @@ std::string FileUri(const std::string& path);
 // An element GStreamer lacks, or "" when all are there.
 std::string MissingElement(const std::vector<const char*>& factories);
 
+// The elements every clip of the test media needs (containers, H.264).
+std::string MissingPlaybackElement();
+
+// Skips the test, naming the element, when playback elements are missing.
+#define CORVANE_REQUIRE_PLAYBACK_ELEMENTS()                                                    \
+  if (const std::string missingElement = ::corvane::testing::MissingPlaybackElement();       \
+      !missingElement.empty()) {                                                               \
+    GTEST_SKIP() << "GStreamer element missing: " << missingElement;                          \
+  }
+
 struct RecordedEvent {
   std::string name;
   std::thread::id thread;

@@ -65,6 +65,7 @@ std::string TwoLetter(const std::string& code) {
 class EngineTracks : public ::testing::Test {
  protected:
   void OpenMulti() {
+    CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
     multi_ = TestMediaPath("multi.mkv");
     if (multi_.empty()) GTEST_SKIP() << "test media missing: multi.mkv";
     probe_.Open(FileUri(multi_));
