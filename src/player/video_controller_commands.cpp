@@ -115,6 +115,11 @@ void VideoController::SeekTo(int64_t targetMs) {
       link_->pendingStartMs = targetMs;
       return;
     }
+    // The start seek is on its way and its completion ends the opening.
+    // This seek follows it, and its own completion brings "seekEnd" after
+    // "mediaInfo": never answered at once, which would put "seekEnd" first.
+    session->Position(MsToTicks(targetMs));
+    return;
   }
   const bool alreadyThere = eventSink && link_->mediaPlayer->Source() &&
                             !GetRealTimePlayback(*link_->mediaPlayer) &&
@@ -123,8 +128,6 @@ void VideoController::SeekTo(int64_t targetMs) {
     SendEvent(SeekEndEvent());
     return;
   }
-  // While opening, the start seek has already been issued: this one follows
-  // it rather than being lost.
   if (State() != kClosed) session->Position(MsToTicks(targetMs));
 }
 

@@ -165,6 +165,26 @@ TEST_F(MethodTableTest, SeekTo_AfterTheStartSeekWasIssued_IsNotLost) {
   EXPECT_TRUE(player.events->WaitForEventNamed("seekEnd", 5s));
 }
 
+TEST_F(MethodTableTest, SeekTo_WhereTheOpeningSourceAlreadyIs_SendsNoSeekEndBeforeTheInfo) {
+  FakeScript script;
+  script.openOutcome = OpenOutcome::Manual;
+  script.completeSeeks = false;
+  engine->SetScript(script);
+  Player player = CreateListening();
+  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
+  ASSERT_TRUE(player.engine->CompleteOpen());
+  ASSERT_TRUE(player.engine->WaitForCall("Position set", "0", 5s)) << "no start seek";
+  ASSERT_TRUE(Call("seekTo", IdAnd(player.id, {{"position", EncodableValue(int64_t{0})}})).IsSuccess());
+  EXPECT_EQ(player.engine->Arguments("Position set"), (std::vector<std::string>{"0", "0"}));
+  player.engine->Raise(kSeekCompleted);
+  player.engine->Raise(kSeekCompleted);
+  ASSERT_TRUE(player.events->WaitForEventNamed("seekEnd", 5s));
+  std::vector<std::string> names = Names(*player.events);
+  names.erase(std::remove(names.begin(), names.end(), "videoSize"), names.end());
+  names.erase(std::remove(names.begin(), names.end(), "position"), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"mediaInfo", "seekEnd"}));
+}
+
 TEST_F(MethodTableTest, Setters_PassCheckedValuesToTheEngine) {
   Player player = CreateListening();
   OpenLoaded(player);
