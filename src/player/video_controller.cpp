@@ -16,7 +16,6 @@ using platform::DebugLog;
 using platform::DebugLogf;
 using platform::Failed;
 using platform::hresult_error;
-using platform::kOk;
 using platform::MediaPlaybackSession;
 using platform::ToHresult;
 using render::SurfaceKind;
@@ -113,10 +112,12 @@ void VideoController::Initialize(flutter::PluginRegistrar* registrar) {
 
 void VideoController::SubscribeToEngine() {
   const std::weak_ptr<EngineLink> weakLink = link_;
-  // Engine threads only post; the work runs on the platform thread.
+  // Engine threads only post; the work runs on the platform thread. What
+  // posting raises goes back to the engine as its code, never through it.
   auto posting = [weakLink](std::function<void(VideoController&)> work) {
-    if (auto link = weakLink.lock()) link->Post(std::move(work));
-    return kOk;
+    return ToHresult([&] {
+      if (auto link = weakLink.lock()) link->Post(std::move(work));
+    });
   };
   platform::MediaPlayer& player = *link_->mediaPlayer;
   if (Failed(ToHresult([&] {
