@@ -91,12 +91,4 @@ EncodableMap MediaInfoEvent(EncodableMap audioTracks, EncodableMap subtitleTrack
   };
 }
 
-EncodableMap BuildMediaInfoEvent(const MediaPlaybackItem& item, int64_t durationMs, const std::string& source) {
-  EncodableMap audioTracks;
-  if (const auto audio = item.AudioTracks()) audioTracks = DescribeAudioTracks(*audio);
-  EncodableMap subtitleTracks;
-  if (const auto text = item.TimedMetadataTracks()) subtitleTracks = DescribeAndPresentTextTracks(*text, -1);
-  return MediaInfoEvent(std::move(audioTracks), std::move(subtitleTracks), durationMs, source);
-}
-
 }  // namespace corvane::player

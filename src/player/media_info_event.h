@@ -65,11 +65,6 @@ int64_t MediaInfoDurationMs(bool realTimePlayback, platform::TimeSpan naturalDur
 flutter::EncodableMap MediaInfoEvent(flutter::EncodableMap audioTracks, flutter::EncodableMap subtitleTracks,
                                      int64_t durationMs, const std::string& source);
 
-// The event map describing `item` as it is, without changing any
-// selection or presentation mode.
-flutter::EncodableMap BuildMediaInfoEvent(const MediaPlaybackItem& item, int64_t durationMs,
-                                          const std::string& source);
-
 }  // namespace corvane::player
 
 #endif  // CORVANE_PLAYER_MEDIA_INFO_EVENT_H_

@@ -39,8 +39,6 @@ class CorvanePlugin : public flutter::Plugin {
   void HandleMethodCall(const flutter::MethodCall<flutter::EncodableValue>& call,
                         std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result);
 
-  size_t PlayerCount() const { return players.size(); }
-
  private:
   // Runs one call; raises ArgumentError, UnknownPlayer or engine failures.
   // Returns false for a name that is not a method.

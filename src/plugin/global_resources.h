@@ -28,7 +28,6 @@ class GlobalResources {
   GlobalResources(const GlobalResources&) = delete;
   GlobalResources& operator=(const GlobalResources&) = delete;
 
-  platform::PlatformLayer& Platform() const { return platform_; }
   const std::shared_ptr<platform::DispatcherQueue>& Queue() const { return queue_; }  // null: inline
   const std::shared_ptr<platform::SurfaceDevice>& Device() const { return device_; }  // null: no frames
   bool Modern() const { return modern_; }

@@ -50,8 +50,6 @@ class FrameSurface : public std::enable_shared_from_this<FrameSurface> {
   FrameSurface(const FrameSurface&) = delete;
   FrameSurface& operator=(const FrameSurface&) = delete;
 
-  SurfaceKind Kind() const { return kind_; }
-
   // Raster thread. The descriptor with the mutex locked, or null (inactive,
   // no texture, closed, or a stale subtitle texture). The host must call the
   // descriptor's release_callback exactly once, on the same thread.

@@ -51,6 +51,13 @@ AudioTrack Aac(std::string language, std::string name, std::string label, uint32
   return track;
 }
 
+// The event as the media-opened pass builds it, without choosing tracks.
+EncodableMap BuildMediaInfoEvent(const platform::MediaPlaybackItem& item, int64_t durationMs,
+                                 const std::string& source) {
+  return MediaInfoEvent(DescribeAudioTracks(*item.AudioTracks()),
+                        DescribeAndPresentTextTracks(*item.TimedMetadataTracks(), -1), durationMs, source);
+}
+
 TEST(MediaInfoEvent, ReachesDartByteForByte_InCodecKeyOrder) {
   auto audio = std::make_shared<VectorTrackList<AudioTrack>>(std::vector<AudioTrack>{Aac("en", "", "Main", 128000)});
   auto text = std::make_shared<VectorTextTrackList>(std::vector<TimedMetadataTrack>{
@@ -154,7 +161,7 @@ TEST(DescribeAndPresentTextTracks, KeepsModesAlreadySet_WhenTheListFailsPartWay)
   EXPECT_EQ(tracks.PresentationMode(0), Mode::PlatformPresented);
 }
 
-TEST(BuildMediaInfoEvent, NeverOmitsTrackMaps_AndChangesNoSelection) {
+TEST(MediaInfoEvent, NeverOmitsTrackMaps_AndChangesNoSelection) {
   auto audio = std::make_shared<VectorTrackList<AudioTrack>>();
   auto text = std::make_shared<VectorTextTrackList>(std::vector<TimedMetadataTrack>{Text(Kind::Chapter, "en")});
   const auto item = OpenedItem(audio, text);
