@@ -75,6 +75,19 @@ TEST_F(EngineNetwork, Buffering_StartsAtAStall_AndEndsWhenDataFlowsAgain) {
   EXPECT_EQ(probe.Count("MediaFailed"), 0);
 }
 
+TEST_F(EngineNetwork, Playback_ReportsNetworkError_WhenTheConnectionKeepsBreakingOff) {
+  TestHttpServer::Options breaking;
+  breaking.bytesPerSecond = 200 * 1024;
+  breaking.breakAtOffset = 120 * 1024;  // the index and a few seconds, then never more
+  TestHttpServer server(TestMediaDir(), breaking);
+  PlayerProbe probe;
+  probe.Open(server.Url("long.mp4"));
+  probe.OnEvent("MediaOpened", [&] { probe.Player().Play(); });
+  ASSERT_TRUE(probe.WaitForEvent("MediaFailed", 1, 30s));
+  EXPECT_EQ(probe.LastError(), MediaPlayerError::NetworkError);
+  EXPECT_EQ(probe.Count("MediaOpened"), 1) << "the index comes first: it fails while playing";
+}
+
 TEST_F(EngineNetwork, Seek_CompletesAtOnce_WhenServerRefusesRanges) {
   CORVANE_REQUIRE_MEDIA(path, "h264_aac.mp4");
   TestHttpServer::Options noRanges;

@@ -137,6 +137,8 @@ bool TestHttpServer::SendAll(int fd, const char* data, size_t size) {
 
 bool TestHttpServer::SendBody(int fd, const std::string& body, size_t offset, size_t length) {
   size_t sent = 0;
+  const bool cut = options_.breakAtOffset > 0 && offset + length > options_.breakAtOffset;
+  if (cut) length = options_.breakAtOffset > offset ? options_.breakAtOffset - offset : 0;
   while (sent < length && !stopping_) {
     if (options_.stallAfterBytes > 0 && sent >= options_.stallAfterBytes) {
       bool stallNow = false;
@@ -156,7 +158,7 @@ bool TestHttpServer::SendBody(int fd, const std::string& body, size_t offset, si
       if (wake_.wait_for(lock, wait, [this] { return stopping_.load(); })) return false;
     }
   }
-  return sent == length;
+  return sent == length && !cut;
 }
 
 void TestHttpServer::Serve(int fd) {

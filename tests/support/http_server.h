@@ -34,6 +34,10 @@ class TestHttpServer {
     // the server stops sending for `stallFor` (0: never stalls).
     size_t stallAfterBytes = 0;
     std::chrono::milliseconds stallFor{0};
+    // Every response's connection is cut when its body reaches this offset
+    // of the file (0: never), also for ranged requests past it: a network
+    // that breaks off at the same place however often the client retries.
+    size_t breakAtOffset = 0;
   };
 
   // Serves the files below `root`. Raises std::runtime_error when it cannot
