@@ -44,7 +44,9 @@ struct PlayerEnvironment {
   std::shared_ptr<platform::DispatcherQueue> queue;  // null: tasks run inline
   std::shared_ptr<platform::SurfaceDevice> device;   // null: frames are dropped
   bool modern = true;  // the capability probe's answer
-  SourceLocation sourceLocation;
+  // Read at each open: a relative path is taken from the working directory
+  // of that moment.
+  std::function<SourceLocation()> sourceLocation;
   std::function<std::vector<std::string>()> systemLanguages;
 };
 

@@ -23,7 +23,7 @@ using render::SurfaceKind;
 void VideoController::Open(const std::string& input) {
   DebugLog("CorvanePlugin: Opening media source\n");
   CloseSource();
-  const ResolvedSource resolved = ResolveSourceUri(input, environment_.sourceLocation);
+  const ResolvedSource resolved = ResolveSourceUri(input, environment_.sourceLocation());
   source = input;
   isRemoteSource = resolved.isRemote;
   link_->PlayerState.store(kOpening);

@@ -35,7 +35,9 @@ flutter::EncodableValue CorvanePlugin::CreatePlayer() {
   environment.queue = resources_->Queue();
   environment.device = resources_->Device();
   environment.modern = resources_->Modern();
-  environment.sourceLocation = {platform::ExecutablePath(), platform::WorkingDirectory(), player::PathStyle::Posix};
+  environment.sourceLocation = [] {
+    return player::SourceLocation{platform::ExecutablePath(), platform::WorkingDirectory(), player::PathStyle::Posix};
+  };
   environment.systemLanguages = [] { return platform::UserLanguagesFromEnvironment(); };
   auto controller = std::make_shared<player::VideoController>(std::move(environment));
   controller->Initialize(registrar_);

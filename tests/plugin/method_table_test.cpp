@@ -2,9 +2,13 @@
 // three error codes, through the host library with the scripted engine.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
+#include "platform/process_paths.h"
 #include "plugin/fake_engine_harness.h"
 
 namespace corvane::testing {
@@ -105,6 +109,20 @@ TEST_F(MethodTableTest, Open_HandsTheEngineAFileUri_AndReportsLoading) {
 
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("http://127.0.0.1:1/live.m3u8"))).IsSuccess());
   EXPECT_TRUE(player.engine->Called("Source set", "http://127.0.0.1:1/live.m3u8"));
+}
+
+TEST_F(MethodTableTest, Open_TakesARelativePathFromTheWorkingDirectoryOfTheOpen) {
+  Player player = CreateListening();
+  const std::string before = platform::WorkingDirectory();
+  char folder[] = "/tmp/corvane-cwd-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  ASSERT_EQ(chdir(folder), 0);
+  const MethodResponse opened = Call("open", IdAndValue(player.id, EncodableValue("videos/a b.mp4")));
+  ASSERT_EQ(chdir(before.c_str()), 0);
+  rmdir(folder);
+  ASSERT_TRUE(opened.IsSuccess());
+  EXPECT_EQ(player.engine->Arguments("Source set"),
+            std::vector<std::string>{"file://" + std::string(folder) + "/videos/a%20b.mp4"});
 }
 
 TEST_F(MethodTableTest, Open_ThatTheEngineRefuses_RepliesSuccessAndStaysClosed) {
