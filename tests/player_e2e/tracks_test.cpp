@@ -156,6 +156,25 @@ TEST_F(Tracks, AudioSwitches_ThroughALoopAndRightBeforeASeek_AreHeard) {
   EXPECT_NEAR(ToneNow(), kFrenchHz, 30);
 }
 
+// Disabled: fails with the GStreamer engine as it is. A switch in the last
+// second (when the newly chosen stream has already delivered its end)
+// leaves the pipeline without an end: positions run on past the duration
+// and neither "finished" nor the loop comes. Enable once the engine ends
+// such media.
+TEST_F(Tracks, DISABLED_AudioSwitch_InTheLastSecond_StillEndsAndLoops) {
+  REQUIRE_MULTI();
+  DartPlayer player = OpenMulti();
+  ASSERT_GE(player.id, 0);
+  ASSERT_TRUE(CallWith(player.id, "setLooping", "value", EncodableValue(true)).IsSuccess());
+  Play(player);
+  ASSERT_TRUE(player.events->WaitForEvent(
+      [](const embedder::StreamEvent& e) { return e.Name() == "position" && IntegerOf(e, "value") >= 3300; }, 6s));
+  ASSERT_TRUE(Override(player, 0, 2, true).IsSuccess());
+  ASSERT_TRUE(player.events->WaitForEventNamed("finished", 3s))
+      << "playback stalled after the switch at " << Positions(*player.events).back() << " ms";
+  EXPECT_NEAR(ToneNow(), kGermanHz, 30) << "the track chosen just before the end plays after the restart";
+}
+
 TEST_F(Tracks, Volume_ScalesWhatIsPlayed_AndSurvivesTheNextSource) {
   REQUIRE_MULTI();
   DartPlayer player = OpenMulti();
