@@ -3,6 +3,8 @@
 // frame notifications.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/player_probe.h"
 #include "platform/surface_device.h"
 #include "support/test_media.h"
@@ -64,6 +66,19 @@ TEST_F(EngineFrames, Copy_ShowsRed_InFirstSecond_AndBlue_InSecond) {
   EXPECT_GT(pixel.b, 200);
   EXPECT_LT(pixel.r, 60);
   EXPECT_EQ(pixel.a, 255);
+}
+
+TEST_F(EngineFrames, FrameAvailable_OffersThePrerollFrame_OnceOpened) {
+  probe_.Open(FileUri(path_));
+  ASSERT_TRUE(probe_.WaitForEvent("MediaOpened", 1, 10s));
+  ASSERT_TRUE(probe_.WaitForEvent("VideoFrameAvailable", 1, 3s)) << "no seek or play needed for the first frame";
+  const auto names = probe_.Names();
+  EXPECT_LT(std::find(names.begin(), names.end(), "NaturalVideoSizeChanged"),
+            std::find(names.begin(), names.end(), "VideoFrameAvailable"))
+      << "the size comes first, so the frame finds a texture of the right size";
+  auto surface = Surface(160, 120);
+  probe_.Player().CopyFrameToVideoSurface(*surface);
+  EXPECT_GT(Centre(*surface).r, 200) << "the clip starts red";
 }
 
 TEST_F(EngineFrames, Copy_ScalesToSurfaceSize_AndKeepsFrameForLaterCopies) {
