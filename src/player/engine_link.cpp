@@ -44,24 +44,31 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
 }
 
 void EngineLink::MediaOpenedStep() {
+  const uint64_t serial = sourceSerial.load();
   if (PlayerState.load() != kOpening) return;
   auto session = mediaPlayer->PlaybackSession();
   const bool live = session->NaturalDuration() == platform::kLiveDuration;
+  if (sourceSerial.load() != serial) return;
   platform::SetRealTimePlayback(*mediaPlayer, live);
   if (live) {
-    Post([](VideoController& controller) { controller.OnMediaOpened(); });
+    PostFor(serial, [](VideoController& controller) { controller.OnMediaOpened(); });
     return;
   }
   // The seek is issued under the mutex: a seekTo that finds the start taken
   // must find it already on its way to the engine, or its own seek could
   // reach the engine first and be overtaken by the start seek.
   std::lock_guard<std::mutex> lock(openingMutex);
+  // A step still running for a source that has since been replaced would
+  // seek the next one and mark its start as taken.
+  if (sourceSerial.load() != serial) return;
   session->Position(MsToTicks(pendingStartMs));
   startIssued = true;
 }
 
-void EngineLink::Post(std::function<void(VideoController&)> work) {
-  platform::SafeEnqueue(queue.get(), [weak = controller, serial = sourceSerial.load(), work = std::move(work)] {
+void EngineLink::Post(std::function<void(VideoController&)> work) { PostFor(sourceSerial.load(), std::move(work)); }
+
+void EngineLink::PostFor(uint64_t serial, std::function<void(VideoController&)> work) {
+  platform::SafeEnqueue(queue.get(), [weak = controller, serial, work = std::move(work)] {
     auto self = weak.lock();
     if (self && self->link_->sourceSerial.load() == serial) work(*self);
   });

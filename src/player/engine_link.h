@@ -41,9 +41,10 @@ struct EngineLink {
   std::atomic<uint8_t> PlayerState{0};
 
   // Which source the engine's notifications belong to. The platform thread
-  // moves it on once the engine has detached a source (after which no
-  // handler of that source runs); a task posted for an earlier source is
-  // then dropped, so it never acts on the next one.
+  // moves it on, under openingMutex, once the engine has detached a source;
+  // a task posted for an earlier source is then dropped, and a media-opened
+  // step of an earlier source still running stops, so neither acts on the
+  // next one.
   std::atomic<uint64_t> sourceSerial{0};
 
   // Whether the engine has announced a video frame of the current source.
@@ -70,6 +71,8 @@ struct EngineLink {
   // Posts `work` to run on the platform thread with the controller, if it
   // still exists then and its source is still the one of the posting.
   void Post(std::function<void(VideoController&)> work);
+  // The same for the source numbered `serial`.
+  void PostFor(uint64_t serial, std::function<void(VideoController&)> work);
 };
 
 }  // namespace corvane::player

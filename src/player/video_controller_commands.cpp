@@ -59,15 +59,16 @@ void VideoController::CloseSource() {
     EngineLink& link;
     ~CloseSurfacesAtExit() {
       {
+        // Tasks the old source's notifications have queued, and a
+        // media-opened step of it still running, find a new serial and do
+        // nothing.
         std::lock_guard<std::mutex> lock(link.openingMutex);
         link.pendingStartMs = 0;
         link.startIssued = false;
+        link.sourceSerial.fetch_add(1);
       }
       link.videoSurface->Close();
       link.subtitleSurface->Close();
-      // Tasks the old source's notifications have queued find a new serial
-      // and do nothing.
-      link.sourceSerial.fetch_add(1);
       link.videoFrameArrived.store(false);
     }
   } closeSurfaces{*link_};

@@ -13,10 +13,14 @@ namespace {
 
 using platform::TimeSpan;
 
-// Holds the first position set on an engine thread until the test lets it
-// go, so the test can act while the start seek is under way.
+// Holds the first call of one session operation until the test lets it go,
+// so the test can act while an engine thread is inside the media-opened step.
 class SeekGate {
  public:
+  enum class At { PositionSet, DurationRead };
+  explicit SeekGate(At at) : at(at) {}
+  const At at;
+
   // Engine thread.
   void PassFirst() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -48,12 +52,15 @@ class GatedSession final : public platform::MediaPlaybackSession {
       : inner_(std::move(inner)), gate_(std::move(gate)) {}
   TimeSpan Position() const override { return inner_->Position(); }
   void Position(TimeSpan value) override {
-    gate_->PassFirst();
+    if (gate_->at == SeekGate::At::PositionSet) gate_->PassFirst();
     inner_->Position(value);
   }
   double PlaybackRate() const override { return inner_->PlaybackRate(); }
   void PlaybackRate(double rate) override { inner_->PlaybackRate(rate); }
-  TimeSpan NaturalDuration() const override { return inner_->NaturalDuration(); }
+  TimeSpan NaturalDuration() const override {
+    if (gate_->at == SeekGate::At::DurationRead) gate_->PassFirst();
+    return inner_->NaturalDuration();
+  }
   uint32_t NaturalVideoWidth() const override { return inner_->NaturalVideoWidth(); }
   uint32_t NaturalVideoHeight() const override { return inner_->NaturalVideoHeight(); }
   std::vector<platform::MediaTimeRange> GetBufferedRanges() const override { return inner_->GetBufferedRanges(); }
@@ -119,17 +126,20 @@ class GatedEngine final : public platform::MediaEngine {
 
 class StartSeekTest : public FakeEngineTest {
  protected:
-  void SetUp() override {
+  void SetUp() override {}
+  void StartHost(SeekGate::At at) {
+    gate = std::make_shared<SeekGate>(at);
     layer.makeEngine = [inner = engine, gate = gate] { return std::make_shared<GatedEngine>(inner, gate); };
     layer.makeDevice = [] { return platform::CreateSharedMemoryDevice(); };
     host = std::make_unique<PluginHarness>(layer);
     ASSERT_TRUE(host->Register());
   }
 
-  std::shared_ptr<SeekGate> gate = std::make_shared<SeekGate>();
+  std::shared_ptr<SeekGate> gate;
 };
 
 TEST_F(StartSeekTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
+  StartHost(SeekGate::At::PositionSet);
   Player player = CreateListening();
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
   ASSERT_TRUE(gate->WaitReached()) << "the source never reached its start seek";
@@ -150,6 +160,28 @@ TEST_F(StartSeekTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
   const auto names = Names(*player.events);
   const auto info = std::find(names.begin(), names.end(), "mediaInfo");
   EXPECT_LT(info - names.begin(), std::find(names.begin(), names.end(), "seekEnd") - names.begin());
+}
+
+TEST_F(StartSeekTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesStartAlone) {
+  StartHost(SeekGate::At::DurationRead);
+  Player player = CreateListening();
+  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
+  ASSERT_TRUE(gate->WaitReached()) << "the first source never reached its media-opened step";
+  // The first source's step is still running when the second replaces it.
+  FakeScript manual = player.engine->Script();
+  manual.openOutcome = OpenOutcome::Manual;
+  player.engine->SetScript(manual);
+  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/b.mp4"))).IsSuccess());
+  gate->Release();
+  ASSERT_TRUE(engine->WaitIdle(5s));
+  ASSERT_TRUE(Call("seekTo", IdAnd(player.id, {{"position", EncodableValue(int64_t{5000})}})).IsSuccess());
+  ASSERT_TRUE(player.engine->CompleteOpen());
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 5s));
+  const std::vector<std::string> seeks = player.engine->Arguments("Position set");
+  ASSERT_FALSE(seeks.empty());
+  EXPECT_EQ(seeks.back(), "50000000") << "the start position stored for the second source was lost";
+  EXPECT_EQ(std::count(seeks.begin(), seeks.end(), "0"), 0)
+      << "the replaced source's step sought: " << ::testing::PrintToString(seeks);
 }
 
 }  // namespace
