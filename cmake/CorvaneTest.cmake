@@ -15,11 +15,15 @@ function(corvane_add_test)
   add_executable(${ARG_NAME} ${ARG_SOURCES})
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  # An empty LABELS value would be dropped from the property list and shift
-  # the pairs, so it is only passed when there are labels.
+  # The properties travel through test discovery as one flat list, which
+  # splits any list value: an empty LABELS would shift the pairs and a second
+  # label would become a property name. So the labels are joined into one
+  # ("media,tsan"); `ctest -L` matches labels by regular expression, so
+  # `-L tsan` still selects it.
   set(properties TIMEOUT ${ARG_TIMEOUT})
   if(ARG_LABELS)
-    list(APPEND properties LABELS "${ARG_LABELS}")
+    list(JOIN ARG_LABELS "," labels)
+    list(APPEND properties LABELS ${labels})
   endif()
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_MODE PRE_TEST
