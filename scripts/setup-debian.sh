@@ -10,9 +10,9 @@ packages=(
   # GLib main loop (platform thread, dispatcher queue)
   libglib2.0-dev
   # media engine: GStreamer core, base (playbin, appsink, videoconvert),
-  # good (matroska, isomp4, souphttpsrc, scaletempo), bad (GstPlay, HLS),
+  # good (matroska, isomp4, souphttpsrc, scaletempo), bad (HLS),
   # libav (H.264/AAC decoders)
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libgstreamer-plugins-bad1.0-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-libav
   # colour conversion straight into the shared surface
