@@ -35,4 +35,11 @@ if [[ "$undefined" != *FlutterDesktopPluginRegistrarGetMessenger* ]]; then
   exit 1
 fi
 
-echo "check-exports: $library exports $entry alone"
+# Linked with -z nodelete: a dlclose leaves it mapped, so a GLib source or an
+# engine thread it leaves behind never runs unmapped code.
+if ! readelf -d "$library" | grep -q 'Flags:.*NODELETE'; then
+  echo "check-exports: $library is not linked with -z nodelete" >&2
+  exit 1
+fi
+
+echo "check-exports: $library exports $entry alone and stays mapped after dlclose"
