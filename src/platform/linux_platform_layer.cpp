@@ -6,6 +6,8 @@
 #include "platform/gst/gst_media_engine.h"
 #include "platform/main_context_queue.h"
 #include "platform/platform_layer.h"
+#include "platform/process_paths.h"
+#include "platform/user_languages.h"
 
 namespace corvane::platform {
 namespace {
@@ -19,6 +21,11 @@ class LinuxPlatformLayer final : public PlatformLayer {
     DebugLog("CorvanePlugin: Using existing DispatcherQueue for current thread\n");
     return CreateQueueForThreadDefaultContext();
   }
+
+  std::vector<std::string> UserLanguages() override { return UserLanguagesFromEnvironment(); }
+  std::string ExecutablePath() override { return platform::ExecutablePath(); }
+  std::string WorkingDirectory() override { return platform::WorkingDirectory(); }
+  bool UsesWindowsPaths() const override { return false; }
 
  protected:
   // Every facility the player uses exists on Linux.

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/dispatcher_queue.h"
 #include "platform/hresult.h"
@@ -50,6 +52,17 @@ class PlatformLayer {
   // The media engine that makes players, shared like the device. Raises
   // hresult_error when no engine can be had.
   std::shared_ptr<MediaEngine> AcquireMediaEngine();
+
+  // The user's preferred languages as tags, most preferred first; read at
+  // each track choice.
+  virtual std::vector<std::string> UserLanguages() = 0;
+
+  // What opening a source needs to find assets and relative paths, read at
+  // each open: the running executable's full path, the working directory,
+  // and whether paths are Windows paths (backslashes, drive letters).
+  virtual std::string ExecutablePath() = 0;
+  virtual std::string WorkingDirectory() = 0;
+  virtual bool UsesWindowsPaths() const = 0;
 
  protected:
   // Runs the system's probe once, logging its findings; returns the answer.

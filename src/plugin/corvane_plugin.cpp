@@ -4,14 +4,12 @@
 #include "host/plugin_registrar_windows.h"
 #include "host/standard_method_codec.h"
 #include "platform/debug_log.h"
-#include "platform/process_paths.h"
-#include "platform/user_languages.h"
 #include "player/video_controller.h"
 
 namespace corvane::plugin {
 
 CorvanePlugin::CorvanePlugin(flutter::PluginRegistrar* registrar, platform::PlatformLayer& platform)
-    : registrar_(registrar), resources_(std::make_unique<GlobalResources>(platform)) {
+    : registrar_(registrar), platform_(platform), resources_(std::make_unique<GlobalResources>(platform)) {
   methodChannel = std::make_unique<flutter::MethodChannel<flutter::EncodableValue>>(
       registrar->messenger(), "CorvanePlugin", &flutter::StandardMethodCodec::GetInstance());
   methodChannel->SetMethodCallHandler(
@@ -35,10 +33,14 @@ flutter::EncodableValue CorvanePlugin::CreatePlayer() {
   environment.queue = resources_->Queue();
   environment.device = resources_->Device();
   environment.modern = resources_->Modern();
-  environment.sourceLocation = [] {
-    return player::SourceLocation{platform::ExecutablePath(), platform::WorkingDirectory(), player::PathStyle::Posix};
+  // The layer outlives the plugin, and the players run these only in their
+  // calls and tasks on this thread, while the plugin exists.
+  platform::PlatformLayer& layer = platform_;
+  environment.sourceLocation = [&layer] {
+    return player::SourceLocation{layer.ExecutablePath(), layer.WorkingDirectory(),
+                                  layer.UsesWindowsPaths() ? player::PathStyle::Windows : player::PathStyle::Posix};
   };
-  environment.systemLanguages = [] { return platform::UserLanguagesFromEnvironment(); };
+  environment.systemLanguages = [&layer] { return layer.UserLanguages(); };
   auto controller = std::make_shared<player::VideoController>(std::move(environment));
   controller->Initialize(registrar_);
   const int64_t id = controller->videoTextureId();

@@ -49,6 +49,7 @@ class CorvanePlugin : public flutter::Plugin {
   player::VideoController& Player(int64_t id) const;
 
   flutter::PluginRegistrar* const registrar_;
+  platform::PlatformLayer& platform_;
   std::unique_ptr<GlobalResources> resources_;
   std::unique_ptr<flutter::MethodChannel<flutter::EncodableValue>> methodChannel;
   std::map<int64_t, std::shared_ptr<player::VideoController>> players;

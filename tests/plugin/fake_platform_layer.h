@@ -6,9 +6,14 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/main_context_queue.h"
 #include "platform/platform_layer.h"
+#include "platform/process_paths.h"
+#include "platform/user_languages.h"
 
 namespace corvane::testing {
 
@@ -17,6 +22,7 @@ class FakePlatformLayer final : public platform::PlatformLayer {
   bool modern = true;
   bool withQueue = true;  // false: the inline mode
   platform::hresult apartmentAnswer = platform::kOk;
+  std::optional<std::vector<std::string>> languages;  // unset: the environment's
   std::function<std::shared_ptr<platform::SurfaceDevice>()> makeDevice;
   std::function<std::shared_ptr<platform::MediaEngine>()> makeEngine;
 
@@ -32,6 +38,13 @@ class FakePlatformLayer final : public platform::PlatformLayer {
   std::shared_ptr<platform::DispatcherQueue> QueueForCurrentThread() override {
     return withQueue ? platform::CreateQueueForThreadDefaultContext() : nullptr;
   }
+  // The process's own languages and paths unless a test sets them.
+  std::vector<std::string> UserLanguages() override {
+    return languages ? *languages : platform::UserLanguagesFromEnvironment();
+  }
+  std::string ExecutablePath() override { return platform::ExecutablePath(); }
+  std::string WorkingDirectory() override { return platform::WorkingDirectory(); }
+  bool UsesWindowsPaths() const override { return false; }
 
  protected:
   bool ProbeCapabilities() override { return modern; }

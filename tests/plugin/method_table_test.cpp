@@ -269,6 +269,19 @@ TEST_F(MethodTableTest, OverrideTrack_SelectsTheGivenAudioTrack) {
   EXPECT_EQ(player.engine->Count("AudioTracks.SelectedIndex set"), 1u) << "an override outlasts a preference";
 }
 
+TEST_F(MethodTableTest, WithoutAStoredTag_TheUsersLanguagesFromThePlatformChoose) {
+  layer.languages = std::vector<std::string>{"FR"};
+  FakeScript script;
+  script.media.audioTracks = {{"", "", "en", {"AAC", 0, 2, 48000}}, {"", "", "fr", {"AAC", 0, 2, 48000}}};
+  script.media.textTracks = {{"", "", "en", platform::TimedMetadataKind::Subtitle},
+                             {"", "", "fr", platform::TimedMetadataKind::Subtitle}};
+  engine->SetScript(script);
+  Player player = CreateListening();
+  OpenLoaded(player);
+  EXPECT_EQ(player.engine->Arguments("AudioTracks.SelectedIndex set"), std::vector<std::string>{"1"});
+  EXPECT_TRUE(player.engine->Called("TimedMetadataTracks.SetPresentationMode", "1,3"));
+}
+
 TEST_F(MethodTableTest, RefusesArgumentsOfTheWrongKind_NamingMethodAndKey) {
   Player player = CreateListening();
   struct Row {
