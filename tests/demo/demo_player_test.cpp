@@ -358,7 +358,7 @@ double Overlap(const std::vector<bool>& a, const std::vector<bool>& b) {
 // Disabled while the second subtitle track of a file never reaches the
 // screen (the French cues of the demo clip are not shown, whether French
 // is preferred from the start or chosen later): enable both once it does.
-TEST_F(DemoPlayer, DISABLED_Subtitles_SecondTrackShowsItsOwnCues) {
+TEST_F(DemoPlayer, Subtitles_SecondTrackShowsItsOwnCues) {
   int64_t position = 0;
   const Picture french = SnapshotRun(500, 2000, {"--subtitles", "--subtitle-lang", "fr"}, &position, nullptr);
   const Picture english = SnapshotRun(500, 2000, {"--subtitles", "--subtitle-lang", "en"}, &position, nullptr);
@@ -369,7 +369,7 @@ TEST_F(DemoPlayer, DISABLED_Subtitles_SecondTrackShowsItsOwnCues) {
   EXPECT_LT(Overlap(frenchText, TextMask(english)), 0.5);                 // and is not "Hello 1"
 }
 
-TEST_F(DemoPlayer, DISABLED_KeyT_SwitchesToTheNextSubtitleTrackThroughOverrideTrack) {
+TEST_F(DemoPlayer, KeyT_SwitchesToTheNextSubtitleTrackThroughOverrideTrack) {
   // Between the cues, "t" moves from the English track to the French one;
   // the second cue then reads as with French chosen from the start.
   int64_t position = 0;

@@ -7,6 +7,7 @@
 
 #include "engine/player_probe.h"
 #include "platform/surface_device.h"
+#include "render/subtitle_rasterizer.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -162,6 +163,41 @@ class EngineSubtitles : public EngineTracks {
     probe_.WaitForEvent("SubtitleFrameChanged", changesBefore + 1, 3s);
     return probe_.Player().RenderSubtitlesToSurface(*surface_);
   }
+  // Alpha of every pixel: where text was drawn.
+  static std::vector<uint8_t> Ink(const platform::PixelView& pixels) {
+    std::vector<uint8_t> ink;
+    ink.reserve(size_t{pixels.width} * pixels.height);
+    for (uint32_t y = 0; y < pixels.height; ++y) {
+      const uint8_t* row = pixels.data + y * pixels.stride;
+      for (uint32_t x = 0; x < pixels.width; ++x) ink.push_back(row[x * 4 + 3]);
+    }
+    return ink;
+  }
+  // Whether the surface holds exactly `text` drawn alone as a cue, so one
+  // track's cue is told from the other's.
+  bool SurfaceShows(const char* text) {
+    const auto drawn = surface_->Texture()->Pixels();
+    std::vector<uint8_t> expected(size_t{drawn.width} * drawn.height * 4);
+    platform::PixelView view{expected.data(), drawn.width, drawn.height, size_t{drawn.width} * 4};
+    render::SubtitleRasterizer rasterizer;
+    rasterizer.Render({render::SubtitleCue{text, false}}, view);
+    return Ink(drawn) == Ink(view);
+  }
+  // Renders until something is drawn; false when nothing was within `timeout`.
+  bool RenderSomething(std::chrono::milliseconds timeout) {
+    return probe_.WaitFor([&] { return probe_.Player().RenderSubtitlesToSurface(*surface_); }, timeout);
+  }
+  bool RenderNothing(std::chrono::milliseconds timeout) {
+    return probe_.WaitFor([&] { return !probe_.Player().RenderSubtitlesToSurface(*surface_); }, timeout);
+  }
+  // What the player does when it chooses text track `index` alone.
+  void PresentOnly(uint32_t index) {
+    auto text = probe_.Player().Source()->TimedMetadataTracks();
+    for (uint32_t i = 0; i < text->Size(); ++i) {
+      text->SetPresentationMode(i, i == index ? TimedMetadataTrackPresentationMode::PlatformPresented
+                                              : TimedMetadataTrackPresentationMode::Disabled);
+    }
+  }
   std::shared_ptr<platform::SurfaceDevice> device_;
   std::shared_ptr<platform::VideoSurface> surface_;
 };
@@ -209,6 +245,44 @@ TEST_F(EngineSubtitles, Render_DrawsNothing_WhenTrackDisabled) {
   text->SetPresentationMode(1, TimedMetadataTrackPresentationMode::Disabled);
   EXPECT_FALSE(RenderWhenChanged(changes));
   EXPECT_GT(probe_.Count("SubtitleFrameChanged"), changes) << "turning the track off changes the subtitle frame";
+}
+
+// The second text track presented from the start, as when its language is
+// preferred: its own cues show, each in its time, and never the first
+// track's. Repeated, since the stream switch races with the demuxer.
+TEST_F(EngineSubtitles, SecondTrack_ShowsItsOwnCues_WhenPresentedBeforePlaying) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  const int changes = probe_.Count("SubtitleFrameChanged");
+  PresentOnly(1);
+  probe_.Player().Play();
+  // "Bonjour" 0.5-1.5 s, "Monde" 2.0-3.0 s.
+  ASSERT_TRUE(probe_.WaitForEvent("SubtitleFrameChanged", changes + 1, 3s)) << "the first French cue never changed the frame";
+  ASSERT_TRUE(RenderSomething(1s));
+  EXPECT_TRUE(SurfaceShows("Bonjour"));
+  EXPECT_FALSE(SurfaceShows("Hello"));
+  ASSERT_TRUE(RenderNothing(2s)) << "the cue ends";
+  EXPECT_GE(probe_.Session().Position(), TimeSpan(14'000'000));
+  ASSERT_TRUE(RenderSomething(2s));
+  EXPECT_TRUE(SurfaceShows("Monde"));
+}
+
+// Switching from the first text track to the second while playing: the
+// second's next cue shows.
+TEST_F(EngineSubtitles, SwitchToSecondTrack_WhilePlaying_ShowsItsNextCue) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  PresentOnly(0);
+  probe_.Player().Play();
+  ASSERT_TRUE(RenderSomething(3s));
+  EXPECT_TRUE(SurfaceShows("Hello"));
+  ASSERT_TRUE(RenderNothing(2s));  // between the cues, 1.5-2.0 s
+  const int changes = probe_.Count("SubtitleFrameChanged");
+  PresentOnly(1);
+  ASSERT_TRUE(probe_.WaitForEvent("SubtitleFrameChanged", changes + 1, 3s)) << "the French cue never changed the frame";
+  ASSERT_TRUE(RenderSomething(1s));
+  EXPECT_TRUE(SurfaceShows("Monde"));
+  EXPECT_FALSE(SurfaceShows("World"));
 }
 
 }  // namespace

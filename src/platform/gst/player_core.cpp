@@ -141,6 +141,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     internalSeek_.reset();
     seekInFlightTarget_.reset();
     rateDirty_ = false;
+    textRestream_ = false;
     lastPosition_ = TimeSpan(0);
     tracks_ = {};
     selectedAudio_ = selectedVideo_ = selectedText_ = -1;

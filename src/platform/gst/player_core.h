@@ -196,6 +196,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   double volume_ = 1.0;
   double rate_ = 1.0;
   bool rateDirty_ = false;
+  // The text stream changed: the demuxer must read its cues again from
+  // the current position (see ApplyTextPresentationOnEngine).
+  bool textRestream_ = false;
   bool frameServer_ = false;
   bool realTime_ = false;
   TimeSpan duration_{0};

@@ -149,11 +149,22 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     }
     current = selectedText_;
     if (presented >= 0) selectedText_ = presented;
+    // Switching streams alone shows none of the new stream's cues: our text
+    // sink takes cues as fast as the demuxer reads them, so the selector's
+    // active text stream runs seconds ahead of playback, and the selector
+    // drops the other streams' cues as soon as the active stream has passed
+    // their time - long before they are due (on a short file, all of them
+    // while opening; at the start, whichever of two cues of the same time
+    // comes second). A flushing seek to the current position has the
+    // demuxer read the new stream's cues again; it is internal, so no
+    // completion is raised. After the end there is nothing left to show.
+    if (presented >= 0 && presented != current && !ended_) textRestream_ = true;
   }
   if (presented >= 0 && presented != current) {
     // The cues of the stream shown so far no longer apply.
     textSink_->Clear();
     ApplyTrackSelectionOnEngine(TrackKind::Text, presented);
+    PumpSeeksOnEngine();
   }
   EvaluateCuesOnEngine();
 }

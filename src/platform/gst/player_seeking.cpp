@@ -41,6 +41,7 @@ void PlayerCore::PumpSeeksOnEngine() {
       pendingSeek_.reset();
       internalSeek_.reset();
       rateDirty_ = false;
+      textRestream_ = false;
       nothingToSeek = true;
     } else if (pendingSeek_) {
       target = std::min(*pendingSeek_, duration_);
@@ -52,12 +53,15 @@ void PlayerCore::PumpSeeksOnEngine() {
     } else if (internalSeek_) {
       target = *internalSeek_;
       internalSeek_.reset();
-    } else if (rateDirty_) {
+    } else if (rateDirty_ || textRestream_) {
       currentPosition = true;
     } else {
       return;
     }
+    // Any flushing seek restreams the text, so it serves a pending
+    // restream too.
     rateDirty_ = false;
+    textRestream_ = false;
     rate = rate_;
   }
   if (nothingToSeek) {
