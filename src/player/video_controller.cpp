@@ -39,11 +39,17 @@ VideoController::VideoController(PlayerEnvironment environment)
   }
 }
 
-VideoController::~VideoController() {
-  // After Close no engine handler runs, so nothing below races with one.
+void VideoController::ClosePlayer() {
+  if (playerClosed) return;
+  playerClosed = true;
   if (Failed(ToHresult([&] { link_->mediaPlayer->Close(); }))) {
     DebugLog("CorvanePlugin: Failed to close media player\n");
   }
+}
+
+VideoController::~VideoController() {
+  // After Close no engine handler runs, so nothing below races with one.
+  ClosePlayer();
   if (textureRegistrar != nullptr) {
     // The host may still call a texture's callback until it reports the
     // unregistration complete; the completion keeps the texture object.

@@ -68,6 +68,11 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
   // Raises hresult_error when the host refuses a texture.
   void Initialize(flutter::PluginRegistrar* registrar);
 
+  // Platform thread. Closes the engine player: once it returns no engine
+  // handler runs, so no engine thread holds the controller any more and the
+  // caller's reference can be the last. The destructor does it too.
+  void ClosePlayer();
+
   int64_t videoTextureId() const { return videoTextureId_; }
   int64_t subtitleTextureId() const { return subtitleTextureId_; }
   uint8_t State() const;
@@ -134,6 +139,7 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
   int16_t audioTrackOverride = -1;
   int16_t subtitleTrackOverride = -1;
   bool looping = false;
+  bool playerClosed = false;
 };
 
 }  // namespace corvane::player

@@ -21,7 +21,7 @@ CorvanePlugin::CorvanePlugin(flutter::PluginRegistrar* registrar, platform::Plat
 
 CorvanePlugin::~CorvanePlugin() {
   // Players go first, each destroyed right here on the platform thread.
-  players.clear();
+  DisposeAllPlayers();
   methodChannel->SetMethodCallHandler(nullptr);
   methodChannel.reset();
   resources_.reset();
@@ -50,6 +50,20 @@ flutter::EncodableValue CorvanePlugin::CreatePlayer() {
       {flutter::EncodableValue("id"), flutter::EncodableValue(id)},
       {flutter::EncodableValue("subId"), flutter::EncodableValue(subId)},
   });
+}
+
+void CorvanePlugin::DisposePlayer(int64_t id) {
+  const auto found = players.find(id);
+  if (found == players.end()) return;
+  const std::shared_ptr<player::VideoController> player = std::move(found->second);
+  players.erase(found);
+  player->ClosePlayer();
+}
+
+void CorvanePlugin::DisposeAllPlayers() {
+  const auto all = std::move(players);
+  players.clear();
+  for (const auto& entry : all) entry.second->ClosePlayer();
 }
 
 void RegisterCorvanePlugin(FlutterDesktopPluginRegistrarRef registrar, platform::PlatformLayer& platform) {

@@ -45,6 +45,11 @@ class CorvanePlugin : public flutter::Plugin {
   bool Dispatch(const std::string& method, const MethodArguments& arguments,
                 flutter::MethodResult<flutter::EncodableValue>& result);
   flutter::EncodableValue CreatePlayer();
+  // Tear players down here on the platform thread: each engine player is
+  // closed before the table lets go, so no engine thread (running a task
+  // inline, without a queue) holds the last reference.
+  void DisposePlayer(int64_t id);
+  void DisposeAllPlayers();
   // The player under `id`; raises UnknownPlayer. Never adds an entry.
   player::VideoController& Player(int64_t id) const;
 

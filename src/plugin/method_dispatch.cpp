@@ -73,9 +73,9 @@ bool CorvanePlugin::Dispatch(const std::string& method, const MethodArguments& a
   }
   if (method == "dispose") {
     if (arguments.IsNull()) {
-      players.clear();
+      DisposeAllPlayers();
     } else {
-      players.erase(arguments.BareId());
+      DisposePlayer(arguments.BareId());
     }
     result.Success();
     return true;

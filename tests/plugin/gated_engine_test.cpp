@@ -1,10 +1,12 @@
-// A "seekTo" that meets the start seek of an opening source: whichever way
-// the two interleave, the player ends up where Dart asked.
+// The player while an engine thread is held inside one of its handlers: a
+// "seekTo" meeting the start seek of an opening source, a replaced source's
+// media-opened step, and a teardown while a task runs inline.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include "plugin/fake_engine_harness.h"
 
@@ -17,7 +19,7 @@ using platform::TimeSpan;
 // so the test can act while an engine thread is inside the media-opened step.
 class SeekGate {
  public:
-  enum class At { PositionSet, DurationRead };
+  enum class At { PositionSet, PositionRead, DurationRead };
   explicit SeekGate(At at) : at(at) {}
   const At at;
 
@@ -50,7 +52,10 @@ class GatedSession final : public platform::MediaPlaybackSession {
  public:
   GatedSession(std::shared_ptr<platform::MediaPlaybackSession> inner, std::shared_ptr<SeekGate> gate)
       : inner_(std::move(inner)), gate_(std::move(gate)) {}
-  TimeSpan Position() const override { return inner_->Position(); }
+  TimeSpan Position() const override {
+    if (gate_->at == SeekGate::At::PositionRead) gate_->PassFirst();
+    return inner_->Position();
+  }
   void Position(TimeSpan value) override {
     if (gate_->at == SeekGate::At::PositionSet) gate_->PassFirst();
     inner_->Position(value);
@@ -124,7 +129,7 @@ class GatedEngine final : public platform::MediaEngine {
   const std::shared_ptr<SeekGate> gate_;
 };
 
-class StartSeekTest : public FakeEngineTest {
+class GatedEngineTest : public FakeEngineTest {
  protected:
   void SetUp() override {}
   void StartHost(SeekGate::At at) {
@@ -138,7 +143,7 @@ class StartSeekTest : public FakeEngineTest {
   std::shared_ptr<SeekGate> gate;
 };
 
-TEST_F(StartSeekTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
+TEST_F(GatedEngineTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
   StartHost(SeekGate::At::PositionSet);
   Player player = CreateListening();
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
@@ -162,7 +167,7 @@ TEST_F(StartSeekTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
   EXPECT_LT(info - names.begin(), std::find(names.begin(), names.end(), "seekEnd") - names.begin());
 }
 
-TEST_F(StartSeekTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesStartAlone) {
+TEST_F(GatedEngineTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesStartAlone) {
   StartHost(SeekGate::At::DurationRead);
   Player player = CreateListening();
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
@@ -182,6 +187,24 @@ TEST_F(StartSeekTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesStart
   EXPECT_EQ(seeks.back(), "50000000") << "the start position stored for the second source was lost";
   EXPECT_EQ(std::count(seeks.begin(), seeks.end(), "0"), 0)
       << "the replaced source's step sought: " << ::testing::PrintToString(seeks);
+}
+
+TEST_F(GatedEngineTest, Shutdown_WhileATaskRunsInlineOnAnEngineThread_DestroysThePlayerOnThePlatformThread) {
+  layer.withQueue = false;  // tasks run inline, on the engine thread that raised them
+  StartHost(SeekGate::At::PositionRead);
+  Player player = CreateListening();
+  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
+  // The engine thread is inside the media-opened pass, holding the player.
+  ASSERT_TRUE(gate->WaitReached());
+  std::thread releaser([gate = gate] {
+    std::this_thread::sleep_for(200ms);
+    gate->Release();
+  });
+  host->Shutdown();  // frees the registrar: the player must be gone by then
+  releaser.join();
+  ASSERT_TRUE(engine->WaitIdle(5s));
+  EXPECT_TRUE(player.engine->IsClosed());
+  EXPECT_TRUE(log.Has("CorvanePlugin: Global cleanup completed\n"));
 }
 
 }  // namespace
