@@ -404,7 +404,12 @@ void PlayerCore::Select(TrackKind kind, uint64_t generation, int32_t index) {
     }
   }
   PostCommand([kind, index, generation](PlayerCore& core) {
-    if (core.pipelineEpoch_.load() == generation) core.ApplyTrackSelectionOnEngine(kind, index);
+    if (core.pipelineEpoch_.load() != generation) return;
+    if (kind == TrackKind::Audio) {
+      core.SwitchAudioOnEngine(index);
+    } else {
+      core.ApplyTrackSelectionOnEngine(kind, index);
+    }
   });
 }
 

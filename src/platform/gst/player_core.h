@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gst/audio_switch_guard.h"
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
 #include "platform/gst/task_thread.h"
@@ -151,6 +152,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void AnnounceFrameOnEngine(uint64_t epoch);
   void AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size);
   void ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index);
+  void SwitchAudioOnEngine(int32_t index);
+  void ApplyAudioSwitchOnEngine();
   void ApplyTextPresentationOnEngine();
   void TeardownOnEngine();
   void Raise(PlayerEvent event, uint64_t generation);
@@ -229,6 +232,10 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   // Engine thread only.
   bool seekInFlight_ = false;
   bool inFlightIsUser_ = false;
+  // An audio track chosen and not yet handed to playbin: it waits for the
+  // seek in flight and goes with a flushing seek (see SwitchAudioOnEngine).
+  std::optional<int32_t> audioSwitch_;
+  AudioSwitchGuard audioSwitchGuard_;
   uint64_t seekSerial_ = 0;
   bool buffering_ = false;
   bool bufferingRaised_ = false;

@@ -81,6 +81,7 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
     firstError_ = {};
   }
   seekInFlight_ = false;
+  audioSwitch_.reset();
   buffering_ = false;
   bufferingRaised_ = false;
   reportedRanges_.clear();

@@ -30,6 +30,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   bool currentPosition = false;
   int completeNow = 0;
   bool nothingToSeek = false;
+  bool switchOnly = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (generation != generation_ || phase_ == Phase::Opening) return;
@@ -53,8 +54,10 @@ void PlayerCore::PumpSeeksOnEngine() {
     } else if (internalSeek_) {
       target = *internalSeek_;
       internalSeek_.reset();
-    } else if (rateDirty_ || textRestream_) {
+    } else if (rateDirty_ || textRestream_ || (audioSwitch_ && !ended_)) {
       currentPosition = true;
+    } else if (audioSwitch_) {
+      switchOnly = true;  // at the end: playing again restarts with a flush
     } else {
       return;
     }
@@ -65,13 +68,20 @@ void PlayerCore::PumpSeeksOnEngine() {
     rate = rate_;
   }
   if (nothingToSeek) {
+    ApplyAudioSwitchOnEngine();
     CompleteSeeksOnEngine(completeNow);
+    return;
+  }
+  if (switchOnly) {
+    ApplyAudioSwitchOnEngine();
     return;
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
+  // After the seek's flush, which would otherwise undo it.
+  ApplyAudioSwitchOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
     int completed = 0;
@@ -92,6 +102,32 @@ void PlayerCore::PumpSeeksOnEngine() {
   thread_->PostDelayed(kSeekWatchdog, [weak = weak_from_this(), serial] {
     if (auto core = weak.lock()) core->SeekWatchdogOnEngine(serial);
   });
+}
+
+void PlayerCore::SwitchAudioOnEngine(int32_t index) {
+  // The switch waits for the seek in flight, then goes with a flushing seek
+  // (at the current position unless a position is set): the flush restarts
+  // every stream from the demuxer, so
+  // - the newly chosen stream plays its own data and its end: a stream that
+  //   has already delivered its end (a switch in the last second) would
+  //   otherwise leave the audio output, and so the pipeline, without one,
+  //   and positions would run on past the duration;
+  // - the audio queued for the output from the old track is dropped instead
+  //   of played out first.
+  audioSwitch_ = index;
+  PumpSeeksOnEngine();
+}
+
+void PlayerCore::ApplyAudioSwitchOnEngine() {
+  if (!audioSwitch_) return;
+  // A switch sends the newly chosen stream's caps downstream with its next
+  // buffer, but a flush reaching the selector before that buffer cancels the
+  // sending: its buffers would then meet the old stream's caps. So the switch
+  // is made after our seek's flush, and the guard repairs the caps should a
+  // later flush come too early all the same.
+  audioSwitchGuard_.Watch(playbin_.get());
+  g_object_set(playbin_.get(), "current-audio", *audioSwitch_, nullptr);
+  audioSwitch_.reset();
 }
 
 void PlayerCore::SeekWatchdogOnEngine(uint64_t serial) {

@@ -1,0 +1,45 @@
+// Keeps an audio track switch from feeding the audio output buffers in a
+// format other than its caps say.
+//
+// playbin switches audio tracks in an input-selector, which sends the newly
+// chosen stream's caps downstream with that stream's next buffer. Two things
+// can break this when the tracks' formats differ (a planar decoder with an
+// audio meta against an interleaved one, another channel count):
+//  - a flush (a seek) reaching the selector after the switch and before that
+//    buffer cancels the sending, so the new stream's buffers all meet the
+//    old stream's caps;
+//  - each selector input has its own streaming thread, and the selector
+//    pushes without holding its lock, so a buffer of the old stream that
+//    passed the check can reach the output after the new stream's caps.
+// The output's converters then map buffers with the wrong layout, fail
+// ("gst_audio_buffer_map" criticals, "failed to map input buffer") and stop
+// the stream: the audio stalls and no later seek completes.
+//
+// The guard watches the audio input of playbin's sink bin, where caps and
+// buffers are serialised by the pad's stream lock. A buffer that does not
+// fit the caps before it gets the selector's active input's caps sent ahead
+// of it when it fits those, and is dropped otherwise (it belongs to the
+// stream just left).
+#ifndef CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
+#define CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
+
+#include <gst/gst.h>
+
+#include "platform/gst/gst_handles.h"
+
+namespace corvane::platform::gst {
+
+// Engine thread only.
+class AudioSwitchGuard {
+ public:
+  // Watches the audio input of `playbin` if it has one and it is not watched
+  // yet (playbin may give a new source a new input). Call before a switch.
+  void Watch(GstElement* playbin);
+
+ private:
+  GObjectPtr<GstPad> watched_;
+};
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
