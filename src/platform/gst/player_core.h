@@ -155,6 +155,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void SwitchAudioOnEngine(int32_t index);
   void ApplyAudioSwitchOnEngine();
   void ApplyTextPresentationOnEngine();
+  void SwitchTextOnEngine();
   void TeardownOnEngine();
   void Raise(PlayerEvent event, uint64_t generation);
   void RaiseFailed(const MediaPlayerFailedEventArgs& args, uint64_t generation);
@@ -230,6 +231,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   FirstError firstError_;  // guarded by errorMutex_
 
   // Engine thread only.
+  std::optional<int32_t> textSwitch_;  // text stream to select with the next seek
   bool seekInFlight_ = false;
   bool inFlightIsUser_ = false;
   // An audio track chosen and not yet handed to playbin: it waits for the

@@ -75,6 +75,7 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   gst_element_set_state(playbin_.get(), GST_STATE_NULL);
   videoSink_->Clear();
   textSink_->Clear();
+  textSwitch_.reset();
   variants_->Reset();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);

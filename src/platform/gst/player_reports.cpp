@@ -136,6 +136,14 @@ void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
   g_object_set(playbin_.get(), property, index, nullptr);
 }
 
+void PlayerCore::SwitchTextOnEngine() {
+  if (!textSwitch_) return;
+  // The cues of the stream shown so far no longer apply.
+  textSink_->Clear();
+  ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
+  textSwitch_.reset();
+}
+
 void PlayerCore::ApplyTextPresentationOnEngine() {
   int32_t presented = -1;
   int32_t current = -1;
@@ -161,10 +169,13 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     if (presented >= 0 && presented != current && !ended_) textRestream_ = true;
   }
   if (presented >= 0 && presented != current) {
-    // The cues of the stream shown so far no longer apply.
-    textSink_->Clear();
-    ApplyTrackSelectionOnEngine(TrackKind::Text, presented);
+    // The switch goes to playbin just before the flushing seek that
+    // restreams it (SwitchTextOnEngine), never while another seek is in
+    // flight: a seek whose flush meets a freshly switched selector could
+    // leave the new stream without cues or go unconfirmed.
+    textSwitch_ = presented;
     PumpSeeksOnEngine();
+    if (textSwitch_ && !seekInFlight_) SwitchTextOnEngine();  // after the end: no seek
   }
   EvaluateCuesOnEngine();
 }

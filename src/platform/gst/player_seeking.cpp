@@ -68,6 +68,7 @@ void PlayerCore::PumpSeeksOnEngine() {
     rate = rate_;
   }
   if (nothingToSeek) {
+    SwitchTextOnEngine();
     ApplyAudioSwitchOnEngine();
     CompleteSeeksOnEngine(completeNow);
     return;
@@ -77,6 +78,7 @@ void PlayerCore::PumpSeeksOnEngine() {
     return;
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
+  SwitchTextOnEngine();
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
