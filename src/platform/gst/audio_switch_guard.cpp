@@ -3,6 +3,7 @@
 #include <gst/audio/audio.h>
 
 #include <memory>
+#include <mutex>
 
 #include "platform/gst/debug_log.h"
 
@@ -16,6 +17,16 @@ struct NegotiatedAudio {
   bool known = false;  // false for caps that are not raw audio
   GstAudioInfo info{};
 };
+
+}  // namespace
+
+struct AudioSwitchGuard::ProbeState {
+  NegotiatedAudio negotiated;  // streaming (under the watched pad's stream lock)
+  std::mutex mutex;            // held only to copy chosenInput
+  GObjectPtr<GstPad> chosenInput;
+};
+
+namespace {
 
 // Whether `buffer` can be read with `info`, as the converters will read it.
 bool FitsFormat(const GstAudioInfo& info, GstBuffer* buffer) {
@@ -33,21 +44,26 @@ void ReadCaps(NegotiatedAudio& negotiated, GstCaps* caps) {
   negotiated.known = caps && gst_audio_info_from_caps(&negotiated.info, caps);
 }
 
-// The current caps of the selector input feeding `pad`, if any.
-MiniPtr<GstCaps> ActiveInputCaps(GstPad* pad) {
-  auto peer = AdoptObject(gst_pad_get_peer(pad));  // Adopt: get_peer refs
+// The selector input feeding playbin's audio output, if any.
+GObjectPtr<GstPad> ChosenInput(GstPad* audioInput) {
+  auto peer = AdoptObject(gst_pad_get_peer(audioInput));  // Adopt: get_peer refs
   if (!peer) return nullptr;
   auto selector = AdoptObject(gst_pad_get_parent_element(peer.get()));  // Adopt: get_parent_element refs
   if (!selector || !g_object_class_find_property(G_OBJECT_GET_CLASS(selector.get()), "active-pad")) return nullptr;
-  GstPad* rawActive = nullptr;
-  g_object_get(selector.get(), "active-pad", &rawActive, nullptr);
-  auto active = AdoptObject(rawActive);  // Adopt: g_object_get refs objects
-  if (!active) return nullptr;
-  return AdoptMini(gst_pad_get_current_caps(active.get()));  // Adopt: get_current_caps refs
+  GstPad* active = nullptr;
+  g_object_get(selector.get(), "active-pad", &active, nullptr);
+  return AdoptObject(active);  // Adopt: g_object_get refs objects
+}
+
+GObjectPtr<GstPad> AudioInputOf(GstElement* playbin) {
+  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin), "playsink"));  // Adopt: get_by_name refs
+  if (!playsink) return nullptr;
+  return AdoptObject(gst_element_get_static_pad(playsink.get(), "audio_sink"));  // Adopt: get_static_pad refs
 }
 
 GstPadProbeReturn OnAudioInputStreaming(GstPad* pad, GstPadProbeInfo* probe, gpointer data) {
-  auto* negotiated = static_cast<NegotiatedAudio*>(data);
+  auto& state = **static_cast<std::shared_ptr<AudioSwitchGuard::ProbeState>*>(data);
+  NegotiatedAudio* negotiated = &state.negotiated;
   if (probe->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(probe);
     if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
@@ -63,7 +79,13 @@ GstPadProbeReturn OnAudioInputStreaming(GstPad* pad, GstPadProbeInfo* probe, gpo
   if (!negotiated->read) ReadCaps(*negotiated, AdoptMini(gst_pad_get_current_caps(pad)).get());  // Adopt
   if (!negotiated->known || !buffer || FitsFormat(negotiated->info, buffer)) return GST_PAD_PROBE_OK;
 
-  auto activeCaps = ActiveInputCaps(pad);
+  GObjectPtr<GstPad> chosen;
+  {
+    std::lock_guard<std::mutex> lock(state.mutex);
+    chosen = RetainObject(state.chosenInput.get());
+  }
+  // Only the pad's object lock: never the selector's.
+  auto activeCaps = chosen ? AdoptMini(gst_pad_get_current_caps(chosen.get())) : nullptr;  // Adopt
   GstAudioInfo activeInfo;
   if (activeCaps && gst_audio_info_from_caps(&activeInfo, activeCaps.get()) && FitsFormat(activeInfo, buffer)) {
     // The chosen stream's caps were never sent: send them ahead of the
@@ -76,26 +98,36 @@ GstPadProbeReturn OnAudioInputStreaming(GstPad* pad, GstPadProbeInfo* probe, gpo
   return GST_PAD_PROBE_DROP;
 }
 
-void DeleteNegotiated(gpointer data) { std::unique_ptr<NegotiatedAudio>(static_cast<NegotiatedAudio*>(data)); }
+void DeleteState(gpointer data) {
+  std::unique_ptr<std::shared_ptr<AudioSwitchGuard::ProbeState>>(
+      static_cast<std::shared_ptr<AudioSwitchGuard::ProbeState>*>(data));
+}
 
 }  // namespace
 
 void AudioSwitchGuard::Watch(GstElement* playbin) {
-  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin), "playsink"));  // Adopt: get_by_name refs
-  if (!playsink) return;
-  auto pad = AdoptObject(gst_element_get_static_pad(playsink.get(), "audio_sink"));  // Adopt: get_static_pad refs
+  auto pad = AudioInputOf(playbin);
   if (!pad || pad == watched_) return;
-  // The probe owns its state and frees it when the probe or the pad goes.
-  auto negotiated = std::make_unique<NegotiatedAudio>();
+  auto state = std::make_shared<ProbeState>();
+  // The probe holds its own reference to the state, dropped with the probe.
+  auto probeRef = std::make_unique<std::shared_ptr<ProbeState>>(state);
   const gulong id = gst_pad_add_probe(pad.get(),
                                       static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
                                                                    GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-                                      &OnAudioInputStreaming, negotiated.release(), &DeleteNegotiated);
+                                      &OnAudioInputStreaming, probeRef.release(), &DeleteState);
   if (id == 0) {
     DebugLine("The audio input cannot be watched; a track switch may stall the audio");
     return;
   }
   watched_ = std::move(pad);
+  state_ = std::move(state);
+}
+
+void AudioSwitchGuard::NoteChosenInput() {
+  if (!state_ || !watched_) return;
+  auto chosen = ChosenInput(watched_.get());
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->chosenInput = std::move(chosen);
 }
 
 }  // namespace corvane::platform::gst

@@ -17,13 +17,17 @@
 //
 // The guard watches the audio input of playbin's sink bin, where caps and
 // buffers are serialised by the pad's stream lock. A buffer that does not
-// fit the caps before it gets the selector's active input's caps sent ahead
+// fit the caps before it gets the chosen selector input's caps sent ahead
 // of it when it fits those, and is dropped otherwise (it belongs to the
-// stream just left).
+// stream just left). The chosen input is noted at each switch, on the engine
+// thread: the streaming thread must not ask the selector, whose lock may be
+// held by a thread waiting for this pad's stream lock.
 #ifndef CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
 #define CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
 
 #include <gst/gst.h>
+
+#include <memory>
 
 #include "platform/gst/gst_handles.h"
 
@@ -35,9 +39,15 @@ class AudioSwitchGuard {
   // Watches the audio input of `playbin` if it has one and it is not watched
   // yet (playbin may give a new source a new input). Call before a switch.
   void Watch(GstElement* playbin);
+  // Notes the selector input playbin has just been told to play (after the
+  // switch, on the engine thread).
+  void NoteChosenInput();
+
+  struct ProbeState;
 
  private:
   GObjectPtr<GstPad> watched_;
+  std::shared_ptr<ProbeState> state_;  // shared with the probe of watched_
 };
 
 }  // namespace corvane::platform::gst

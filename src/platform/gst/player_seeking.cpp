@@ -129,6 +129,7 @@ void PlayerCore::ApplyAudioSwitchOnEngine() {
   // later flush come too early all the same.
   audioSwitchGuard_.Watch(playbin_.get());
   g_object_set(playbin_.get(), "current-audio", *audioSwitch_, nullptr);
+  audioSwitchGuard_.NoteChosenInput();
   audioSwitch_.reset();
 }
 
