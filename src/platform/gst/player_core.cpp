@@ -145,6 +145,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     lastPosition_ = TimeSpan(0);
     tracks_ = {};
     selectedAudio_ = selectedVideo_ = selectedText_ = -1;
+    textSwitchPending_ = false;
     textModes_.clear();
     // A handler of the old source may be running on the engine thread; once
     // this returns none may, so wait for it (unless we are that handler).
@@ -344,8 +345,7 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
   bool presenting = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    presenting = selectedText_ >= 0 && static_cast<size_t>(selectedText_) < textModes_.size() &&
-                 textModes_[selectedText_] == TimedMetadataTrackPresentationMode::PlatformPresented;
+    presenting = PresentingCuesLocked();
   }
   std::vector<render::SubtitleCue> cues;
   if (presenting) {

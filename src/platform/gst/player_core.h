@@ -152,6 +152,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void AnnounceFrameOnEngine(uint64_t epoch);
   void AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size);
   void ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index);
+  // Whether the cues held belong to a text track that is to be shown.
+  // Callers hold mutex_.
+  bool PresentingCuesLocked() const;
   void SwitchAudioOnEngine(int32_t index);
   void ApplyAudioSwitchOnEngine();
   void ApplyTextPresentationOnEngine();
@@ -220,6 +223,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   int32_t selectedAudio_ = -1;
   int32_t selectedVideo_ = -1;
   int32_t selectedText_ = -1;  // the stream playbin decodes
+  // A text stream was chosen and not yet handed to playbin: the cues held
+  // are still the old stream's, so none is shown until the switch.
+  bool textSwitchPending_ = false;
   std::vector<TimedMetadataTrackPresentationMode> textModes_;
   // Copied on subscribe, so a raise takes a reference and allocates nothing.
   std::array<std::shared_ptr<const HandlerList>, static_cast<size_t>(PlayerEvent::kCount)> handlers_;

@@ -53,8 +53,7 @@ void PlayerCore::EvaluateCuesOnEngine() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_ || epoch != generation_ || phase_ != Phase::Opened) return;
-    presenting = selectedText_ >= 0 && static_cast<size_t>(selectedText_) < textModes_.size() &&
-                 textModes_[selectedText_] == TimedMetadataTrackPresentationMode::PlatformPresented;
+    presenting = PresentingCuesLocked();
     playing = wantPlaying_ && !ended_;
     rate = rate_;
   }
@@ -136,12 +135,20 @@ void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
   g_object_set(playbin_.get(), property, index, nullptr);
 }
 
+bool PlayerCore::PresentingCuesLocked() const {
+  return !textSwitchPending_ && selectedText_ >= 0 && static_cast<size_t>(selectedText_) < textModes_.size() &&
+         textModes_[selectedText_] == TimedMetadataTrackPresentationMode::PlatformPresented;
+}
+
 void PlayerCore::SwitchTextOnEngine() {
   if (!textSwitch_) return;
-  // The cues of the stream shown so far no longer apply.
-  textSink_->Clear();
   ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
+  // The cues of the stream shown so far no longer apply; the restreaming
+  // seek's flush drops any that were on their way.
+  textSink_->Clear();
   textSwitch_.reset();
+  std::lock_guard<std::mutex> lock(mutex_);
+  textSwitchPending_ = false;
 }
 
 void PlayerCore::ApplyTextPresentationOnEngine() {
@@ -174,6 +181,10 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     // flight: a seek whose flush meets a freshly switched selector could
     // leave the new stream without cues or go unconfirmed.
     textSwitch_ = presented;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      textSwitchPending_ = true;
+    }
     PumpSeeksOnEngine();
     if (textSwitch_ && !seekInFlight_) SwitchTextOnEngine();  // after the end: no seek
   }
