@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Generates the media the tests and benchmarks play, with ffmpeg only.
+# Generates the media the tests and benchmarks play, with ffmpeg (and openssl
+# for the HTTPS tests' throwaway certificates).
 #
 #   scripts/make-test-media.sh <outdir> [--bench]
 #
@@ -29,6 +30,12 @@
 #   audio_only.m4a   2 s, AAC stereo 48000 Hz, 440 Hz
 #   long.mp4         20 s, 160x120 15 fps H.264 + AAC mono at a small bit rate
 #                    (about 150 kbit/s in all), for HTTP and throttling tests
+#   tls/             throwaway certificates for the HTTPS tests (openssl), never
+#                    trusted by the system; a test process trusts ca.pem itself:
+#                    ca.pem                 test CA (EC P-256), its key is thrown away
+#                    server.pem server.key  for IP 127.0.0.1, signed by the test CA
+#                    untrusted.pem untrusted.key  self-signed, also for IP 127.0.0.1,
+#                                           so that trust is the only thing it lacks
 #   bench_1080p30.mp4 (--bench) 10 s, 1920x1080 30 fps H.264 yuv420p, no audio
 #   bench_480p.mp4   (--bench) 20 s, 854x480 30 fps H.264 yuv420p + AAC stereo 48000 Hz
 set -euo pipefail
@@ -185,6 +192,45 @@ bench_480p() {
      -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
      "${x264[@]}" -g 30 -c:a aac -ac 2 -b:a 128k -shortest -movflags +faststart "$tmp"
 }
+
+# --- TLS test certificates -------------------------------------------------
+# openssl chatters on stderr even when all goes well: show it only on failure.
+openssl_quietly() {
+  local log
+  if ! log=$(openssl "$@" 2>&1); then
+    echo "$log" >&2
+    return 1
+  fi
+}
+
+tls_certificates() {
+  command -v openssl >/dev/null || { echo "make-test-media: openssl is not installed" >&2; exit 1; }
+  local dir="$scratch/tls"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  local ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+  openssl_quietly req -x509 "${ec[@]}" -keyout "$dir/ca.key" -out "$dir/ca.pem" -days 3650 \
+    -subj "/CN=Corvane test CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign"
+  openssl_quietly req "${ec[@]}" -keyout "$dir/server.key" -out "$dir/server.csr" -subj "/CN=127.0.0.1"
+  printf '%s\n' "subjectAltName=IP:127.0.0.1" "basicConstraints=critical,CA:FALSE" \
+    "keyUsage=critical,digitalSignature" "extendedKeyUsage=serverAuth" > "$dir/server.ext"
+  openssl_quietly x509 -req -in "$dir/server.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial \
+    -days 3650 -extfile "$dir/server.ext" -out "$dir/server.pem"
+  openssl_quietly req -x509 "${ec[@]}" -keyout "$dir/untrusted.key" -out "$dir/untrusted.pem" -days 3650 \
+    -subj "/CN=127.0.0.1" -addext "subjectAltName=IP:127.0.0.1"
+  openssl_quietly verify -CAfile "$dir/ca.pem" "$dir/server.pem"
+  rm -f "$dir/ca.key" "$dir/ca.srl" "$dir/server.csr" "$dir/server.ext"
+  mv "$dir" "$tmp"
+}
+
+# Made afresh when the server certificate is within a day of expiring, since
+# the folder outlives many runs in a build directory.
+if [ -e "$outdir/tls/server.pem" ] && ! openssl x509 -checkend 86400 -noout -in "$outdir/tls/server.pem" >/dev/null 2>&1; then
+  rm -rf "$outdir/tls"
+fi
+make_file tls tls_certificates
+# --- end of TLS test certificates -------------------------------------------
 
 # hls is a folder: make_file's rename works for folders as well.
 make_file h264_aac.mp4 h264_aac

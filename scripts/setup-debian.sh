@@ -21,6 +21,11 @@ packages=(
   libpango1.0-dev libcairo2-dev fonts-dejavu-core
   # test media generation and probing
   ffmpeg
+  # throwaway TLS certificates for the HTTPS tests (make-test-media.sh)
+  openssl
+  # GIO's TLS backend: souphttpsrc needs it for https sources, and the test
+  # HTTPS server uses it too
+  glib-networking
   # demo player window, and a display for its CI run (xvfb-run needs xauth,
   # which is only a recommendation of xvfb)
   libsdl2-dev xvfb xauth

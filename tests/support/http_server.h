@@ -6,6 +6,11 @@
 // One thread accepts, one thread serves each connection; every response
 // closes its connection. The destructor stops and joins them all, also
 // while a response is being throttled or stalled.
+//
+// Given a certificate and key, it speaks HTTPS instead (GIO's TLS server
+// connection over each accepted socket, so the crypto is glib-networking's),
+// with the same options; a client that rejects the certificate ends its
+// connection during the handshake and gets no response.
 #ifndef CORVANE_TESTS_SUPPORT_HTTP_SERVER_H_
 #define CORVANE_TESTS_SUPPORT_HTTP_SERVER_H_
 
@@ -14,6 +19,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -38,10 +44,14 @@ class TestHttpServer {
     // of the file (0: never), also for ranged requests past it: a network
     // that breaks off at the same place however often the client retries.
     size_t breakAtOffset = 0;
+    // PEM files of the server's certificate (with any intermediates) and its
+    // private key. Both empty: plain HTTP.
+    std::string tlsCertificateFile;
+    std::string tlsKeyFile;
   };
 
   // Serves the files below `root`. Raises std::runtime_error when it cannot
-  // listen.
+  // listen, or cannot load the TLS certificate or key.
   explicit TestHttpServer(std::string root, Options options);
   TestHttpServer(std::string root) : TestHttpServer(std::move(root), Options{}) {}
   ~TestHttpServer();
@@ -49,9 +59,10 @@ class TestHttpServer {
   TestHttpServer& operator=(const TestHttpServer&) = delete;
 
   uint16_t Port() const { return port_; }
-  // "http://127.0.0.1:<port>/<path>"
+  // "http://127.0.0.1:<port>/<path>", or "https://..." when serving TLS.
   std::string Url(const std::string& path) const;
-  // Number of requests that carried a Range header.
+  // Number of requests that carried a Range header (counted once the
+  // request has been read, so over TLS only after a handshake succeeded).
   int RangeRequests() const { return rangeRequests_.load(); }
   int Requests() const { return requests_.load(); }
 
@@ -59,15 +70,24 @@ class TestHttpServer {
   void ResumeStall();
 
  private:
+  class Connection;
+  class PlainConnection;
+  class TlsConnection;
+  struct TlsIdentity;
+
   void AcceptLoop();
-  void Serve(int fd);
-  bool SendAll(int fd, const char* data, size_t size);
-  bool SendBody(int fd, const std::string& body, size_t offset, size_t length);
+  void ServeConnection(int fd);
+  // False when the response was cut short (stop, a failed write, or the
+  // break option), so that a TLS connection is not closed as if complete.
+  bool Serve(Connection& connection);
+  bool SendBody(Connection& connection, const std::string& body, size_t offset, size_t length);
   // Sleeps up to `duration`, waking early on stop. False when stopping.
   bool Pause(std::chrono::steady_clock::duration duration);
 
   const std::string root_;
   const Options options_;
+  // Loaded once, then only read by the connection threads; null for HTTP.
+  std::unique_ptr<TlsIdentity> tls_;
   int listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
