@@ -176,10 +176,7 @@ TEST_F(Tracks, AudioSwitch_InTheLastSecond_StillEndsAndLoops) {
 
 // Audio switches between tracks of different formats, each right after a
 // seek: every later seek completes and the last chosen track is heard.
-// Disabled with the engine's reproducer of the same race
-// (EngineAudioSwitch.DISABLED_SwitchRightAfterSeek_BetweenFormats_...): a
-// seek that meets an audio switch is now and then never confirmed.
-TEST_F(Tracks, DISABLED_AudioSwitchesRightAfterSeeks_KeepPlaybackGoing) {
+TEST_F(Tracks, AudioSwitchesRightAfterSeeks_KeepPlaybackGoing) {
   REQUIRE_MULTI();
   DartPlayer player = OpenMulti();
   ASSERT_GE(player.id, 0);

@@ -124,10 +124,25 @@ void AudioSwitchGuard::Watch(GstElement* playbin) {
 }
 
 void AudioSwitchGuard::NoteChosenInput() {
+  switchedSinceFlush_ = watched_ != nullptr;
   if (!state_ || !watched_) return;
   auto chosen = ChosenInput(watched_.get());
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->chosenInput = std::move(chosen);
 }
+
+bool AudioSwitchGuard::FlushOutputBeforeSeek() {
+  if (!switchedSinceFlush_ || !watched_) return false;
+  switchedSinceFlush_ = false;
+  // Flush-start is not serialised: it needs no stream lock and wakes a
+  // thread waiting anywhere in the output.
+  return gst_pad_send_event(watched_.get(), gst_event_new_flush_start());
+}
+
+void AudioSwitchGuard::EndFlushOfRefusedSeek() {
+  if (watched_) gst_pad_send_event(watched_.get(), gst_event_new_flush_stop(TRUE));
+}
+
+void AudioSwitchGuard::Forget() { switchedSinceFlush_ = false; }
 
 }  // namespace corvane::platform::gst

@@ -22,6 +22,15 @@
 // stream just left). The chosen input is noted at each switch, on the engine
 // thread: the streaming thread must not ask the selector, whose lock may be
 // held by a thread waiting for this pad's stream lock.
+//
+// A switch can also leave the stream just left blocked downstream: its
+// streaming thread may be pushing a buffer that passed the selector before
+// the switch into the output's queue, which is full while the output waits
+// to preroll. The selector forwards a flush only from its active input, so
+// the next seek's flush never reaches that queue, and the demuxer waits
+// forever for the blocked thread to let go of its pad. So the first flushing
+// seek after a switch flushes the output itself beforehand; the seek's
+// flush-stop, coming through the chosen input, ends that flush.
 #ifndef CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
 #define CORVANE_PLATFORM_GST_AUDIO_SWITCH_GUARD_H_
 
@@ -42,12 +51,20 @@ class AudioSwitchGuard {
   // Notes the selector input playbin has just been told to play (after the
   // switch, on the engine thread).
   void NoteChosenInput();
+  // Call just before a flushing seek: after a switch, flushes the audio
+  // output so the stream left cannot block the seek. True when it did.
+  bool FlushOutputBeforeSeek();
+  // The seek after FlushOutputBeforeSeek was refused: ends the flush.
+  void EndFlushOfRefusedSeek();
+  // A new source: no switch is pending on the output any more.
+  void Forget();
 
   struct ProbeState;
 
  private:
   GObjectPtr<GstPad> watched_;
   std::shared_ptr<ProbeState> state_;  // shared with the probe of watched_
+  bool switchedSinceFlush_ = false;
 };
 
 }  // namespace corvane::platform::gst

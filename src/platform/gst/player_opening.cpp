@@ -76,6 +76,7 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   videoSink_->Clear();
   textSink_->Clear();
   textSwitch_.reset();
+  audioSwitchGuard_.Forget();
   variants_->Reset();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);

@@ -79,6 +79,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
   SwitchTextOnEngine();
+  const bool outputFlushed = audioSwitchGuard_.FlushOutputBeforeSeek();
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
@@ -86,6 +87,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   ApplyAudioSwitchOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
+    if (outputFlushed) audioSwitchGuard_.EndFlushOfRefusedSeek();
     int completed = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);
