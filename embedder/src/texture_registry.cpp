@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <future>
+#include <thread>
 
 namespace corvane::embedder::internal {
 
@@ -18,8 +19,9 @@ void RefuseRegistration(const char* reason) {
 
 }  // namespace
 
-TextureRegistry::TextureRegistry(std::chrono::microseconds frame_interval)
-    : frame_interval_(frame_interval), raster_([this] { RunRaster(); }) {}
+TextureRegistry::TextureRegistry(std::chrono::microseconds frame_interval,
+                                 std::chrono::microseconds descriptor_hold)
+    : frame_interval_(frame_interval), descriptor_hold_(descriptor_hold), raster_([this] { RunRaster(); }) {}
 
 TextureRegistry::~TextureRegistry() {
   Stop();
@@ -198,6 +200,7 @@ std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64
     const FlutterDesktopGpuSurfaceDescriptor* descriptor =
         texture.surface_callback(asked_width, asked_height, texture.user_data);
     if (descriptor == nullptr) return frame;
+    if (descriptor_hold_.count() > 0) std::this_thread::sleep_for(descriptor_hold_);
     frame->problem = texture.reader.Read(*descriptor, &frame->bgra, &frame->width, &frame->height);
     if (descriptor->release_callback != nullptr) {
       descriptor->release_callback(descriptor->release_context);

@@ -34,7 +34,7 @@ namespace corvane::embedder::internal {
 
 class TextureRegistry {
  public:
-  explicit TextureRegistry(std::chrono::microseconds frame_interval);
+  TextureRegistry(std::chrono::microseconds frame_interval, std::chrono::microseconds descriptor_hold);
   ~TextureRegistry();
   TextureRegistry(const TextureRegistry&) = delete;
   TextureRegistry& operator=(const TextureRegistry&) = delete;
@@ -97,6 +97,7 @@ class TextureRegistry {
   void CompleteLate(Completion completion);
 
   const std::chrono::microseconds frame_interval_;
+  const std::chrono::microseconds descriptor_hold_;
   const std::shared_ptr<PixelPool> pixel_pool_ = std::make_shared<PixelPool>();
   mutable std::mutex mutex_;
   std::condition_variable raster_wake_;   // marks, requests, unregistrations, stop

@@ -268,5 +268,32 @@ TEST_F(Playback, RemoteSource_ReportsBufferAhead_AndLoadingAroundAStall) {
   EXPECT_EQ(player.events->WaitForEventNamed("error", 10ms), std::nullopt);
 }
 
+// The raster thread keeps each descriptor a while before it reads it, like
+// a compositor whose frame is still on the GPU: disposing the player then
+// must wait for the descriptor to come back before the texture's memory
+// goes, and the plugin serves on.
+class DisposeWhileDrawn : public Playback {
+ protected:
+  DisposeWhileDrawn() { options_.descriptor_hold = std::chrono::milliseconds(300); }
+};
+
+TEST_F(DisposeWhileDrawn, Dispose_WaitsForTheDescriptorOut_ThenTheNextPlayerPlays) {
+  REQUIRE_PLAYER(player, "red_blue.mp4");
+  ASSERT_TRUE(engine().WaitForFrame(player.id, IsRed, 5s)) << "the first frame never showed";
+  std::shared_ptr<const embedder::TextureFrame> drawn;
+  std::thread raster([&] { drawn = engine().FetchTexture(player.id); });
+  std::this_thread::sleep_for(100ms);  // the descriptor is out now
+  const auto disposed = Call("dispose", EncodableValue(player.id));
+  raster.join();
+  EXPECT_TRUE(disposed.IsSuccess()) << disposed.Describe();
+  ASSERT_TRUE(drawn);
+  ASSERT_TRUE(drawn->HasPixels()) << drawn->problem;
+  EXPECT_TRUE(IsRed(*drawn)) << "the texture was read after the hold, intact";
+
+  REQUIRE_PLAYER(next, "red_blue.mp4");
+  Play(next);
+  EXPECT_TRUE(next.events->WaitForEventNamed("finished", 5s));
+}
+
 }  // namespace
 }  // namespace corvane::testing

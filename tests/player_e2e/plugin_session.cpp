@@ -8,9 +8,7 @@ namespace corvane::testing {
 void PluginSession::SetUp() {
   // Quiet, but clocked like a real device so that playback keeps real time.
   ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 0);
-  embedder::EngineOptions options;
-  options.frame_interval = std::chrono::microseconds(0);
-  engine_ = embedder::Engine::Start(options);
+  engine_ = embedder::Engine::Start(options_);
   ASSERT_TRUE(engine_);
   ASSERT_EQ(engine_->LoadPlugin(CORVANE_PLUGIN_PATH), "");
 }

@@ -33,6 +33,12 @@ struct DartPlayer {
 
 class PluginSession : public ::testing::Test {
  protected:
+  // Textures are fetched right after every frame mark.
+  static embedder::EngineOptions DefaultOptions() {
+    embedder::EngineOptions options;
+    options.frame_interval = std::chrono::microseconds(0);
+    return options;
+  }
   void SetUp() override;
   void TearDown() override;
 
@@ -46,6 +52,9 @@ class PluginSession : public ::testing::Test {
   void Play(const DartPlayer& player);
 
   embedder::Engine& engine() { return *engine_; }
+
+  // The host library's options; a fixture may change them before SetUp.
+  embedder::EngineOptions options_ = DefaultOptions();
 
  private:
   std::unique_ptr<embedder::Engine> engine_;

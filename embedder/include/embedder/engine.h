@@ -41,6 +41,10 @@ struct EngineOptions {
   std::chrono::microseconds frame_interval{16667};
   // Whether the registrar reports a view. A headless engine has none.
   bool with_view = false;
+  // How long the raster thread keeps a surface descriptor before it reads
+  // and releases it, as a compositor whose frame is still on the GPU would.
+  // For tests of what a plugin does while a descriptor is out.
+  std::chrono::microseconds descriptor_hold{0};
 };
 
 // What the plugin answered to one message the Dart side sent.
