@@ -30,6 +30,13 @@
 #   audio_only.m4a   2 s, AAC stereo 48000 Hz, 440 Hz
 #   long.mp4         20 s, 160x120 15 fps H.264 + AAC mono at a small bit rate
 #                    (about 150 kbit/s in all), for HTTP and throttling tests
+#   bitmap_subs.mkv  4 s, 320x240 25 fps H.264 + AAC stereo 48000 Hz 440 Hz, and
+#                    subtitle 0: SRT, language eng, title "English": "Hello" 1.0-2.5 s
+#                    subtitle 1: PGS bitmaps (hdmv_pgs_subtitle, made by
+#                                make-pgs-subtitles.py), language deu, title "Bitmap":
+#                                a white 62x30 rectangle 0.5-2.0 s, then a clearing set
+#                    (all times about 0.02 s later in the file: the muxer shifts
+#                    everything by the AAC encoder delay)
 #   tls/             throwaway certificates for the HTTPS tests (openssl), never
 #                    trusted by the system; a test process trusts ca.pem itself:
 #                    ca.pem                 test CA (EC P-256), its key is thrown away
@@ -231,6 +238,34 @@ if [ -e "$outdir/tls/server.pem" ] && ! openssl x509 -checkend 86400 -noout -in 
 fi
 make_file tls tls_certificates
 # --- end of TLS test certificates -------------------------------------------
+
+# --- bitmap subtitles -------------------------------------------------------
+# ffmpeg cannot encode bitmap subtitles from text, so the PGS stream comes from
+# our own generator and ffmpeg only muxes it.
+bitmap_subs() {
+  command -v python3 >/dev/null || { echo "make-test-media: python3 is not installed" >&2; exit 1; }
+  local shown=0.5 cleared=2.0
+  python3 "$(dirname "$0")/make-pgs-subtitles.py" "$scratch/bitmap.sup" \
+    --width 320 --height 240 --start "$shown" --end "$cleared"
+  cat > "$scratch/bitmap_eng.srt" <<'SRT'
+1
+00:00:01,000 --> 00:00:02,500
+Hello
+SRT
+  # ffmpeg moves each input to start at 0; -itsoffset puts the bitmap
+  # stream's first display set back where the generator placed it.
+  ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=4" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" \
+     -i "$scratch/bitmap_eng.srt" -itsoffset "$shown" -i "$scratch/bitmap.sup" \
+     -map 0:v -map 1:a -map 2:s -map 3:s \
+     "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 96k \
+     -c:s:0 srt -c:s:1 copy \
+     -metadata:s:s:0 language=eng -metadata:s:s:0 title="English" \
+     -metadata:s:s:1 language=deu -metadata:s:s:1 title="Bitmap" \
+     -t 4 "$tmp"
+}
+make_file bitmap_subs.mkv bitmap_subs
+# --- end of bitmap subtitles ------------------------------------------------
 
 # hls is a folder: make_file's rename works for folders as well.
 make_file h264_aac.mp4 h264_aac
