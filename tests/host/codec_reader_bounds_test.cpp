@@ -101,34 +101,31 @@ Bytes NestedLists(int depth) {
   return bytes;
 }
 
-TEST(StandardCodecReaderBounds, NestingWithinLimit_Decodes) {
-  const int depth = flutter::StandardCodecSerializer::kMaxNestingDepth;
-  const auto decoded = Decode(NestedLists(depth));
-  EXPECT_FALSE(decoded.failed);
-  const EncodableValue* level = &decoded.value;
+TEST(StandardCodecReaderBounds, Nesting_DecodesToTheLimit_AndBeyondStopsInsteadOfOverflowingTheStack) {
+  const int limit = flutter::StandardCodecSerializer::kMaxNestingDepth;
+  const auto atLimit = Decode(NestedLists(limit));
+  EXPECT_FALSE(atLimit.failed);
   int levels = 0;
-  while (const auto* list = std::get_if<EncodableList>(level)) {
+  for (const EncodableValue* level = &atLimit.value; const auto* list = std::get_if<EncodableList>(level);
+       level = &list->front()) {
     ++levels;
-    level = &list->front();
   }
-  EXPECT_EQ(levels, depth);
-}
+  EXPECT_EQ(levels, limit);
 
-TEST(StandardCodecReaderBounds, DeepNesting_StopsWithReadError_InsteadOfOverflowingTheStack) {
   // Far deeper than any stack could recurse, in maps and lists alike.
-  Bytes bytes;
+  Bytes deep;
   for (int i = 0; i < 500000; ++i) {
     if (i % 2) {
-      bytes.insert(bytes.end(), {13, 1, 0});
+      deep.insert(deep.end(), {13, 1, 0});
     } else {
-      bytes.insert(bytes.end(), {12, 1});
+      deep.insert(deep.end(), {12, 1});
     }
   }
   testing::internal::CaptureStderr();
-  const auto decoded = Decode(bytes);
-  const std::string diagnostics = testing::internal::GetCapturedStderr();
+  const auto decoded = Decode(deep);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Nesting deeper than 256 levels in StandardCodecSerializer::ReadValueOfType\n");
   EXPECT_TRUE(decoded.failed);
-  EXPECT_EQ(diagnostics, "Nesting deeper than 256 levels in StandardCodecSerializer::ReadValueOfType\n");
 }
 
 TEST(StandardCodecReaderBounds, ReadAlignment_StopsAtTheEnd) {

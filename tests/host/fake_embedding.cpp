@@ -6,9 +6,7 @@ namespace {
 // Handles are opaque to the binding; these are addresses of distinct bytes.
 char messenger_tag;
 char texture_registrar_tag;
-char registrar_tags[4096];
 char response_tags[4096];
-size_t next_registrar = 0;
 size_t next_response = 0;
 
 Payload Copy(const uint8_t* data, size_t size) {
@@ -36,22 +34,13 @@ void Reset() {
   s.locks = 0;
   s.unlocks = 0;
   s.textures.clear();
-  s.marked_frames.clear();
   s.unregistrations.clear();
-  s.messenger_queries = 0;
-  s.texture_registrar_queries = 0;
-  s.view_queries = 0;
-  s.view = nullptr;
 }
 
 FlutterDesktopMessengerRef Messenger() { return reinterpret_cast<FlutterDesktopMessengerRef>(&messenger_tag); }
 
 FlutterDesktopTextureRegistrarRef TextureRegistrarRef() {
   return reinterpret_cast<FlutterDesktopTextureRegistrarRef>(&texture_registrar_tag);
-}
-
-FlutterDesktopPluginRegistrarRef NewRegistrarRef() {
-  return reinterpret_cast<FlutterDesktopPluginRegistrarRef>(&registrar_tags[next_registrar++ % 4096]);
 }
 
 const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, const Bytes& message,
@@ -82,37 +71,11 @@ std::vector<Payload> ResponsesTo(const FlutterDesktopMessageResponseHandle* hand
   return answers;
 }
 
-void DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
-  FlutterDesktopOnPluginRegistrarDestroyed handler = state().destruction_handlers.at(registrar);
-  state().destruction_handlers.erase(registrar);
-  handler(registrar);
-}
-
 }  // namespace fake_embedding
 
 using fake_embedding::state;
 
 extern "C" {
-
-FlutterDesktopMessengerRef FlutterDesktopPluginRegistrarGetMessenger(FlutterDesktopPluginRegistrarRef) {
-  ++state().messenger_queries;
-  return fake_embedding::Messenger();
-}
-
-FlutterDesktopTextureRegistrarRef FlutterDesktopRegistrarGetTextureRegistrar(FlutterDesktopPluginRegistrarRef) {
-  ++state().texture_registrar_queries;
-  return fake_embedding::TextureRegistrarRef();
-}
-
-FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(FlutterDesktopPluginRegistrarRef) {
-  ++state().view_queries;
-  return state().view;
-}
-
-void FlutterDesktopPluginRegistrarSetDestructionHandler(FlutterDesktopPluginRegistrarRef registrar,
-                                                        FlutterDesktopOnPluginRegistrarDestroyed callback) {
-  state().destruction_handlers[registrar] = callback;
-}
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef, const char* channel, const uint8_t* message,
                                  size_t message_size) {
@@ -184,8 +147,6 @@ void FlutterDesktopTextureRegistrarUnregisterExternalTexture(FlutterDesktopTextu
 
 bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(FlutterDesktopTextureRegistrarRef,
                                                                      int64_t texture_id) {
-  std::lock_guard<std::mutex> lock(state().mutex);
-  state().marked_frames.push_back(texture_id);
   return texture_id >= 100;
 }
 

@@ -1,4 +1,4 @@
-// A fake embedding for the channel and registrar tests: this test binary
+// A fake embedding for the channel tests: this test binary
 // defines the FlutterDesktop* functions itself, records what the binding
 // calls, and lets a test deliver messages as the engine would.
 #ifndef CORVANE_TESTS_HOST_FAKE_EMBEDDING_H_
@@ -70,14 +70,7 @@ struct State {
 
   int64_t next_texture_id = 100;
   std::vector<TextureRegistration> textures;
-  std::vector<int64_t> marked_frames;
   std::vector<Unregistration> unregistrations;
-
-  std::map<FlutterDesktopPluginRegistrarRef, FlutterDesktopOnPluginRegistrarDestroyed> destruction_handlers;
-  int messenger_queries = 0;
-  int texture_registrar_queries = 0;
-  int view_queries = 0;
-  FlutterDesktopViewRef view = nullptr;
 };
 
 State& state();
@@ -86,8 +79,6 @@ void Reset();
 
 FlutterDesktopMessengerRef Messenger();
 FlutterDesktopTextureRegistrarRef TextureRegistrarRef();
-// A distinct registrar handle per call.
-FlutterDesktopPluginRegistrarRef NewRegistrarRef();
 
 // Delivers `message` on `channel` through the installed callback, as the
 // engine does on its platform thread; returns the response handle it used.
@@ -97,9 +88,6 @@ const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, c
 
 // Answers recorded for `handle`, in order.
 std::vector<Payload> ResponsesTo(const FlutterDesktopMessageResponseHandle* handle);
-
-// Runs the engine side of a registrar's destruction.
-void DestroyRegistrar(FlutterDesktopPluginRegistrarRef registrar);
 
 }  // namespace fake_embedding
 
