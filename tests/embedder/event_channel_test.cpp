@@ -87,39 +87,21 @@ TEST_F(EventChannelTest, ListenTwice_CancelsTheOldStreamBeforeTheSecondListen_Wi
   EXPECT_NE(recorder_->sink_addresses[0], recorder_->sink_addresses[1]);
 }
 
-TEST_F(EventChannelTest, Cancel_WithoutStream_RepliesNoActiveStream_AndCallsNoHandler) {
+TEST_F(EventChannelTest, Cancel_PassesItsArguments_AndWithoutAStreamRepliesNoActiveStream) {
   RegisterRecordingStream();
   EventStream stream(*engine_, kEventChannel);
 
-  MethodResponse response = stream.Cancel();
-
-  ASSERT_EQ(response.kind, MethodResponse::Kind::kError) << response.Describe();
-  EXPECT_EQ(response.error_code, "error");
-  EXPECT_EQ(response.error_message, "No active stream to cancel");
-  EXPECT_TRUE(response.error_details.IsNull());
-  EXPECT_TRUE(recorder_->Calls().empty());
-}
-
-TEST_F(EventChannelTest, Cancel_AfterListen_PassesArguments_AndEndsTheStream) {
-  RegisterRecordingStream();
-  EventStream stream(*engine_, kEventChannel);
+  MethodResponse early = stream.Cancel();
+  ASSERT_EQ(early.kind, MethodResponse::Kind::kError) << early.Describe();
+  EXPECT_EQ(early.error_code, "error");
+  EXPECT_EQ(early.error_message, "No active stream to cancel");
+  EXPECT_TRUE(early.error_details.IsNull());
 
   ASSERT_TRUE(stream.Listen().IsSuccess());
   EXPECT_TRUE(stream.Cancel(EncodableValue("bye")).IsSuccess());
   EXPECT_EQ(stream.Cancel().error_message, "No active stream to cancel");
 
   EXPECT_THAT(recorder_->Calls(), ElementsAre("listen(null)", "cancel(bye)"));
-}
-
-TEST_F(EventChannelTest, OtherMethodNames_GetTheEmptyReply_WithoutHandlerCalls) {
-  RegisterRecordingStream();
-  EventStream stream(*engine_, kEventChannel);
-
-  EXPECT_EQ(InvokeMethod(*engine_, kEventChannel, "pause").kind, MethodResponse::Kind::kNotImplemented);
-  ASSERT_TRUE(stream.Listen().IsSuccess());
-  EXPECT_EQ(InvokeMethod(*engine_, kEventChannel, "pause").kind, MethodResponse::Kind::kNotImplemented);
-
-  EXPECT_THAT(recorder_->Calls(), ElementsAre("listen(null)"));
 }
 
 TEST_F(EventChannelTest, Listen_WithoutListenFunction_RepliesNoOnListenHandler) {
@@ -165,16 +147,21 @@ TEST_F(EventChannelTest, Events_ArriveInOrder_WithErrorsAndEndOfStream) {
   EXPECT_FALSE(stream.WaitForEvent(50ms).has_value());
 }
 
-TEST_F(EventChannelTest, UndecodableMessage_GetsEmptyReply_AndTheDiagnostic) {
+TEST_F(EventChannelTest, OtherMethodsAndUndecodableMessages_GetTheEmptyReply_WithoutHandlerCalls) {
   RegisterRecordingStream();
-  ::testing::internal::CaptureStderr();
-  MethodResponse response = SendRawMessage(*engine_, kEventChannel, {});
-  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  EventStream stream(*engine_, kEventChannel);
 
-  EXPECT_EQ(response.kind, MethodResponse::Kind::kNotImplemented);
+  EXPECT_EQ(InvokeMethod(*engine_, kEventChannel, "pause").kind, MethodResponse::Kind::kNotImplemented);
+  ::testing::internal::CaptureStderr();
+  MethodResponse undecodable = SendRawMessage(*engine_, kEventChannel, {});
+  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(undecodable.kind, MethodResponse::Kind::kNotImplemented);
   EXPECT_THAT(diagnostics,
               ::testing::EndsWith("Unable to construct method call from message on channel: test/events\n"));
-  EXPECT_TRUE(recorder_->Calls().empty());
+  ASSERT_TRUE(stream.Listen().IsSuccess());
+  EXPECT_EQ(InvokeMethod(*engine_, kEventChannel, "pause").kind, MethodResponse::Kind::kNotImplemented);
+
+  EXPECT_THAT(recorder_->Calls(), ElementsAre("listen(null)"));
 }
 
 }  // namespace

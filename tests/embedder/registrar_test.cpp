@@ -145,15 +145,7 @@ TEST_F(RegistrarTest, Shutdown_DestroysPlugins_WhileMessengerAndTextureRegistrar
   FlutterDesktopMessengerRelease(observed.messenger);
 }
 
-TEST_F(RegistrarTest, LoadPlugin_CallsTheLibrarysEntryPoint) {
-  ASSERT_EQ(engine_->LoadPlugin(CORVANE_TEST_PLUGIN_PATH), "");
-
-  MethodResponse response = InvokeMethod(*engine_, "loaded/methods", "ping");
-  ASSERT_EQ(response.kind, MethodResponse::Kind::kSuccess) << response.Describe();
-  EXPECT_EQ(response.value, EncodableValue("pong"));
-}
-
-TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_AreAllDestroyedAtShutdown) {
+TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_ServeAndAreAllDestroyedAtShutdown) {
   std::atomic<bool> in_process_destroyed{false};
   std::atomic<bool> goodbye_heard{false};
   engine_->SetDartHandler("loaded/goodbye", [&](const std::vector<uint8_t>& message) {
@@ -164,6 +156,9 @@ TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_AreAllDestroyedAtShu
   config.on_destroyed = [&](flutter::PluginRegistrarWindows&) { in_process_destroyed = true; };
   Register(config);
   ASSERT_EQ(engine_->LoadPlugin(CORVANE_TEST_PLUGIN_PATH), "");
+  MethodResponse response = InvokeMethod(*engine_, "loaded/methods", "ping");
+  ASSERT_EQ(response.kind, MethodResponse::Kind::kSuccess) << response.Describe();
+  EXPECT_EQ(response.value, EncodableValue("pong"));
 
   ASSERT_TRUE(engine_->Shutdown());
 
