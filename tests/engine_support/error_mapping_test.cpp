@@ -49,9 +49,6 @@ TEST_F(ErrorMappingTest, NetworkFailures_AreNetworkErrors) {
       {"http_500", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "Internal Server Error",
        (soupStatus + "Internal Server Error (500), URL: http://127.0.0.1:8080/a.mp4, Redirect to: (NULL)").c_str(),
        MediaPlayerError::NetworkError},
-      {"http_503", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_OPEN_READ, "Service Unavailable",
-       (soupStatus + "Service Unavailable (503), URL: http://127.0.0.1:8080/a.mp4, Redirect to: (NULL)").c_str(),
-       MediaPlayerError::NetworkError},
       {"broken_off_mid_stream", GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Server does not support seeking.",
        (std::string("../ext/soup/gstsouphttpsrc.c(1948): gst_soup_http_src_do_request (): ") + kSoupPath +
         "Server does not accept Range HTTP header, URL: http://127.0.0.1:8080/a.mp4, Redirect to: (NULL)")

@@ -16,25 +16,6 @@ struct MiniObjectUnref {
 using CapsPtr = std::unique_ptr<GstCaps, MiniObjectUnref>;
 using TagListPtr = std::unique_ptr<GstTagList, MiniObjectUnref>;
 
-struct ObjectUnref {
-  void operator()(gpointer object) const { gst_object_unref(object); }
-};
-template <typename T>
-using ObjectPtr = std::unique_ptr<T, ObjectUnref>;
-using MessagePtr = std::unique_ptr<GstMessage, MiniObjectUnref>;
-
-// For plain GObjects that are not GstObjects (GstDiscoverer and its info).
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-
-struct GFree {
-  void operator()(gpointer memory) const { g_free(memory); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFree>;
-
 struct ErrorFree {
   void operator()(GError* error) const { g_error_free(error); }
 };

@@ -29,28 +29,19 @@ TEST_F(MediaInfoTest, CodecName_NamesEachKnownStreamType) {
       {"mp3_without_layer", "audio/mpeg, mpegversion=(int)1", "MP3"},
       {"mp2", "audio/mpeg, mpegversion=(int)1, layer=(int)2", "MP2"},
       {"opus", "audio/x-opus, channel-mapping-family=(int)0", "OPUS"},
-      {"vorbis", "audio/x-vorbis", "VORBIS"},
-      {"flac", "audio/x-flac, framed=(boolean)true", "FLAC"},
       {"ac3", "audio/x-ac3", "AC3"},
-      {"eac3", "audio/x-eac3", "EAC3"},
       {"pcm", "audio/x-raw, format=(string)S16LE, rate=(int)48000, channels=(int)2", "PCM"},
       {"h264", "video/x-h264, stream-format=(string)avc, alignment=(string)au", "H264"},
-      {"h265", "video/x-h265", "H265"},
-      {"vp8", "video/x-vp8", "VP8"},
       {"vp9", "video/x-vp9", "VP9"},
-      {"av1", "video/x-av1", "AV1"},
       {"mpeg2_video", "video/mpeg, mpegversion=(int)2, systemstream=(boolean)false", "MPEG2"},
       {"mpeg4_part2", "video/mpeg, mpegversion=(int)4, systemstream=(boolean)false", "MPEG4"},
       {"vc1", "video/x-wmv, wmvversion=(int)3, format=(string)WVC1", "VC1"},
-      {"mjpeg", "image/jpeg", "MJPG"},
       {"raw_video_by_format", "video/x-raw, format=(string)NV12, width=(int)2, height=(int)2", "NV12"},
       {"srt_in_container", "text/x-raw, format=(string)utf8", "TEXT"},
       {"srt_file", "application/x-subtitle", "SRT"},
       {"ssa", "application/x-ssa", "SSA"},
-      {"ass", "application/x-ass", "ASS"},
       {"webvtt", "application/x-subtitle-vtt", "WEBVTT"},
       {"pgs", "subpicture/x-pgs", "PGS"},
-      {"vobsub", "subpicture/x-dvd", "VOBSUB"},
   };
   for (const CodecRow& row : rows) {
     auto caps = CapsFrom(row.caps);
@@ -66,7 +57,6 @@ TEST_F(MediaInfoTest, CodecName_IsEmpty_WhenTheCapsSayNothingUsable) {
       {"mpeg_system_stream", "video/mpeg, mpegversion=(int)2, systemstream=(boolean)true", ""},
       {"mpeg_audio_odd_layer", "audio/mpeg, mpegversion=(int)1, layer=(int)7", ""},
       {"empty_caps", "EMPTY", ""},
-      {"any_caps", "ANY", ""},
   };
   for (const CodecRow& row : rows) {
     auto caps = CapsFrom(row.caps);
@@ -87,8 +77,6 @@ TEST_F(MediaInfoTest, LanguageTag_NormalisesContainerCodes) {
       {"iso639_2_english", "eng", "en"},
       {"iso639_2b_french", "fre", "fr"},
       {"iso639_2t_french", "fra", "fr"},
-      {"iso639_2b_german", "ger", "de"},
-      {"iso639_2t_german", "deu", "de"},
       {"already_two_letters", "ja", "ja"},
       {"upper_case_code", "ENG", "en"},
       {"underscore_region", "en_US", "en-US"},
@@ -214,9 +202,7 @@ TEST_F(MediaInfoTest, BitmapSubtitles_AreToldFromTextOnes) {
   } rows[] = {
       {"pgs", "subpicture/x-pgs", true},
       {"dvd", "subpicture/x-dvd", true},
-      {"dvb", "subpicture/x-dvb", true},
       {"utf8_text", "text/x-raw, format=(string)utf8", false},
-      {"pango_markup", "text/x-raw, format=(string)pango-markup", false},
       {"ssa", "application/x-ssa", false},
       {"empty", "EMPTY", false},
   };
