@@ -98,19 +98,6 @@ TEST_F(MethodTableTest, PlayAndPause_ActOnlyFromTheirStates) {
   EXPECT_EQ(player.engine->Count("Pause"), 1u);
 }
 
-TEST_F(MethodTableTest, Open_HandsTheEngineAFileUri_AndReportsLoading) {
-  Player player = CreateListening();
-  OpenLoaded(player, "/home/u/my clip#1.mp4");
-  EXPECT_TRUE(player.engine->Called("Source set", "file:///home/u/my%20clip%231.mp4"));
-  const auto info = player.events->History();
-  const auto mediaInfo = std::find_if(info.begin(), info.end(), [](const auto& e) { return e.Name() == "mediaInfo"; });
-  EXPECT_EQ(*mediaInfo->Find("source"), EncodableValue("/home/u/my clip#1.mp4"));
-  EXPECT_EQ(*mediaInfo->Find("duration"), EncodableValue(int64_t{10000}));
-
-  ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("http://127.0.0.1:1/live.m3u8"))).IsSuccess());
-  EXPECT_TRUE(player.engine->Called("Source set", "http://127.0.0.1:1/live.m3u8"));
-}
-
 TEST_F(MethodTableTest, Open_TakesARelativePathFromTheWorkingDirectoryOfTheOpen) {
   Player player = CreateListening();
   const std::string before = platform::WorkingDirectory();

@@ -44,18 +44,6 @@ TEST_F(PlayerEventsFlowTest, MediaEnd_PausesLoopsOrIsIgnored) {
   EXPECT_EQ(std::count(names.begin(), names.end(), "finished"), 2) << "the end while paused was not ignored";
 }
 
-TEST_F(PlayerEventsFlowTest, MediaFailure_ClosesThePlayer_AndNamesTheError) {
-  Player player = CreateListening();
-  OpenLoaded(player);
-  player.engine->Raise(kMediaFailed, {platform::MediaPlayerError::NetworkError, platform::kFail, "gone"});
-  const auto error = player.events->WaitForEventNamed("error", 5s);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error->Find("value"), EncodableValue("NetworkError"));
-  EXPECT_TRUE(player.engine->Called("Source set", "null"));
-  ASSERT_TRUE(Call("play", EncodableValue(player.id)).IsSuccess());
-  EXPECT_TRUE(log.Has("CorvanePlugin: Cannot play - current state: 0\n"));
-}
-
 TEST_F(PlayerEventsFlowTest, LiveSource_LoadsWithoutASeek_AndClosesAtItsEnd) {
   FakeScript live;
   live.media.duration = platform::kLiveDuration;

@@ -36,11 +36,7 @@ TEST(SourceUri, ResolvesTheWindowsForms) {
       {"drive path with forward slashes", "C:/Videos/a.mp4", "file://C:/Videos/a.mp4", false},
       {"shortest URL", "a://", "a://", true},
       {"two bytes are a path", "ab", "file://ab", false},
-  });
-}
-
-TEST(SourceUri, ComparesPrefixesCaseSensitively) {
-  ExpectRows(kWindows, {
+      // Prefixes compare case-sensitively.
       {"upper-case asset prefix is a URL", "ASSET://x", "ASSET://x", true},
       {"upper-case file prefix is remote", "FILE://C:/a.mp4", "FILE://C:/a.mp4", true},
   });
@@ -68,12 +64,10 @@ TEST(SourceUri, PercentEncodesCharactersThatWouldCutAPath) {
   ExpectRows(kWindows, {
       {"Windows path with a space", R"(C:\My Videos\a#1.mp4)", "file://C:/My%20Videos/a%231.mp4", false},
   });
-}
-
-TEST(SourceUri, EncodesAnExecutableFolderThatHoldsASpace) {
-  const SourceLocation location{R"(C:\Program Files\Demo\demo.exe)", "", PathStyle::Windows};
-  EXPECT_EQ(ResolveSourceUri("asset://a.mp4", location).uri,
-            "file://C:/Program%20Files/Demo/data/flutter_assets/a.mp4");
+  ExpectRows({R"(C:\Program Files\Demo\demo.exe)", "", PathStyle::Windows}, {
+      {"executable folder with a space", "asset://a.mp4",
+       "file://C:/Program%20Files/Demo/data/flutter_assets/a.mp4", false},
+  });
 }
 
 }  // namespace
