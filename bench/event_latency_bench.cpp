@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
   const int samples = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
   using namespace corvane;
 
-  auto media = std::make_shared<testing::FakeMediaEngine>(testing::Delivery::EngineThread);
+  auto media = std::make_shared<testing::FakeMediaEngine>();
   testing::FakeScript script;
   script.media.duration = std::chrono::hours(10);
   media->SetScript(script);

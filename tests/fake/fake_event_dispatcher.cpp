@@ -2,9 +2,7 @@
 
 namespace corvane::testing {
 
-FakeEventDispatcher::FakeEventDispatcher(Delivery delivery) : delivery_(delivery) {
-  if (delivery_ == Delivery::EngineThread) thread_ = std::thread([this] { ThreadMain(); });
-}
+FakeEventDispatcher::FakeEventDispatcher() : thread_([this] { ThreadMain(); }) {}
 
 FakeEventDispatcher::~FakeEventDispatcher() {
   {
@@ -33,46 +31,31 @@ void FakeEventDispatcher::Post(const void* owner, std::function<void()> event) {
   changed_.notify_all();
 }
 
-// Runs the front item with the lock released; returns with it held.
-void FakeEventDispatcher::RunOne(std::unique_lock<std::mutex>& lock) {
-  Item item = std::move(queue_.front());
-  queue_.pop_front();
-  running_ = true;
-  runningOwner_ = item.owner;
-  runningThread_ = std::this_thread::get_id();
-  lock.unlock();
-  item.event();
-  item.event = nullptr;  // captured references go outside the lock as well
-  lock.lock();
-  running_ = false;
-  runningOwner_ = nullptr;
-  runningThread_ = std::thread::id();
-  changed_.notify_all();
-}
-
 void FakeEventDispatcher::ThreadMain() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
     if (stopping_) return;
-    RunOne(lock);
+    // The event runs with the lock released, so it may queue more or wait
+    // for another player.
+    Item item = std::move(queue_.front());
+    queue_.pop_front();
+    running_ = true;
+    runningOwner_ = item.owner;
+    runningThread_ = std::this_thread::get_id();
+    lock.unlock();
+    item.event();
+    item.event = nullptr;  // captured references go outside the lock as well
+    lock.lock();
+    running_ = false;
+    runningOwner_ = nullptr;
+    runningThread_ = std::thread::id();
+    changed_.notify_all();
   }
-}
-
-size_t FakeEventDispatcher::DeliverPending() {
-  if (delivery_ != Delivery::Manual) return 0;
-  std::unique_lock<std::mutex> lock(mutex_);
-  size_t count = 0;
-  while (!queue_.empty() && !stopping_) {
-    RunOne(lock);
-    ++count;
-  }
-  return count;
 }
 
 bool FakeEventDispatcher::WaitIdle(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (delivery_ == Delivery::Manual) return queue_.empty();
   return changed_.wait_for(lock, timeout, [this] { return stopping_ || (queue_.empty() && !running_); });
 }
 
@@ -82,16 +65,6 @@ void FakeEventDispatcher::WaitUntilOwnerIdle(const void* owner) {
   // Bounded, as the real engine's close is: a handler stuck for seconds is
   // a test bug that should show as a failure, not a hang.
   changed_.wait_for(lock, std::chrono::seconds(5), [this, owner] { return !running_ || runningOwner_ != owner; });
-}
-
-bool FakeEventDispatcher::InsideEvent() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return running_ && runningThread_ == std::this_thread::get_id();
-}
-
-size_t FakeEventDispatcher::Pending() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
 }
 
 }  // namespace corvane::testing

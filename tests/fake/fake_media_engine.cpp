@@ -55,7 +55,7 @@ class FakePlaybackSession final : public platform::MediaPlaybackSession {
     {
       std::lock_guard<std::mutex> lock(core_->mutex);
       if (core_->closed || !core_->item) return;
-      if (core_->canSeek) core_->position = value;
+      core_->position = value;
       complete = core_->script.completeSeeks;
       generation = core_->generation;
     }
@@ -125,8 +125,7 @@ class FakeCommandManager final : public platform::MediaPlaybackCommandManager {
 
 // ---------------------------------------------------------------- engine --
 
-FakeMediaEngine::FakeMediaEngine(Delivery delivery)
-    : dispatcher_(std::make_shared<FakeEventDispatcher>(delivery)) {}
+FakeMediaEngine::FakeMediaEngine() : dispatcher_(std::make_shared<FakeEventDispatcher>()) {}
 
 FakeMediaEngine::~FakeMediaEngine() = default;
 
@@ -135,7 +134,6 @@ std::shared_ptr<platform::MediaPlayer> FakeMediaEngine::CreateMediaPlayer() {
   if (platform::Failed(createFailure_)) throw hresult_error(createFailure_, "scripted CreateMediaPlayer failure");
   auto player = std::make_shared<FakeMediaPlayer>(dispatcher_, script_);
   players_.push_back(player);
-  playersChanged_.notify_all();
   return player;
 }
 
@@ -149,20 +147,9 @@ void FakeMediaEngine::FailCreate(hresult code) {
   createFailure_ = code;
 }
 
-std::vector<std::shared_ptr<FakeMediaPlayer>> FakeMediaEngine::Players() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return players_;
-}
-
 std::shared_ptr<FakeMediaPlayer> FakeMediaEngine::LastPlayer() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return players_.empty() ? nullptr : players_.back();
-}
-
-std::shared_ptr<FakeMediaPlayer> FakeMediaEngine::WaitForPlayer(size_t count, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!playersChanged_.wait_for(lock, timeout, [&] { return players_.size() >= count; })) return nullptr;
-  return players_[count - 1];
 }
 
 // ---------------------------------------------------------------- player --
@@ -196,7 +183,6 @@ void FakeMediaPlayer::Source(std::shared_ptr<platform::MediaPlaybackItem> item) 
     if (core_->closed) return;
     ++core_->generation;
     core_->item = item;
-    core_->playing = false;
     core_->position = TimeSpan(0);
     core_->duration = TimeSpan(0);
     core_->width = 0;
@@ -219,14 +205,10 @@ void FakeMediaPlayer::Source(std::shared_ptr<platform::MediaPlaybackItem> item) 
 
 void FakeMediaPlayer::Play() {
   core_->Enter("Play", "", true);
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  core_->playing = true;
 }
 
 void FakeMediaPlayer::Pause() {
   core_->Enter("Pause", "", true);
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  core_->playing = false;
 }
 
 double FakeMediaPlayer::Volume() const {
@@ -298,7 +280,6 @@ void FakeMediaPlayer::Close() {
   {
     std::lock_guard<std::mutex> lock(core_->mutex);
     core_->closed = true;
-    core_->playing = false;
   }
   // A handler of this player may be running on the engine thread right
   // now; Close returns only once it has finished.
@@ -360,35 +341,15 @@ void FakeMediaPlayer::Succeed(const std::string& operation) {
 
 bool FakeMediaPlayer::CompleteOpen() { return core_->CompleteOpen(std::nullopt); }
 
-bool FakeMediaPlayer::FailOpen(const platform::MediaPlayerFailedEventArgs& args) {
-  uint64_t generation;
-  {
-    std::lock_guard<std::mutex> lock(core_->mutex);
-    if (core_->closed || !core_->item) return false;
-    generation = core_->generation;
-  }
-  return core_->Queue(kMediaFailed, args, generation);
-}
-
 void FakeMediaPlayer::SetPosition(TimeSpan position) {
   std::lock_guard<std::mutex> lock(core_->mutex);
   core_->position = position;
-}
-
-void FakeMediaPlayer::SetDuration(TimeSpan duration) {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  core_->duration = duration;
 }
 
 void FakeMediaPlayer::SetNaturalSize(uint32_t width, uint32_t height) {
   std::lock_guard<std::mutex> lock(core_->mutex);
   core_->width = width;
   core_->height = height;
-}
-
-void FakeMediaPlayer::SetBufferedRanges(std::vector<platform::MediaTimeRange> ranges) {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  core_->buffered = std::move(ranges);
 }
 
 bool FakeMediaPlayer::Raise(const std::string& notification, const platform::MediaPlayerFailedEventArgs& failure) {
@@ -449,12 +410,6 @@ bool FakeMediaPlayer::WaitForCall(const std::string& name, const std::optional<s
   });
 }
 
-std::vector<hresult> FakeMediaPlayer::HandlerResults(const std::string& notification) const {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  auto found = core_->handlerResults.find(notification);
-  return found == core_->handlerResults.end() ? std::vector<hresult>{} : found->second;
-}
-
 size_t FakeMediaPlayer::HandlerCount(const std::string& notification) const {
   std::lock_guard<std::mutex> lock(core_->mutex);
   if (notification == kMediaFailed) return core_->failedHandlers.size();
@@ -465,11 +420,6 @@ size_t FakeMediaPlayer::HandlerCount(const std::string& notification) const {
     return found->second.size();
   }
   return 0;
-}
-
-bool FakeMediaPlayer::IsPlaying() const {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  return core_->playing;
 }
 
 bool FakeMediaPlayer::IsClosed() const {

@@ -9,10 +9,8 @@
 // tests assert "SelectedIndex set to 2" or "Position set to 50000000".
 //
 // Delivery: notifications go through a queue and run on the engine's own
-// thread (Delivery::EngineThread), or wait until the test calls
-// DeliverPending (Delivery::Manual). Either way they never run inside the
-// call that caused them, never under a lock of the fake, and a handler may
-// call back into the fake. Once a new source is set, notifications queued
+// thread, never inside the call that caused them, never under a lock of the
+// fake, and a handler may call back into the fake. Once a new source is set, notifications queued
 // for the previous one are dropped; once Close returns, no handler runs.
 //
 // Recorded calls (name, argument):
@@ -35,7 +33,6 @@
 #define CORVANE_TESTS_FAKE_FAKE_MEDIA_ENGINE_H_
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -74,7 +71,6 @@ struct FakeMedia {
   platform::TimeSpan duration = std::chrono::seconds(10);  // kLiveDuration: live
   uint32_t naturalWidth = 640;
   uint32_t naturalHeight = 360;
-  bool canSeek = true;
   std::vector<platform::AudioTrack> audioTracks;
   int32_t selectedAudio = -1;  // the engine's own choice once opened
   std::vector<platform::VideoTrack> videoTracks;
@@ -113,7 +109,7 @@ class FakeMediaPlayer;
 
 class FakeMediaEngine final : public platform::MediaEngine {
  public:
-  explicit FakeMediaEngine(Delivery delivery = Delivery::EngineThread);
+  FakeMediaEngine();
   ~FakeMediaEngine() override;
 
   std::shared_ptr<platform::MediaPlayer> CreateMediaPlayer() override;
@@ -123,22 +119,16 @@ class FakeMediaEngine final : public platform::MediaEngine {
   // CreateMediaPlayer raises hresult_error(code) while set; kOk clears it.
   void FailCreate(platform::hresult code);
 
-  // Every player made so far (kept alive by the engine for inspection).
-  std::vector<std::shared_ptr<FakeMediaPlayer>> Players() const;
+  // The player made last (the engine keeps every player alive for
+  // inspection).
   std::shared_ptr<FakeMediaPlayer> LastPlayer() const;
-  // Waits until `count` players exist; null on time-out.
-  std::shared_ptr<FakeMediaPlayer> WaitForPlayer(size_t count, std::chrono::milliseconds timeout);
 
-  // Manual delivery: runs queued notifications on this thread.
-  size_t DeliverPending() { return dispatcher_->DeliverPending(); }
-  // Engine-thread delivery: waits for the queue to drain.
+  // Waits for the notification queue to drain.
   bool WaitIdle(std::chrono::milliseconds timeout) { return dispatcher_->WaitIdle(timeout); }
-  bool InsideNotification() const { return dispatcher_->InsideEvent(); }
 
  private:
   const std::shared_ptr<FakeEventDispatcher> dispatcher_;
   mutable std::mutex mutex_;
-  std::condition_variable playersChanged_;
   FakeScript script_;
   platform::hresult createFailure_ = platform::kOk;
   std::vector<std::shared_ptr<FakeMediaPlayer>> players_;
@@ -185,14 +175,10 @@ class FakeMediaPlayer final : public platform::MediaPlayer {
   // lists to the item, then raises MediaOpened and, for a non-zero size,
   // NaturalVideoSizeChanged. False without a source.
   bool CompleteOpen();
-  // Raises MediaFailed for the current source with these arguments.
-  bool FailOpen(const platform::MediaPlayerFailedEventArgs& args);
 
   // Engine-side changes, as the media would make them; no notification.
   void SetPosition(platform::TimeSpan position);
-  void SetDuration(platform::TimeSpan duration);
   void SetNaturalSize(uint32_t width, uint32_t height);
-  void SetBufferedRanges(std::vector<platform::MediaTimeRange> ranges);
 
   // Queues one notification by name (kMediaOpened ...); MediaFailed carries
   // `failure`. False when the player is closed or the name is unknown.
@@ -209,10 +195,7 @@ class FakeMediaPlayer final : public platform::MediaPlayer {
   // Waits until such a call has been recorded; false on time-out.
   bool WaitForCall(const std::string& name, const std::optional<std::string>& argument,
                    std::chrono::milliseconds timeout) const;
-  // What the handlers returned, one entry per handler run, in order.
-  std::vector<platform::hresult> HandlerResults(const std::string& notification) const;
   size_t HandlerCount(const std::string& notification) const;
-  bool IsPlaying() const;
   bool IsClosed() const;
 
  private:

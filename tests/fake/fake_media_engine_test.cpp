@@ -13,7 +13,6 @@ namespace corvane::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using platform::hresult;
 using platform::kOk;
 
 FakeScript TwoAudioTracks() {
@@ -62,36 +61,32 @@ TEST(FakeMediaEngineTest, Open_RaisesMediaOpenedOnTheEngineThread_WithTracksAlre
   EXPECT_EQ(player->PlaybackSession()->NaturalDuration(), std::chrono::seconds(4));
 }
 
-TEST(FakeMediaEngineTest, ManualDelivery_RunsNothingUntilAsked_AndDropsTheOldSourcesEvents) {
-  FakeMediaEngine engine(Delivery::Manual);
-  FakeScript script;
-  script.openOutcome = OpenOutcome::Manual;
-  engine.SetScript(script);
+TEST(FakeMediaEngineTest, NewSource_DropsWhatWasQueuedForTheOldOne) {
+  FakeMediaEngine engine;
   auto player = engine.CreateMediaPlayer();
   auto fake = engine.LastPlayer();
-  std::vector<std::string> seen;
-  player->MediaOpened([&] {
-    seen.push_back("opened");
+  std::promise<void> entered, release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> ended{0};
+  player->VideoFrameAvailable([&] {
+    entered.set_value();
+    released.wait();
     return kOk;
   });
   player->MediaEnded([&] {
-    seen.push_back("ended");
-    return platform::kFail;
+    ++ended;
+    return kOk;
   });
-
   player->Source(std::make_shared<platform::MediaPlaybackItem>(platform::MediaSource::CreateFromUri("file:///a")));
-  ASSERT_TRUE(fake->CompleteOpen());
-  ASSERT_TRUE(fake->Raise(kMediaEnded));
-  EXPECT_TRUE(seen.empty());
-  EXPECT_EQ(engine.DeliverPending(), 3u);  // opened, size, ended
-  EXPECT_EQ(seen, (std::vector<std::string>{"opened", "ended"}));
-  EXPECT_EQ(fake->HandlerResults(kMediaEnded), std::vector<hresult>{platform::kFail});
-
-  // Queued for the first source, then a new source is set: never delivered.
+  ASSERT_TRUE(engine.WaitIdle(5s));
+  // The engine thread is held while the end of the first source waits.
+  ASSERT_TRUE(fake->Raise(kVideoFrameAvailable));
+  ASSERT_EQ(entered.get_future().wait_for(5s), std::future_status::ready);
   ASSERT_TRUE(fake->Raise(kMediaEnded));
   player->Source(nullptr);
-  engine.DeliverPending();
-  EXPECT_EQ(seen.size(), 2u);
+  release.set_value();
+  ASSERT_TRUE(engine.WaitIdle(5s));
+  EXPECT_EQ(ended.load(), 0);
 }
 
 TEST(FakeMediaEngineTest, Close_WaitsForARunningHandler_AndSilencesTheRest) {

@@ -7,9 +7,6 @@
 namespace corvane::testing {
 namespace {
 
-using platform::hresult;
-using platform::kFail;
-
 const std::set<std::string>& PlayerNotifications() {
   static const std::set<std::string> names = {kMediaOpened, kMediaEnded, kVideoFrameAvailable,
                                               kSubtitleFrameChanged};
@@ -22,14 +19,13 @@ const std::set<std::string>& SessionNotifications() {
   return names;
 }
 
-// A handler that throws breaks the engine's contract; it counts as E_FAIL
-// so the test sees it instead of the engine thread dying.
+// A handler that throws breaks the engine's contract; the engine thread
+// carries on, as the real engines' threads do.
 template <typename Call>
-hresult Invoke(Call&& call) {
+void Invoke(Call&& call) {
   try {
-    return call();
+    call();
   } catch (...) {
-    return kFail;
   }
 }
 
@@ -86,13 +82,9 @@ void FakePlayerCore::Deliver(const std::string& notification, const platform::Me
       sender = session.lock();
     }
   }
-  std::vector<hresult> results;
-  for (const auto& handler : player) results.push_back(Invoke([&] { return handler(); }));
-  for (const auto& handler : failed) results.push_back(Invoke([&] { return handler(failure); }));
-  for (const auto& handler : sessionOnes) results.push_back(Invoke([&] { return handler(sender); }));
-  std::lock_guard<std::mutex> lock(mutex);
-  auto& recorded = handlerResults[notification];
-  recorded.insert(recorded.end(), results.begin(), results.end());
+  for (const auto& handler : player) Invoke([&] { return handler(); });
+  for (const auto& handler : failed) Invoke([&] { return handler(failure); });
+  for (const auto& handler : sessionOnes) Invoke([&] { return handler(sender); });
 }
 
 bool FakePlayerCore::CompleteOpen(std::optional<uint64_t> onlyForGeneration) {
@@ -109,7 +101,6 @@ bool FakePlayerCore::CompleteOpen(std::optional<uint64_t> onlyForGeneration) {
     duration = media.duration;
     width = media.naturalWidth;
     height = media.naturalHeight;
-    canSeek = media.canSeek;
     buffered = media.bufferedRanges;
   }
   // The lists are attached before MediaOpened is raised, as the engines do.

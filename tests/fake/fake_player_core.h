@@ -42,7 +42,6 @@ struct FakePlayerCore : std::enable_shared_from_this<FakePlayerCore> {
   FakeScript script;
   std::map<std::string, platform::hresult> failures;
   std::vector<FakeCall> calls;
-  std::map<std::string, std::vector<platform::hresult>> handlerResults;
 
   std::map<std::string, std::vector<platform::PlayerHandler>> playerHandlers;
   std::vector<platform::FailedHandler> failedHandlers;
@@ -53,7 +52,6 @@ struct FakePlayerCore : std::enable_shared_from_this<FakePlayerCore> {
   std::shared_ptr<platform::MediaPlaybackItem> item;
   uint64_t generation = 0;  // bumped by every Source set
   bool closed = false;
-  bool playing = false;
   bool realTime = false;
   bool frameServer = false;
   bool commandsEnabled = true;
@@ -63,7 +61,6 @@ struct FakePlayerCore : std::enable_shared_from_this<FakePlayerCore> {
   platform::TimeSpan duration{0};
   uint32_t width = 0;
   uint32_t height = 0;
-  bool canSeek = true;
   std::vector<platform::MediaTimeRange> buffered;
 
  private:
