@@ -32,17 +32,6 @@ TEST(Options, AcceptsEveryOptionInBothSpellings) {
   EXPECT_EQ(o.pluginPath, "/build/libcorvane_plugin.so");
 }
 
-TEST(Options, DefaultsLeaveThePluginItsOwnChoices) {
-  const ParseResult r = Parse({"https://example.invalid/a.m3u8"});
-  ASSERT_EQ(r.error, "");
-  EXPECT_FALSE(r.options.audioLanguage.has_value());  // system languages then
-  EXPECT_FALSE(r.options.subtitleLanguage.has_value());
-  EXPECT_FALSE(r.options.durationMs.has_value());
-  EXPECT_FALSE(r.options.maxBitRate.has_value());
-  EXPECT_FALSE(r.options.showSubtitles);
-  EXPECT_EQ(r.options.players, 1);
-}
-
 TEST(Options, SnapshotsRepeatKeepOrderAndMayHaveColonsInTheFileName) {
   const ParseResult r = Parse({"--snapshot", "5000:late.png", "--snapshot=250:dir/a:b.png", "asset://videos/a.mp4"});
   ASSERT_EQ(r.error, "");
@@ -70,12 +59,6 @@ TEST(Options, DoubleDashLetsASourceStartWithADash) {
   const ParseResult r = Parse({"--loop", "--", "-odd name.mp4"});
   ASSERT_EQ(r.error, "");
   EXPECT_EQ(r.options.source, "-odd name.mp4");
-}
-
-TEST(Options, HelpNeedsNoSource) {
-  const ParseResult r = Parse({"--help"});
-  EXPECT_EQ(r.error, "");
-  EXPECT_TRUE(r.options.help);
 }
 
 struct BadRow {
