@@ -1,6 +1,7 @@
 // HTTPS sources from a local TLS server: a server whose certificate chains to
-// the test CA plays, seeks and serves ranges; one whose certificate nobody
-// trusts, or whose connection breaks off, fails as a network error.
+// the test CA plays, seeks and serves ranges, and a body without a length
+// ends with its connection; one whose certificate nobody trusts, or whose
+// connection breaks off, fails as a network error.
 //
 // The test process trusts the throwaway CA (build/media/tls, made by
 // scripts/make-test-media.sh) by making it GIO's default TLS database. On
@@ -149,6 +150,21 @@ TEST_F(EngineHttps, Seek_AheadOfTheDownload_FetchesTheRestWithARangeRequest) {
   EXPECT_TRUE(probe.WaitFor([&] { return probe.Session().Position() > landed + Seconds(1); }, 8s))
       << "playback goes on from the new offset";
   EXPECT_EQ(probe.Count("MediaFailed"), 0);
+}
+
+TEST_F(EngineHttps, Playback_ReachesTheEnd_WhenTheBodyEndsWithTheTlsClose) {
+  CORVANE_REQUIRE_MEDIA(segment, "hls/v0_000.ts");
+  TestHttpServer::Options unsized = Serving("server");
+  unsized.supportRanges = false;
+  unsized.sendContentLength = false;  // the body ends where the TLS connection does
+  TestHttpServer server(TestMediaDir(), unsized);
+  PlayerProbe probe;
+  probe.Open(server.Url("hls/v0_000.ts"));
+  probe.OnEvent("MediaOpened", [&] { probe.Player().Play(); });
+  ASSERT_TRUE(probe.WaitFor([&] { return probe.Count("MediaEnded") + probe.Count("MediaFailed") > 0; }, 10s));
+  EXPECT_EQ(probe.Count("MediaFailed"), 0);
+  EXPECT_EQ(probe.Count("MediaEnded"), 1);
+  EXPECT_GE(probe.Count("VideoFrameAvailable"), 2);
 }
 
 TEST_F(EngineHttps, Open_ReportsNetworkError_WhenTheCertificateIsUntrusted) {
