@@ -240,22 +240,6 @@ TEST_F(MethodTableTest, VideoLimits_TruncateAndSelectTheFittingTrack) {
               "invalid_argument", "width");
 }
 
-TEST_F(MethodTableTest, OverrideTrack_SelectsTheGivenAudioTrack) {
-  FakeScript script;
-  script.media.audioTracks = {{"", "", "en", {"AAC", 0, 2, 48000}}, {"", "", "fr", {"AAC", 0, 2, 48000}}};
-  engine->SetScript(script);
-  Player player = CreateListening();
-  OpenLoaded(player);
-  player.engine->ClearCalls();
-  ASSERT_TRUE(Call("overrideTrack", IdAnd(player.id, {{"groupId", EncodableValue(int32_t{0})},
-                                                      {"trackId", EncodableValue(int32_t{1})},
-                                                      {"enabled", EncodableValue(true)}}))
-                  .IsSuccess());
-  EXPECT_EQ(player.engine->Arguments("AudioTracks.SelectedIndex set"), std::vector<std::string>{"1"});
-  ASSERT_TRUE(Call("setPreferredAudioLanguage", IdAndValue(player.id, EncodableValue("en"))).IsSuccess());
-  EXPECT_EQ(player.engine->Count("AudioTracks.SelectedIndex set"), 1u) << "an override outlasts a preference";
-}
-
 TEST_F(MethodTableTest, WithoutAStoredTag_TheUsersLanguagesFromThePlatformChoose) {
   layer.languages = std::vector<std::string>{"FR"};
   FakeScript script;
