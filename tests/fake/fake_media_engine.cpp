@@ -176,7 +176,6 @@ std::shared_ptr<platform::MediaPlaybackItem> FakeMediaPlayer::Source() const {
 void FakeMediaPlayer::Source(std::shared_ptr<platform::MediaPlaybackItem> item) {
   core_->Enter("Source set", item && item->Source() ? item->Source()->Uri() : "null", true);
   OpenOutcome outcome;
-  platform::MediaPlayerFailedEventArgs failure;
   uint64_t generation;
   {
     std::lock_guard<std::mutex> lock(core_->mutex);
@@ -189,18 +188,13 @@ void FakeMediaPlayer::Source(std::shared_ptr<platform::MediaPlaybackItem> item) 
     core_->height = 0;
     core_->buffered.clear();
     outcome = core_->script.openOutcome;
-    failure = core_->script.failure;
     generation = core_->generation;
   }
-  if (!item) return;
-  if (outcome == OpenOutcome::Opens) {
-    // Opened later, on the engine thread, like a real load.
-    core_->dispatcher->Post(core_.get(), [weak = std::weak_ptr<FakePlayerCore>(core_), generation] {
-      if (auto core = weak.lock()) core->CompleteOpen(generation);
-    });
-  } else if (outcome == OpenOutcome::Fails) {
-    core_->Queue(kMediaFailed, failure, generation);
-  }
+  if (!item || outcome != OpenOutcome::Opens) return;
+  // Opened later, on the engine thread, like a real load.
+  core_->dispatcher->Post(core_.get(), [weak = std::weak_ptr<FakePlayerCore>(core_), generation] {
+    if (auto core = weak.lock()) core->CompleteOpen(generation);
+  });
 }
 
 void FakeMediaPlayer::Play() {
@@ -254,25 +248,13 @@ std::shared_ptr<platform::MediaPlaybackCommandManager> FakeMediaPlayer::CommandM
 
 void FakeMediaPlayer::CopyFrameToVideoSurface(platform::VideoSurface& surface) {
   core_->Enter("CopyFrameToVideoSurface", "", true);
-  uint32_t color;
-  {
-    std::lock_guard<std::mutex> lock(core_->mutex);
-    color = core_->script.frameColorBgra;
-  }
-  Paint(surface, color, 0);
+  Paint(surface, 0xFFFF0000u, 0);  // opaque red
 }
 
 bool FakeMediaPlayer::RenderSubtitlesToSurface(platform::VideoSurface& surface) {
   core_->Enter("RenderSubtitlesToSurface", "", true);
-  bool drawn;
-  uint32_t mark;
-  {
-    std::lock_guard<std::mutex> lock(core_->mutex);
-    drawn = core_->script.subtitlesDrawn;
-    mark = core_->script.subtitleMarkBgra;
-  }
-  if (drawn) Paint(surface, mark, 3);
-  return drawn;
+  Paint(surface, 0xFFFFFFFFu, 3);  // an opaque white band, the cue
+  return true;
 }
 
 void FakeMediaPlayer::Close() {
@@ -344,12 +326,6 @@ bool FakeMediaPlayer::CompleteOpen() { return core_->CompleteOpen(std::nullopt);
 void FakeMediaPlayer::SetPosition(TimeSpan position) {
   std::lock_guard<std::mutex> lock(core_->mutex);
   core_->position = position;
-}
-
-void FakeMediaPlayer::SetNaturalSize(uint32_t width, uint32_t height) {
-  std::lock_guard<std::mutex> lock(core_->mutex);
-  core_->width = width;
-  core_->height = height;
 }
 
 bool FakeMediaPlayer::Raise(const std::string& notification, const platform::MediaPlayerFailedEventArgs& failure) {

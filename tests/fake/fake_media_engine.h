@@ -23,6 +23,8 @@
 //   "AudioTracks.SelectedIndex set", "VideoTracks.SelectedIndex set"   the index
 //   "TimedMetadataTracks.SetPresentationMode"   "index,mode" ("1,3")
 //   "CopyFrameToVideoSurface", "RenderSubtitlesToSurface"   ""
+// A frame copy fills the surface with opaque red; a subtitle render draws
+// an opaque white band over the bottom quarter and reports a cue drawn.
 // Reads are not recorded, but any operation, read or command, can be made
 // to fail with Fail(name, code). Reads are named "<Property> get"
 // ("Position get", "NaturalDuration get", "RealTimePlayback get",
@@ -75,9 +77,7 @@ struct FakeMedia {
   int32_t selectedAudio = -1;  // the engine's own choice once opened
   std::vector<platform::VideoTrack> videoTracks;
   int32_t selectedVideo = -1;
-  std::vector<platform::TimedMetadataTrack> textTracks;
-  // Per text track; missing entries are Disabled.
-  std::vector<platform::TimedMetadataTrackPresentationMode> textModes;
+  std::vector<platform::TimedMetadataTrack> textTracks;  // each Disabled at first
   std::vector<platform::MediaTimeRange> bufferedRanges;
 };
 
@@ -85,24 +85,14 @@ struct FakeMedia {
 enum class OpenOutcome {
   Manual,  // nothing happens until the test calls CompleteOpen / FailOpen
   Opens,   // the media opens: tracks attached, MediaOpened, then NaturalVideoSizeChanged
-  Fails,   // MediaFailed with the scripted arguments
 };
 
 struct FakeScript {
   FakeMedia media;
   OpenOutcome openOutcome = OpenOutcome::Opens;
-  platform::MediaPlayerFailedEventArgs failure{platform::MediaPlayerError::SourceNotSupported, platform::kFail,
-                                               "scripted failure"};
   // Each Position set is answered by one SeekCompleted, as the real
   // engines do. Off: the test raises SeekCompleted itself.
   bool completeSeeks = true;
-  // The pixel CopyFrameToVideoSurface writes over the whole surface, as
-  // 0xAARRGGBB (so B, G, R, A in memory).
-  uint32_t frameColorBgra = 0xFFFF0000u;  // opaque red
-  // What RenderSubtitlesToSurface returns; when true it draws a mark: a
-  // band over the bottom quarter of the surface in this colour (0xAARRGGBB).
-  bool subtitlesDrawn = true;
-  uint32_t subtitleMarkBgra = 0xFFFFFFFFu;
 };
 
 class FakeMediaPlayer;
@@ -178,7 +168,6 @@ class FakeMediaPlayer final : public platform::MediaPlayer {
 
   // Engine-side changes, as the media would make them; no notification.
   void SetPosition(platform::TimeSpan position);
-  void SetNaturalSize(uint32_t width, uint32_t height);
 
   // Queues one notification by name (kMediaOpened ...); MediaFailed carries
   // `failure`. False when the player is closed or the name is unknown.

@@ -109,7 +109,7 @@ bool FakePlayerCore::CompleteOpen(std::optional<uint64_t> onlyForGeneration) {
                                                             media.selectedAudio),
       std::make_shared<FakeTrackList<platform::VideoTrack>>(weak_from_this(), "VideoTracks", media.videoTracks,
                                                             media.selectedVideo),
-      std::make_shared<FakeTimedMetadataTrackList>(weak_from_this(), media.textTracks, media.textModes));
+      std::make_shared<FakeTimedMetadataTrackList>(weak_from_this(), media.textTracks));
   Queue(kMediaOpened, {}, openedGeneration);
   if (media.naturalWidth != 0 && media.naturalHeight != 0) Queue(kNaturalVideoSizeChanged, {}, openedGeneration);
   return true;

@@ -62,11 +62,10 @@ class FakeTrackList final : public platform::MediaTrackList<Track> {
 
 class FakeTimedMetadataTrackList final : public platform::TimedMetadataTrackList {
  public:
-  FakeTimedMetadataTrackList(std::weak_ptr<FakePlayerCore> core, std::vector<platform::TimedMetadataTrack> tracks,
-                             std::vector<platform::TimedMetadataTrackPresentationMode> modes)
-      : core_(std::move(core)), tracks_(std::move(tracks)), modes_(std::move(modes)) {
-    modes_.resize(tracks_.size(), platform::TimedMetadataTrackPresentationMode::Disabled);
-  }
+  FakeTimedMetadataTrackList(std::weak_ptr<FakePlayerCore> core, std::vector<platform::TimedMetadataTrack> tracks)
+      : core_(std::move(core)),
+        tracks_(std::move(tracks)),
+        modes_(tracks_.size(), platform::TimedMetadataTrackPresentationMode::Disabled) {}
 
   uint32_t Size() const override {
     EnterThroughCore(core_, "TimedMetadataTracks.Size", "", false);
