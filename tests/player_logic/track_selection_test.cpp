@@ -113,12 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         TextRow{"NoTracks", "en", {}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TimedMetadataKindName, NamesEveryKind_AndUnknownOtherwise) {
+TEST(TimedMetadataKindName, NamesTheKindsSentToDart_AndUnknownOtherwise) {
   EXPECT_STREQ(TimedMetadataKindName(Kind::Caption), "caption");
-  EXPECT_STREQ(TimedMetadataKindName(Kind::Chapter), "chapter");
-  EXPECT_STREQ(TimedMetadataKindName(Kind::Custom), "custom");
-  EXPECT_STREQ(TimedMetadataKindName(Kind::Data), "data");
-  EXPECT_STREQ(TimedMetadataKindName(Kind::Description), "description");
   EXPECT_STREQ(TimedMetadataKindName(Kind::Subtitle), "subtitle");
   EXPECT_STREQ(TimedMetadataKindName(Kind::Speech), "speech");
   EXPECT_STREQ(TimedMetadataKindName(Kind::ImageSubtitle), "unknown");
@@ -228,16 +224,6 @@ INSTANTIATE_TEST_SUITE_P(
         PreferenceRow{"TextNoStoredTagNoSystemLanguage", TrackGroup::Text, "", {}, -1},
         PreferenceRow{"VideoIsNotChosenHere", TrackGroup::Video, "en", {"en"}, -1}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(ChooseTrack, TriesLaterSystemLanguages_OnlyWhileNothingIsChosen) {
-  // An item without tracks yields -1 for every language, so all are tried
-  // and the result stays -1; a list with tracks stops at the first.
-  const auto empty = OpenedItem(std::make_shared<VectorTrackList<AudioTrack>>(),
-                                std::make_shared<VectorTextTrackList>());
-  EXPECT_EQ(ChooseTrack(TrackGroup::Audio, *empty, "", {"fr", "en"}), -1);
-  EXPECT_EQ(ChooseTrack(TrackGroup::Text, *empty, "", {"fr", "en"}), -1);
-  EXPECT_EQ(ChooseTrack(TrackGroup::Audio, *empty, "en", {}), -1);
-}
 
 TEST(ApplyTrackChoice, SelectsOnlyAChosenTrackThatIsNotAlreadySelected) {
   VectorTrackList<AudioTrack> tracks(AudioLanguages({"fr", "en"}));
