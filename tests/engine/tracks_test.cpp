@@ -300,5 +300,146 @@ TEST_F(EngineSubtitles, SeekRightAfterPresentingSecondTrack_ShowsOnlyItsCue) {
   EXPECT_TRUE(SurfaceShows("Bonjour"));
 }
 
+// bitmap_subs.mkv: an SRT track ("Hello" 1.0-2.5 s) and a PGS bitmap track
+// (a rectangle 0.5-2.0 s). Bitmap cues are not drawn; presenting that track
+// must still leave playback, seeks and the other track working.
+class EngineBitmapSubtitles : public EngineSubtitles {
+ protected:
+  static constexpr uint32_t kTextTrack = 0;
+  static constexpr uint32_t kBitmapTrack = 1;
+
+  void OpenBitmapSubs() {
+    CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
+    path_ = TestMediaPath("bitmap_subs.mkv");
+    if (path_.empty()) GTEST_SKIP() << "test media missing: bitmap_subs.mkv";
+    probe_.Open(FileUri(path_));
+    ASSERT_TRUE(probe_.WaitForEvent("MediaOpened", 1, 10s));
+  }
+  int64_t PositionMs() { return probe_.Session().Position().count() / 10'000; }
+  bool PositionReaches(int64_t milliseconds, std::chrono::milliseconds timeout) {
+    return probe_.WaitFor([&] { return PositionMs() >= milliseconds; }, timeout);
+  }
+  // As if an earlier frame were still on the surface.
+  void InkWholeSurface() {
+    const auto pixels = surface_->Texture()->Pixels();
+    for (uint32_t y = 0; y < pixels.height; ++y) {
+      uint8_t* row = pixels.data + y * pixels.stride;
+      for (uint32_t i = 0; i < pixels.width * 4; ++i) row[i] = 0xff;
+    }
+  }
+  // Renders every 50 ms while the position is inside [from, to) ms; each
+  // render must draw nothing and leave the surface transparent.
+  void ExpectNothingDrawnBetween(int64_t from, int64_t to) {
+    ASSERT_TRUE(PositionReaches(from, 5s)) << "stalled at " << PositionMs() << " ms";
+    int renders = 0;
+    for (int64_t at = PositionMs(); at < to; at = PositionMs()) {
+      InkWholeSurface();
+      const bool drew = probe_.Player().RenderSubtitlesToSurface(*surface_);
+      ++renders;
+      ASSERT_FALSE(drew) << "drew something at " << at << " ms";
+      ASSERT_FALSE(SurfaceHasInk()) << "the surface keeps old pixels at " << at << " ms";
+      ASSERT_FALSE(probe_.WaitFor([&] { return probe_.Count("MediaEnded") > 0; }, 50ms));
+    }
+    EXPECT_GE(renders, 5) << "the cue's time went by unobserved";
+  }
+  std::string path_;
+};
+
+TEST_F(EngineBitmapSubtitles, TextTracks_ListTheBitmapTrack_WithItsLanguageAndTitle) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  const auto subtitles = OfType(FfprobeStreams(path_), "subtitle");
+  ASSERT_EQ(subtitles.size(), 2u) << "ffprobe did not read the file";
+  ASSERT_EQ(subtitles[kBitmapTrack].at("codec_name"), "hdmv_pgs_subtitle") << "the media is not what this test expects";
+  auto text = probe_.Player().Source()->TimedMetadataTracks();
+  ASSERT_EQ(text->Size(), 2u);
+  EXPECT_EQ(text->GetAt(kTextTrack).Language(), "en");
+  EXPECT_EQ(text->GetAt(kTextTrack).Name(), "English");
+  EXPECT_EQ(text->GetAt(kBitmapTrack).Language(), "de");
+  EXPECT_EQ(text->GetAt(kBitmapTrack).Name(), "Bitmap");
+  for (uint32_t i = 0; i < text->Size(); ++i) {
+    SCOPED_TRACE("text track " + std::to_string(i));
+    EXPECT_EQ(text->GetAt(i).TimedMetadataKind(), platform::TimedMetadataKind::Subtitle);
+    EXPECT_EQ(text->PresentationMode(i), TimedMetadataTrackPresentationMode::Disabled);
+  }
+  EXPECT_EQ(probe_.Player().Source()->AudioTracks()->Size(), 1u);
+  EXPECT_EQ(probe_.Player().Source()->VideoTracks()->Size(), 1u);
+}
+
+TEST_F(EngineBitmapSubtitles, PresentingBitmapTrack_KeepsPlaying_ToTheEnd) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  PresentOnly(kBitmapTrack);
+  probe_.Player().Play();
+  EXPECT_TRUE(PositionReaches(1000, 5s)) << "stalled at " << PositionMs() << " ms, before the end of the cue";
+  EXPECT_TRUE(PositionReaches(2500, 5s)) << "stalled at " << PositionMs() << " ms, after the clearing set";
+  EXPECT_TRUE(probe_.WaitForEvent("MediaEnded", 1, 6s)) << "the media never ended; last position " << PositionMs() << " ms";
+  EXPECT_EQ(probe_.Count("MediaFailed"), 0);
+  EXPECT_EQ(probe_.Player().Source()->TimedMetadataTracks()->PresentationMode(kBitmapTrack),
+            TimedMetadataTrackPresentationMode::PlatformPresented);
+}
+
+TEST_F(EngineBitmapSubtitles, Render_DrawsNothing_ThroughoutBitmapCue_WhenPresentedBeforePlaying) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  PresentOnly(kBitmapTrack);
+  probe_.Player().Play();
+  ExpectNothingDrawnBetween(600, 1900);
+}
+
+// Switching from the text track, whose cue is on screen, to the bitmap
+// track: nothing of the text cue is left, and nothing of the bitmap drawn.
+TEST_F(EngineBitmapSubtitles, Render_DrawsNothing_DuringBitmapCue_AfterSwitchFromText) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  PresentOnly(kTextTrack);
+  SeekAndSettle(1200);  // inside both "Hello" and the rectangle
+  ASSERT_TRUE(RenderSomething(3s)) << "the text track shows \"Hello\" before the switch";
+  ASSERT_TRUE(SurfaceShows("Hello"));
+
+  PresentOnly(kBitmapTrack);
+  EXPECT_TRUE(RenderNothing(3s)) << "the text cue stays drawn after switching to the bitmap track";
+  EXPECT_FALSE(SurfaceHasInk());
+  probe_.Player().Play();
+  ExpectNothingDrawnBetween(1300, 1900);
+}
+
+TEST_F(EngineBitmapSubtitles, Seeks_WhileBitmapTrackPresented_CompleteAndDrawNothing) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  PresentOnly(kBitmapTrack);
+  SeekAndSettle(1000);  // inside the cue
+  InkWholeSurface();
+  EXPECT_FALSE(probe_.Player().RenderSubtitlesToSurface(*surface_));
+  EXPECT_FALSE(SurfaceHasInk());
+  SeekAndSettle(300);   // before the first display set
+  SeekAndSettle(3000);  // past the clearing set
+  probe_.Player().Play();
+  EXPECT_TRUE(probe_.WaitForEvent("MediaEnded", 1, 5s)) << "last position " << PositionMs() << " ms";
+  EXPECT_EQ(probe_.Count("MediaFailed"), 0);
+}
+
+// Reproducer, disabled until fixed: back from the bitmap track to the text
+// track while playing, "Hello" never shows. The engine hands the stream
+// switch to playbin just before the restreaming seek; GStreamer 1.22's text
+// selector then drops the new stream's stream-start and caps events, so the
+// text sink still holds the bitmap stream's caps and takes the SRT cues for
+// bitmaps. The other way round the bitmap data arrives as "text" (the sink
+// now refuses it for not being UTF-8). Fails nearly every run.
+TEST_F(EngineBitmapSubtitles, DISABLED_SwitchBackToTextTrack_WhilePlaying_ShowsItsCue) {
+  OpenBitmapSubs();
+  if (IsSkipped()) return;
+  PresentOnly(kBitmapTrack);
+  probe_.Player().Play();
+  ASSERT_TRUE(PositionReaches(600, 5s)) << "stalled at " << PositionMs() << " ms";
+  EXPECT_FALSE(probe_.Player().RenderSubtitlesToSurface(*surface_)) << "a bitmap cue is not drawn";
+  PresentOnly(kTextTrack);
+  ASSERT_TRUE(RenderSomething(3s)) << "\"Hello\" (1.0-2.5 s) never showed; position " << PositionMs() << " ms";
+  EXPECT_TRUE(SurfaceShows("Hello"));
+  EXPECT_TRUE(RenderNothing(3s)) << "the cue ends";
+  EXPECT_GE(PositionMs(), 2400);
+  EXPECT_TRUE(probe_.WaitForEvent("MediaEnded", 1, 5s));
+}
+
 }  // namespace
 }  // namespace corvane::testing

@@ -165,6 +165,12 @@ void TextSink::TakeBuffer(GstBuffer* buffer) {
   std::string text(reinterpret_cast<const char*>(map.data), map.size);
   gst_buffer_unmap(buffer, &map);
   while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  // Text cues are UTF-8 without inner NULs (g_utf8_validate rejects those).
+  // Anything else is no cue: after a switch to a bitmap stream its data can
+  // still arrive under the previous stream's text caps (GStreamer 1.22's
+  // selector drops the new stream's caps when a flush follows the switch),
+  // and those bytes must never reach the markup parser.
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup_});
