@@ -321,6 +321,11 @@ void FakeMediaPlayer::Succeed(const std::string& operation) {
   core_->failures.erase(operation);
 }
 
+void FakeMediaPlayer::OnEnter(std::function<void(const std::string& operation)> hook) {
+  std::lock_guard<std::mutex> lock(core_->mutex);
+  core_->enterHook = std::move(hook);
+}
+
 bool FakeMediaPlayer::CompleteOpen() { return core_->CompleteOpen(std::nullopt); }
 
 void FakeMediaPlayer::SetPosition(TimeSpan position) {

@@ -36,6 +36,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -160,6 +161,10 @@ class FakeMediaPlayer final : public platform::MediaPlayer {
   // Makes the named operation raise hresult_error(code) until Succeed.
   void Fail(const std::string& operation, platform::hresult code);
   void Succeed(const std::string& operation);
+  // Runs `hook` with the operation's name on the calling thread before every
+  // operation, outside the fake's locks, so a test can hold an engine thread
+  // at a chosen step while it acts.
+  void OnEnter(std::function<void(const std::string& operation)> hook);
 
   // Opens the current source as the script's media: attaches its track
   // lists to the item, then raises MediaOpened and, for a non-zero size,

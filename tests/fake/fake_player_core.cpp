@@ -42,6 +42,13 @@ FakePlayerCore::FakePlayerCore(std::shared_ptr<FakeEventDispatcher> eventDispatc
     : dispatcher(std::move(eventDispatcher)), script(initial) {}
 
 void FakePlayerCore::Enter(const std::string& name, const std::string& argument, bool record) {
+  std::function<void(const std::string&)> hook;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    hook = enterHook;
+  }
+  // Outside the lock: a hook may hold this thread while others go on.
+  if (hook) hook(name);
   std::lock_guard<std::mutex> lock(mutex);
   if (record) {
     calls.push_back(FakeCall{name, argument});

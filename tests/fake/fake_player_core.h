@@ -9,6 +9,7 @@
 #define CORVANE_TESTS_FAKE_FAKE_PLAYER_CORE_H_
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,8 +24,9 @@ namespace corvane::testing {
 struct FakePlayerCore : std::enable_shared_from_this<FakePlayerCore> {
   FakePlayerCore(std::shared_ptr<FakeEventDispatcher> dispatcher, const FakeScript& script);
 
-  // Applies a scripted failure of `name` (raising it) and records the call
-  // when `record`. A failing command is recorded too: the attempt happened.
+  // Runs the test's hook, then applies a scripted failure of `name`
+  // (raising it) and records the call when `record`. A failing command is
+  // recorded too: the attempt happened.
   void Enter(const std::string& name, const std::string& argument, bool record);
 
   // Queues a notification for the source of `sourceGeneration`; dropped at
@@ -41,6 +43,7 @@ struct FakePlayerCore : std::enable_shared_from_this<FakePlayerCore> {
 
   FakeScript script;
   std::map<std::string, platform::hresult> failures;
+  std::function<void(const std::string&)> enterHook;
   std::vector<FakeCall> calls;
 
   std::map<std::string, std::vector<platform::PlayerHandler>> playerHandlers;

@@ -13,25 +13,20 @@
 namespace corvane::testing {
 namespace {
 
-using platform::TimeSpan;
-
-// Holds the first call of one session operation until the test lets it go,
+// Holds the first call of one engine operation until the test lets it go,
 // so the test can act while an engine thread is inside the media-opened step.
 class SeekGate {
  public:
-  enum class At { PositionSet, PositionRead, DurationRead };
-  explicit SeekGate(At at) : at(at) {}
-  const At at;
-
-  // Engine thread.
-  void PassFirst() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (used_) return;
-    used_ = true;
-    reached_ = true;
-    changed_.notify_all();
-    changed_.wait_for(lock, 5s, [&] { return released_; });
+  // A gate on `player` for the operation named `operation`; the player's
+  // hook shares it, so it outlives the test body.
+  static std::shared_ptr<SeekGate> On(FakeMediaPlayer& player, const std::string& operation) {
+    auto gate = std::make_shared<SeekGate>();
+    player.OnEnter([gate, operation](const std::string& name) {
+      if (name == operation) gate->PassFirst();
+    });
+    return gate;
   }
+
   bool WaitReached() {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, 5s, [&] { return reached_; });
@@ -43,109 +38,26 @@ class SeekGate {
   }
 
  private:
+  // Engine thread.
+  void PassFirst() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (used_) return;
+    used_ = true;
+    reached_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, 5s, [&] { return released_; });
+  }
+
   std::mutex mutex_;
   std::condition_variable changed_;
   bool used_ = false, reached_ = false, released_ = false;
 };
 
-class GatedSession final : public platform::MediaPlaybackSession {
- public:
-  GatedSession(std::shared_ptr<platform::MediaPlaybackSession> inner, std::shared_ptr<SeekGate> gate)
-      : inner_(std::move(inner)), gate_(std::move(gate)) {}
-  TimeSpan Position() const override {
-    if (gate_->at == SeekGate::At::PositionRead) gate_->PassFirst();
-    return inner_->Position();
-  }
-  void Position(TimeSpan value) override {
-    if (gate_->at == SeekGate::At::PositionSet) gate_->PassFirst();
-    inner_->Position(value);
-  }
-  double PlaybackRate() const override { return inner_->PlaybackRate(); }
-  void PlaybackRate(double rate) override { inner_->PlaybackRate(rate); }
-  TimeSpan NaturalDuration() const override {
-    if (gate_->at == SeekGate::At::DurationRead) gate_->PassFirst();
-    return inner_->NaturalDuration();
-  }
-  uint32_t NaturalVideoWidth() const override { return inner_->NaturalVideoWidth(); }
-  uint32_t NaturalVideoHeight() const override { return inner_->NaturalVideoHeight(); }
-  std::vector<platform::MediaTimeRange> GetBufferedRanges() const override { return inner_->GetBufferedRanges(); }
-  void NaturalVideoSizeChanged(platform::SessionHandler h) override { inner_->NaturalVideoSizeChanged(std::move(h)); }
-  void PositionChanged(platform::SessionHandler h) override { inner_->PositionChanged(std::move(h)); }
-  void SeekCompleted(platform::SessionHandler h) override { inner_->SeekCompleted(std::move(h)); }
-  void BufferingStarted(platform::SessionHandler h) override { inner_->BufferingStarted(std::move(h)); }
-  void BufferingEnded(platform::SessionHandler h) override { inner_->BufferingEnded(std::move(h)); }
-  void BufferedRangesChanged(platform::SessionHandler h) override { inner_->BufferedRangesChanged(std::move(h)); }
-
- private:
-  const std::shared_ptr<platform::MediaPlaybackSession> inner_;
-  const std::shared_ptr<SeekGate> gate_;
-};
-
-// The scripted player, with its session's position setter gated.
-class GatedPlayer final : public platform::MediaPlayer {
- public:
-  GatedPlayer(std::shared_ptr<platform::MediaPlayer> inner, std::shared_ptr<SeekGate> gate)
-      : inner_(std::move(inner)), session_(std::make_shared<GatedSession>(inner_->PlaybackSession(), gate)) {}
-  std::shared_ptr<platform::MediaPlaybackItem> Source() const override { return inner_->Source(); }
-  void Source(std::shared_ptr<platform::MediaPlaybackItem> item) override { inner_->Source(std::move(item)); }
-  void Play() override { inner_->Play(); }
-  void Pause() override { inner_->Pause(); }
-  double Volume() const override { return inner_->Volume(); }
-  void Volume(double volume) override { inner_->Volume(volume); }
-  bool RealTimePlayback() const override { return inner_->RealTimePlayback(); }
-  void RealTimePlayback(bool value) override { inner_->RealTimePlayback(value); }
-  bool IsVideoFrameServerEnabled() const override { return inner_->IsVideoFrameServerEnabled(); }
-  void IsVideoFrameServerEnabled(bool enabled) override { inner_->IsVideoFrameServerEnabled(enabled); }
-  std::shared_ptr<platform::MediaPlaybackCommandManager> CommandManager() override {
-    return inner_->CommandManager();
-  }
-  void CopyFrameToVideoSurface(platform::VideoSurface& surface) override { inner_->CopyFrameToVideoSurface(surface); }
-  bool RenderSubtitlesToSurface(platform::VideoSurface& surface) override {
-    return inner_->RenderSubtitlesToSurface(surface);
-  }
-  void Close() override { inner_->Close(); }
-  std::shared_ptr<platform::MediaPlaybackSession> PlaybackSession() const override { return session_; }
-  void MediaOpened(platform::PlayerHandler h) override { inner_->MediaOpened(std::move(h)); }
-  void MediaFailed(platform::FailedHandler h) override { inner_->MediaFailed(std::move(h)); }
-  void MediaEnded(platform::PlayerHandler h) override { inner_->MediaEnded(std::move(h)); }
-  void VideoFrameAvailable(platform::PlayerHandler h) override { inner_->VideoFrameAvailable(std::move(h)); }
-  void SubtitleFrameChanged(platform::PlayerHandler h) override { inner_->SubtitleFrameChanged(std::move(h)); }
-
- private:
-  const std::shared_ptr<platform::MediaPlayer> inner_;
-  const std::shared_ptr<platform::MediaPlaybackSession> session_;
-};
-
-class GatedEngine final : public platform::MediaEngine {
- public:
-  GatedEngine(std::shared_ptr<FakeMediaEngine> inner, std::shared_ptr<SeekGate> gate)
-      : inner_(std::move(inner)), gate_(std::move(gate)) {}
-  std::shared_ptr<platform::MediaPlayer> CreateMediaPlayer() override {
-    return std::make_shared<GatedPlayer>(inner_->CreateMediaPlayer(), gate_);
-  }
-
- private:
-  const std::shared_ptr<FakeMediaEngine> inner_;
-  const std::shared_ptr<SeekGate> gate_;
-};
-
-class GatedEngineTest : public FakeEngineTest {
- protected:
-  void SetUp() override {}
-  void StartHost(SeekGate::At at) {
-    gate = std::make_shared<SeekGate>(at);
-    layer.makeEngine = [inner = engine, gate = gate] { return std::make_shared<GatedEngine>(inner, gate); };
-    layer.makeDevice = [] { return platform::CreateSharedMemoryDevice(); };
-    host = std::make_unique<PluginHarness>(layer);
-    ASSERT_TRUE(host->Register());
-  }
-
-  std::shared_ptr<SeekGate> gate;
-};
+class GatedEngineTest : public FakeEngineTest {};
 
 TEST_F(GatedEngineTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
-  StartHost(SeekGate::At::PositionSet);
   Player player = CreateListening();
+  const auto gate = SeekGate::On(*player.engine, "Position set");
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
   ASSERT_TRUE(gate->WaitReached()) << "the source never reached its start seek";
   auto seek = std::async(std::launch::async, [&] {
@@ -168,8 +80,8 @@ TEST_F(GatedEngineTest, SeekTo_WhileTheStartSeekIsUnderWay_IsNotOvertakenByIt) {
 }
 
 TEST_F(GatedEngineTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesStartAlone) {
-  StartHost(SeekGate::At::DurationRead);
   Player player = CreateListening();
+  const auto gate = SeekGate::On(*player.engine, "NaturalDuration get");
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
   ASSERT_TRUE(gate->WaitReached()) << "the first source never reached its media-opened step";
   // The first source's step is still running when the second replaces it.
@@ -190,13 +102,17 @@ TEST_F(GatedEngineTest, MediaOpenedStepOfAReplacedSource_LeavesTheNextSourcesSta
 }
 
 TEST_F(GatedEngineTest, Shutdown_WhileATaskRunsInlineOnAnEngineThread_DestroysThePlayerOnThePlatformThread) {
-  layer.withQueue = false;  // tasks run inline, on the engine thread that raised them
-  StartHost(SeekGate::At::PositionRead);
+  // Tasks run inline, on the engine thread that raised them.
+  host.reset();
+  layer.withQueue = false;
+  host = std::make_unique<PluginHarness>(layer);
+  ASSERT_TRUE(host->Register());
   Player player = CreateListening();
+  const auto gate = SeekGate::On(*player.engine, "Position get");
   ASSERT_TRUE(Call("open", IdAndValue(player.id, EncodableValue("/m/a.mp4"))).IsSuccess());
   // The engine thread is inside the media-opened pass, holding the player.
   ASSERT_TRUE(gate->WaitReached());
-  std::thread releaser([gate = gate] {
+  std::thread releaser([gate] {
     std::this_thread::sleep_for(200ms);
     gate->Release();
   });
