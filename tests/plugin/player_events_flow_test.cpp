@@ -98,18 +98,5 @@ TEST_F(PlayerEventsFlowTest, PositionAndBuffering_AreReportedOnlyWhenTheyChange)
   EXPECT_EQ(std::count(names.begin(), names.end(), "buffer"), 1);
 }
 
-TEST_F(PlayerEventsFlowTest, LocalFiles_NeverReportBuffering) {
-  FakeScript script;
-  script.media.bufferedRanges = {{std::chrono::seconds(0), std::chrono::seconds(5)}};
-  engine->SetScript(script);
-  Player player = CreateListening();
-  OpenLoaded(player, "/m/a.mp4");
-  player.engine->Raise(kBufferedRangesChanged);
-  ASSERT_TRUE(engine->WaitIdle(5s));
-  Call("dispose");  // a round trip through the platform thread: queued tasks have run
-  const auto names = Names(*player.events);
-  EXPECT_EQ(std::count(names.begin(), names.end(), "buffer"), 0);
-}
-
 }  // namespace
 }  // namespace corvane::testing
