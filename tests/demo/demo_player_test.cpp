@@ -157,7 +157,6 @@ struct Area {
 constexpr int64_t kLagWindowMs = 800;
 constexpr int kLagFrames = 30;  // to 0.2 s after the report, at 30 fps
 
-constexpr Area kAboveSubtitles{0, 0, kWidth, 600};
 constexpr Area kSubtitleBand{320, 610, 960, 710};
 
 // Share of the area's pixels where some colour channel differs by more
@@ -310,27 +309,6 @@ TEST_F(DemoPlayer, Snapshot_ShowsTheClipFrameOfItsPosition) {
   const std::vector<Picture> later = ClipFrames(clip_, position + 1000, 1);
   ASSERT_EQ(later.size(), 1u);
   EXPECT_GT(DifferentShare(snapshot, later[0], Area{0, 0, kWidth, kHeight}), 0.01);
-}
-
-TEST_F(DemoPlayer, Subtitles_AppearInASnapshotDuringACue_AndNotWhenOff) {
-  int64_t withPosition = 0, withoutPosition = 0;
-  const Picture with = SnapshotAt(2000, {"--subtitles", "--subtitle-lang", "en"}, &withPosition);
-  const Picture without = SnapshotAt(2000, {"--subtitle-lang", "en"}, &withoutPosition);
-  ASSERT_EQ(with.width, kWidth);
-  ASSERT_EQ(without.width, kWidth);
-
-  const std::vector<Picture> withFrames = ClipFrames(clip_, withPosition - kLagWindowMs, kLagFrames);
-  const auto [withIndex, withShare] = BestMatch(with, withFrames, kAboveSubtitles);
-  ASSERT_GE(withIndex, 0);
-  EXPECT_LT(withShare, 0.002);  // the video is right above the text...
-  // ...and the band where cues are drawn differs from the clip by the text.
-  EXPECT_GT(DifferentShare(with, withFrames[withIndex], kSubtitleBand), 0.02);
-
-  const std::vector<Picture> withoutFrames = ClipFrames(clip_, withoutPosition - kLagWindowMs, kLagFrames);
-  const auto [withoutIndex, withoutShare] = BestMatch(without, withoutFrames, kAboveSubtitles);
-  ASSERT_GE(withoutIndex, 0);
-  EXPECT_LT(withoutShare, 0.002);
-  EXPECT_LT(DifferentShare(without, withoutFrames[withoutIndex], kSubtitleBand), 0.002);
 }
 
 // The near-white pixels of the subtitle band: the fill of the cue's text.
