@@ -15,18 +15,6 @@ using flutter::BinaryReply;
 
 class BinaryMessengerTest : public ChannelTest {};
 
-TEST_F(BinaryMessengerTest, SendWithoutReply_GoesOutAsAPlainMessage) {
-  const Bytes message = {1, 2, 3};
-  messenger_.Send("CorvanePlugin/4", message.data(), message.size());
-  messenger_.Send("CorvanePlugin/4", nullptr, 0);
-  const auto& sent = fake_embedding::state().sent;
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].channel, "CorvanePlugin/4");
-  EXPECT_EQ(sent[0].payload, message);
-  EXPECT_EQ(sent[0].reply, nullptr);
-  EXPECT_EQ(sent[1].payload, std::nullopt);
-}
-
 TEST_F(BinaryMessengerTest, SendWithReply_DeliversTheAnswerOnce_AndFreesTheReply) {
   auto marker = std::make_shared<int>(0);
   Bytes received;
