@@ -37,6 +37,8 @@
 #                                a white 62x30 rectangle 0.5-2.0 s, then a clearing set
 #                    (all times about 0.02 s later in the file: the muxer shifts
 #                    everything by the AAC encoder delay)
+#   two_video.mkv    4 s, two H.264 video streams: 0 solid red 160x120, 1 solid
+#                    blue 320x240, both 25 fps; AAC stereo 48000 Hz 440 Hz
 #   tls/             throwaway certificates for the HTTPS tests (openssl), never
 #                    trusted by the system; a test process trusts ca.pem itself:
 #                    ca.pem                 test CA (EC P-256), its key is thrown away
@@ -142,6 +144,13 @@ red_blue() {
      -f lavfi -i "color=c=blue:size=160x120:rate=25:duration=1" \
      -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" \
      "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
+}
+
+two_video() {
+  ff -f lavfi -i "color=c=red:size=160x120:rate=25:duration=4" \
+     -f lavfi -i "color=c=blue:size=320x240:rate=25:duration=4" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" \
+     -map 0:v -map 1:v -map 2:a "${x264[@]}" -g 25 -c:a aac -ac 2 -f matroska "$tmp"
 }
 
 random_bin() {
@@ -271,6 +280,7 @@ make_file bitmap_subs.mkv bitmap_subs
 make_file h264_aac.mp4 h264_aac
 make_file multi.mkv multi
 make_file red_blue.mp4 red_blue
+make_file two_video.mkv two_video
 make_file random.bin random_bin
 make_file hls hls
 make_file anamorphic.mp4 anamorphic

@@ -138,6 +138,17 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   }
   CompleteSeeksOnEngine(completed);
   EvaluateCuesOnEngine();
+  // A video switch goes right after its seek's flush, but now and then the
+  // old stream's first frame gets to the output before it; paused, that
+  // frame would stay. One more flush brings the chosen stream's.
+  if (checkVideoSwitch_ > 0 && VideoOutputLagsSwitchOnEngine()) {
+    DebugLine("The video output still shows the stream left; restreaming");
+    --checkVideoSwitch_;
+    std::lock_guard<std::mutex> lock(mutex_);
+    restream_ = true;
+  } else {
+    checkVideoSwitch_ = 0;
+  }
   PumpSeeksOnEngine();
 }
 

@@ -141,7 +141,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     internalSeek_.reset();
     seekInFlightTarget_.reset();
     rateDirty_ = false;
-    textRestream_ = false;
+    restream_ = false;
     lastPosition_ = TimeSpan(0);
     tracks_ = {};
     selectedAudio_ = selectedVideo_ = selectedText_ = -1;
@@ -405,11 +405,7 @@ void PlayerCore::Select(TrackKind kind, uint64_t generation, int32_t index) {
   }
   PostCommand([kind, index, generation](PlayerCore& core) {
     if (core.pipelineEpoch_.load() != generation) return;
-    if (kind == TrackKind::Audio) {
-      core.SwitchAudioOnEngine(index);
-    } else {
-      core.ApplyTrackSelectionOnEngine(kind, index);
-    }
+    core.SwitchStreamOnEngine(kind, index);
   });
 }
 

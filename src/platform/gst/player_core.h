@@ -32,9 +32,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/gst/audio_switch_guard.h"
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
+#include "platform/gst/stream_switch_guard.h"
+#include "platform/gst/switched_output_flush.h"
 #include "platform/gst/task_thread.h"
 #include "platform/gst/video_sink.h"
 #include "platform/media_engine.h"
@@ -155,7 +156,10 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   // Whether the cues held belong to a text track that is to be shown.
   // Callers hold mutex_.
   bool PresentingCuesLocked() const;
-  void SwitchAudioOnEngine(int32_t index);
+  void SwitchStreamOnEngine(TrackKind kind, int32_t index);
+  void ApplyVideoSwitchOnEngine();
+  // Whether the video output prerolled on another stream than the chosen one.
+  bool VideoOutputLagsSwitchOnEngine();
   void ApplyAudioSwitchOnEngine();
   void ApplyTextPresentationOnEngine();
   void SwitchTextOnEngine();
@@ -203,9 +207,11 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   double volume_ = 1.0;
   double rate_ = 1.0;
   bool rateDirty_ = false;
-  // The text stream changed: the demuxer must read its cues again from
-  // the current position (see ApplyTextPresentationOnEngine).
-  bool textRestream_ = false;
+  // A flushing seek to the current position is owed: the text stream
+  // changed, so the demuxer must read its cues again (see
+  // ApplyTextPresentationOnEngine), or a video switch made while paused was
+  // overtaken by the old stream's frame (see HandleAsyncDoneOnEngine).
+  bool restream_ = false;
   bool frameServer_ = false;
   bool realTime_ = false;
   TimeSpan duration_{0};
@@ -240,10 +246,16 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::optional<int32_t> textSwitch_;  // text stream to select with the next seek
   bool seekInFlight_ = false;
   bool inFlightIsUser_ = false;
-  // An audio track chosen and not yet handed to playbin: it waits for the
-  // seek in flight and goes with a flushing seek (see SwitchAudioOnEngine).
+  // Audio and video streams chosen and not yet handed to playbin: they wait
+  // for the seek in flight and go with a flushing seek (see
+  // SwitchStreamOnEngine).
   std::optional<int32_t> audioSwitch_;
-  AudioSwitchGuard audioSwitchGuard_;
+  std::optional<int32_t> videoSwitch_;
+  int checkVideoSwitch_ = 0;  // restreams left for the latest video switch
+  StreamSwitchGuard audioSwitchGuard_{StreamSwitchGuard::Kind::kAudio};
+  StreamSwitchGuard videoSwitchGuard_{StreamSwitchGuard::Kind::kVideo};
+  SwitchedOutputFlush audioOutputFlush_{"audio_sink"};
+  SwitchedOutputFlush videoOutputFlush_{"video_sink"};
   uint64_t seekSerial_ = 0;
   bool buffering_ = false;
   bool bufferingRaised_ = false;

@@ -76,7 +76,8 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   videoSink_->Clear();
   textSink_->Clear();
   textSwitch_.reset();
-  audioSwitchGuard_.Forget();
+  audioOutputFlush_.Forget();
+  videoOutputFlush_.Forget();
   variants_->Reset();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);
@@ -84,6 +85,8 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   }
   seekInFlight_ = false;
   audioSwitch_.reset();
+  videoSwitch_.reset();
+  checkVideoSwitch_ = 0;
   buffering_ = false;
   bufferingRaised_ = false;
   reportedRanges_.clear();

@@ -145,7 +145,11 @@ void PlayerCore::SwitchTextOnEngine() {
   ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
   // The cues of the stream shown so far no longer apply; the restreaming
   // seek's flush drops any that were on their way.
-  textSink_->Clear();
+  GstPad* inputRaw = nullptr;
+  g_signal_emit_by_name(playbin_.get(), "get-text-pad", *textSwitch_, &inputRaw);
+  auto input = AdoptObject(inputRaw);  // Adopt: the action signal returns a reference
+  auto caps = input ? AdoptMini(gst_pad_get_current_caps(input.get())) : nullptr;  // Adopt
+  textSink_->Choose(caps.get());
   textSwitch_.reset();
   std::lock_guard<std::mutex> lock(mutex_);
   textSwitchPending_ = false;
@@ -173,13 +177,15 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     // comes second). A flushing seek to the current position has the
     // demuxer read the new stream's cues again; it is internal, so no
     // completion is raised. After the end there is nothing left to show.
-    if (presented >= 0 && presented != current && !ended_) textRestream_ = true;
+    if (presented >= 0 && presented != current && !ended_) restream_ = true;
   }
   if (presented >= 0 && presented != current) {
     // The switch goes to playbin just before the flushing seek that
     // restreams it (SwitchTextOnEngine), never while another seek is in
     // flight: a seek whose flush meets a freshly switched selector could
-    // leave the new stream without cues or go unconfirmed.
+    // leave the new stream without cues or go unconfirmed. That flush drops
+    // the new stream's caps, so the text sink is told the chosen stream's
+    // format itself.
     textSwitch_ = presented;
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -11,6 +11,8 @@ namespace {
 
 // A seek that the pipeline never confirms still completes after this.
 constexpr auto kSeekWatchdog = std::chrono::seconds(5);
+// Restreams at most this often for a video switch the output lags behind.
+constexpr int kVideoSwitchRetries = 3;
 
 }  // namespace
 
@@ -42,7 +44,7 @@ void PlayerCore::PumpSeeksOnEngine() {
       pendingSeek_.reset();
       internalSeek_.reset();
       rateDirty_ = false;
-      textRestream_ = false;
+      restream_ = false;
       nothingToSeek = true;
     } else if (pendingSeek_) {
       target = std::min(*pendingSeek_, duration_);
@@ -54,9 +56,9 @@ void PlayerCore::PumpSeeksOnEngine() {
     } else if (internalSeek_) {
       target = *internalSeek_;
       internalSeek_.reset();
-    } else if (rateDirty_ || textRestream_ || (audioSwitch_ && !ended_)) {
+    } else if (rateDirty_ || restream_ || ((audioSwitch_ || videoSwitch_) && !ended_)) {
       currentPosition = true;
-    } else if (audioSwitch_) {
+    } else if (audioSwitch_ || videoSwitch_) {
       switchOnly = true;  // at the end: playing again restarts with a flush
     } else {
       return;
@@ -64,30 +66,35 @@ void PlayerCore::PumpSeeksOnEngine() {
     // Any flushing seek restreams the text, so it serves a pending
     // restream too.
     rateDirty_ = false;
-    textRestream_ = false;
+    restream_ = false;
     rate = rate_;
   }
   if (nothingToSeek) {
     SwitchTextOnEngine();
+    ApplyVideoSwitchOnEngine();
     ApplyAudioSwitchOnEngine();
     CompleteSeeksOnEngine(completeNow);
     return;
   }
   if (switchOnly) {
+    ApplyVideoSwitchOnEngine();
     ApplyAudioSwitchOnEngine();
     return;
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
   SwitchTextOnEngine();
-  const bool outputFlushed = audioSwitchGuard_.FlushOutputBeforeSeek();
+  const bool audioFlushed = audioOutputFlush_.FlushBeforeSeek();
+  const bool videoFlushed = videoOutputFlush_.FlushBeforeSeek();
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
-  // After the seek's flush, which would otherwise undo it.
+  // After the seek's flush, which would otherwise undo them.
+  ApplyVideoSwitchOnEngine();
   ApplyAudioSwitchOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
-    if (outputFlushed) audioSwitchGuard_.EndFlushOfRefusedSeek();
+    if (audioFlushed) audioOutputFlush_.EndFlushOfRefusedSeek();
+    if (videoFlushed) videoOutputFlush_.EndFlushOfRefusedSeek();
     int completed = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -108,18 +115,46 @@ void PlayerCore::PumpSeeksOnEngine() {
   });
 }
 
-void PlayerCore::SwitchAudioOnEngine(int32_t index) {
+void PlayerCore::SwitchStreamOnEngine(TrackKind kind, int32_t index) {
   // The switch waits for the seek in flight, then goes with a flushing seek
   // (at the current position unless a position is set): the flush restarts
   // every stream from the demuxer, so
   // - the newly chosen stream plays its own data and its end: a stream that
   //   has already delivered its end (a switch in the last second) would
-  //   otherwise leave the audio output, and so the pipeline, without one,
-  //   and positions would run on past the duration;
-  // - the audio queued for the output from the old track is dropped instead
-  //   of played out first.
-  audioSwitch_ = index;
+  //   otherwise leave its output, and so the pipeline, without one, and
+  //   positions would run on past the duration;
+  // - what is queued for the output from the old stream is dropped instead
+  //   of played out first;
+  // - paused, the output prerolls again on the chosen stream: a video switch
+  //   shows the new stream's picture without playing.
+  (kind == TrackKind::Audio ? audioSwitch_ : videoSwitch_) = index;
   PumpSeeksOnEngine();
+}
+
+void PlayerCore::ApplyVideoSwitchOnEngine() {
+  if (!videoSwitch_) return;
+  // Made after the seek's flush, as the audio switch is (see there).
+  videoSwitchGuard_.Watch(playbin_.get());
+  ApplyTrackSelectionOnEngine(TrackKind::Video, *videoSwitch_);
+  videoSwitchGuard_.NoteChosenInput();
+  videoOutputFlush_.NoteSwitch(playbin_.get());
+  videoSwitch_.reset();
+  checkVideoSwitch_ = kVideoSwitchRetries;
+}
+
+bool PlayerCore::VideoOutputLagsSwitchOnEngine() {
+  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin_.get()), "playsink"));  // Adopt: get_by_name refs
+  if (!playsink) return false;
+  auto output = AdoptObject(gst_element_get_static_pad(playsink.get(), "video_sink"));  // Adopt: get_static_pad refs
+  auto peer = output ? AdoptObject(gst_pad_get_peer(output.get())) : nullptr;          // Adopt: get_peer refs
+  auto selector = peer ? AdoptObject(gst_pad_get_parent_element(peer.get())) : nullptr;  // Adopt: refs
+  if (!selector || !g_object_class_find_property(G_OBJECT_GET_CLASS(selector.get()), "active-pad")) return false;
+  GstPad* activeRaw = nullptr;
+  g_object_get(selector.get(), "active-pad", &activeRaw, nullptr);
+  auto active = AdoptObject(activeRaw);  // Adopt: g_object_get refs objects
+  auto chosenCaps = active ? AdoptMini(gst_pad_get_current_caps(active.get())) : nullptr;  // Adopt
+  auto shownCaps = AdoptMini(gst_pad_get_current_caps(output.get()));                    // Adopt
+  return chosenCaps && shownCaps && !gst_caps_is_equal(chosenCaps.get(), shownCaps.get());
 }
 
 void PlayerCore::ApplyAudioSwitchOnEngine() {
@@ -130,8 +165,9 @@ void PlayerCore::ApplyAudioSwitchOnEngine() {
   // is made after our seek's flush, and the guard repairs the caps should a
   // later flush come too early all the same.
   audioSwitchGuard_.Watch(playbin_.get());
-  g_object_set(playbin_.get(), "current-audio", *audioSwitch_, nullptr);
+  ApplyTrackSelectionOnEngine(TrackKind::Audio, *audioSwitch_);
   audioSwitchGuard_.NoteChosenInput();
+  audioOutputFlush_.NoteSwitch(playbin_.get());
   audioSwitch_.reset();
 }
 

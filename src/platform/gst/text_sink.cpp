@@ -12,6 +12,14 @@ namespace {
 // and the demuxer reads a few seconds ahead.
 constexpr size_t kMaxCues = 64;
 
+// Whether `caps` are text, and pango markup rather than plain text.
+void ReadTextCaps(const GstCaps* caps, bool* isText, bool* isMarkup) {
+  const GstStructure* structure = caps && !gst_caps_is_empty(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
+  *isText = structure && gst_structure_has_name(structure, "text/x-raw");
+  const char* format = structure ? gst_structure_get_string(structure, "format") : nullptr;
+  *isMarkup = format && std::strcmp(format, "pango-markup") == 0;
+}
+
 }  // namespace
 
 void CueStore::Add(GstClockTime start, GstClockTime duration, render::SubtitleCue cue) {
@@ -104,10 +112,7 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
     case GST_EVENT_CAPS: {
       GstCaps* caps = nullptr;
       gst_event_parse_caps(event, &caps);
-      const GstStructure* structure = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-      isText_ = structure && gst_structure_has_name(structure, "text/x-raw");
-      const char* format = structure ? gst_structure_get_string(structure, "format") : nullptr;
-      isMarkup_ = format && std::strcmp(format, "pango-markup") == 0;
+      ReadTextCaps(caps, &isText_, &isMarkup_);
       return GST_PAD_PROBE_OK;
     }
     case GST_EVENT_SEGMENT: {
@@ -141,7 +146,16 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
 }
 
 void TextSink::TakeBuffer(GstBuffer* buffer) {
-  if (!isText_ || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return;  // bitmap subtitles draw nothing
+  bool isText = isText_;
+  bool isMarkup = isMarkup_;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (chosenKnown_) {
+      isText = chosenIsText_;
+      isMarkup = chosenIsMarkup_;
+    }
+  }
+  if (!isText || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return;  // bitmap subtitles draw nothing
   GstClockTime start = GST_BUFFER_PTS(buffer);
   GstClockTime duration = GST_BUFFER_DURATION(buffer);
   if (segment_.format == GST_FORMAT_TIME) {
@@ -173,7 +187,7 @@ void TextSink::TakeBuffer(GstBuffer* buffer) {
   if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup_});
+    store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup});
   }
   if (onChanged_) onChanged_();
 }
@@ -196,6 +210,14 @@ GstClockTime TextSink::NextChange(GstClockTime position) const {
 void TextSink::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   store_.Clear();
+  chosenKnown_ = false;
+}
+
+void TextSink::Choose(GstCaps* caps) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  store_.Clear();
+  chosenKnown_ = caps != nullptr;
+  if (caps) ReadTextCaps(caps, &chosenIsText_, &chosenIsMarkup_);
 }
 
 }  // namespace corvane::platform::gst

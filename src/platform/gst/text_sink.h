@@ -16,6 +16,11 @@
 // them. Bitmap subtitle streams are accepted too, so that selecting one
 // does not stop playback, but they add no cue.
 //
+// What a buffer holds is told by the caps before it, or, once the engine
+// chose a stream, by that stream's caps: the flush that restreams a switched
+// text selector drops the new stream's caps, so the sink would otherwise
+// take text cues for bitmaps or bitmaps for text.
+//
 // Threads: the pad probe runs on streaming threads; the queries may be
 // called from any thread.
 #ifndef CORVANE_PLATFORM_GST_TEXT_SINK_H_
@@ -81,7 +86,11 @@ class TextSink {
   std::vector<uint64_t> ActiveIds(GstClockTime position) const;
   std::vector<render::SubtitleCue> ActiveCues(GstClockTime position) const;
   GstClockTime NextChange(GstClockTime position) const;
+  // Drops every cue and takes cues of any stream (a new source).
   void Clear();
+  // Drops every cue and from now on reads buffers as `caps` say (the
+  // chosen stream's; null: as the caps before them say).
+  void Choose(GstCaps* caps);
 
  private:
   static GstPadProbeReturn OnDataStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
@@ -100,6 +109,10 @@ class TextSink {
 
   mutable std::mutex mutex_;
   CueStore store_;                        // guarded by mutex_
+  // The chosen stream's format, which wins over the caps seen.
+  bool chosenKnown_ = false;              // guarded by mutex_
+  bool chosenIsText_ = false;             // guarded by mutex_
+  bool chosenIsMarkup_ = false;           // guarded by mutex_
 };
 
 }  // namespace corvane::platform::gst

@@ -1,0 +1,46 @@
+// Keeps a stream switch from deadlocking the next seek.
+//
+// After playbin switches streams in an input-selector, the stream just left
+// can stay blocked downstream: its streaming thread may be pushing a buffer
+// that passed the selector before the switch into the output, which takes
+// no more while it waits to preroll (paused, or right after a seek). The
+// selector forwards a flush only from its active input, so the next seek's
+// flush never reaches that output, and the demuxer waits forever for the
+// blocked thread to let go of its pad. So the first flushing seek after a
+// switch flushes the output itself beforehand; the seek's flush-stop,
+// coming through the chosen input, ends that flush.
+#ifndef CORVANE_PLATFORM_GST_SWITCHED_OUTPUT_FLUSH_H_
+#define CORVANE_PLATFORM_GST_SWITCHED_OUTPUT_FLUSH_H_
+
+#include <gst/gst.h>
+
+#include "platform/gst/gst_handles.h"
+
+namespace corvane::platform::gst {
+
+// Engine thread only.
+class SwitchedOutputFlush {
+ public:
+  // `playsinkPad`: the input of playbin's sink bin for this kind of stream,
+  // "audio_sink" or "video_sink".
+  explicit SwitchedOutputFlush(const char* playsinkPad) : padName_(playsinkPad) {}
+
+  // Playbin has just been told to switch streams of this kind.
+  void NoteSwitch(GstElement* playbin);
+  // Call just before a flushing seek: after a switch, flushes the output so
+  // the stream left cannot block the seek. True when it did.
+  bool FlushBeforeSeek();
+  // The seek after FlushBeforeSeek was refused: ends the flush.
+  void EndFlushOfRefusedSeek();
+  // A new source: no switch is pending on the output any more.
+  void Forget();
+
+ private:
+  const char* const padName_;
+  GObjectPtr<GstPad> output_;   // set by NoteSwitch, until the next seek
+  GObjectPtr<GstPad> flushed_;  // flushed for the latest seek
+};
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_SWITCHED_OUTPUT_FLUSH_H_
