@@ -141,7 +141,7 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   // A video switch goes right after its seek's flush, but now and then the
   // old stream's first frame gets to the output before it; paused, that
   // frame would stay. One more flush brings the chosen stream's.
-  if (checkVideoSwitch_ > 0 && VideoOutputLagsSwitchOnEngine()) {
+  if (checkVideoSwitch_ > 0 && videoSwitchGuard_.OutputLagsChosenStream()) {
     DebugLine("The video output still shows the stream left; restreaming");
     --checkVideoSwitch_;
     std::lock_guard<std::mutex> lock(mutex_);

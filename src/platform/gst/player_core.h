@@ -158,8 +158,6 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   bool PresentingCuesLocked() const;
   void SwitchStreamOnEngine(TrackKind kind, int32_t index);
   void ApplyVideoSwitchOnEngine();
-  // Whether the video output prerolled on another stream than the chosen one.
-  bool VideoOutputLagsSwitchOnEngine();
   void ApplyAudioSwitchOnEngine();
   void ApplyTextPresentationOnEngine();
   void SwitchTextOnEngine();

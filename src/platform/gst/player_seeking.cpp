@@ -142,21 +142,6 @@ void PlayerCore::ApplyVideoSwitchOnEngine() {
   checkVideoSwitch_ = kVideoSwitchRetries;
 }
 
-bool PlayerCore::VideoOutputLagsSwitchOnEngine() {
-  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin_.get()), "playsink"));  // Adopt: get_by_name refs
-  if (!playsink) return false;
-  auto output = AdoptObject(gst_element_get_static_pad(playsink.get(), "video_sink"));  // Adopt: get_static_pad refs
-  auto peer = output ? AdoptObject(gst_pad_get_peer(output.get())) : nullptr;          // Adopt: get_peer refs
-  auto selector = peer ? AdoptObject(gst_pad_get_parent_element(peer.get())) : nullptr;  // Adopt: refs
-  if (!selector || !g_object_class_find_property(G_OBJECT_GET_CLASS(selector.get()), "active-pad")) return false;
-  GstPad* activeRaw = nullptr;
-  g_object_get(selector.get(), "active-pad", &activeRaw, nullptr);
-  auto active = AdoptObject(activeRaw);  // Adopt: g_object_get refs objects
-  auto chosenCaps = active ? AdoptMini(gst_pad_get_current_caps(active.get())) : nullptr;  // Adopt
-  auto shownCaps = AdoptMini(gst_pad_get_current_caps(output.get()));                    // Adopt
-  return chosenCaps && shownCaps && !gst_caps_is_equal(chosenCaps.get(), shownCaps.get());
-}
-
 void PlayerCore::ApplyAudioSwitchOnEngine() {
   if (!audioSwitch_) return;
   // A switch sends the newly chosen stream's caps downstream with its next

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/gst/debug_log.h"
+#include "platform/gst/sink_bin_pads.h"
 
 namespace corvane::platform::gst {
 namespace {
@@ -44,24 +45,6 @@ bool Fits(StreamSwitchGuard::Kind kind, const StreamFormat& format, GstBuffer* b
            meta->format == GST_VIDEO_INFO_FORMAT(&info);
   }
   return gst_buffer_get_size(buffer) == GST_VIDEO_INFO_SIZE(&info);
-}
-
-// The selector input feeding `output`, if any.
-GObjectPtr<GstPad> ChosenInput(GstPad* output) {
-  auto peer = AdoptObject(gst_pad_get_peer(output));  // Adopt: get_peer refs
-  if (!peer) return nullptr;
-  auto selector = AdoptObject(gst_pad_get_parent_element(peer.get()));  // Adopt: get_parent_element refs
-  if (!selector || !g_object_class_find_property(G_OBJECT_GET_CLASS(selector.get()), "active-pad")) return nullptr;
-  GstPad* active = nullptr;
-  g_object_get(selector.get(), "active-pad", &active, nullptr);
-  return AdoptObject(active);  // Adopt: g_object_get refs objects
-}
-
-GObjectPtr<GstPad> OutputOf(GstElement* playbin, StreamSwitchGuard::Kind kind) {
-  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin), "playsink"));  // Adopt: get_by_name refs
-  if (!playsink) return nullptr;
-  const char* pad = kind == StreamSwitchGuard::Kind::kAudio ? "audio_sink" : "video_sink";
-  return AdoptObject(gst_element_get_static_pad(playsink.get(), pad));  // Adopt: get_static_pad refs
 }
 
 }  // namespace
@@ -127,7 +110,7 @@ void DeleteState(gpointer data) {
 }  // namespace
 
 void StreamSwitchGuard::Watch(GstElement* playbin) {
-  auto pad = OutputOf(playbin, kind_);
+  auto pad = SinkBinInput(playbin, kind_ == Kind::kAudio ? "audio_sink" : "video_sink");
   if (!pad || pad == watched_) return;
   auto state = std::make_shared<ProbeState>(kind_);
   // The probe holds its own reference to the state, dropped with the probe.
@@ -146,9 +129,21 @@ void StreamSwitchGuard::Watch(GstElement* playbin) {
 
 void StreamSwitchGuard::NoteChosenInput() {
   if (!state_ || !watched_) return;
-  auto chosen = ChosenInput(watched_.get());
+  auto chosen = ChosenSelectorInput(watched_.get());
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->chosenInput = std::move(chosen);
+}
+
+bool StreamSwitchGuard::OutputLagsChosenStream() const {
+  if (!state_ || !watched_) return false;
+  GObjectPtr<GstPad> chosen;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    chosen = RetainObject(state_->chosenInput.get());
+  }
+  auto chosenCaps = chosen ? AdoptMini(gst_pad_get_current_caps(chosen.get())) : nullptr;  // Adopt
+  auto shownCaps = AdoptMini(gst_pad_get_current_caps(watched_.get()));                   // Adopt
+  return chosenCaps && shownCaps && !gst_caps_is_equal(chosenCaps.get(), shownCaps.get());
 }
 
 }  // namespace corvane::platform::gst

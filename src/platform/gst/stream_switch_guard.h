@@ -49,6 +49,9 @@ class StreamSwitchGuard {
   // Notes the selector input playbin has just been told to play (after the
   // switch, on the engine thread).
   void NoteChosenInput();
+  // Whether the output's caps are still another stream's than the chosen
+  // input's (its first buffer overtaken by the stream left).
+  bool OutputLagsChosenStream() const;
 
   struct ProbeState;
 

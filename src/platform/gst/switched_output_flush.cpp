@@ -1,11 +1,11 @@
 #include "platform/gst/switched_output_flush.h"
 
+#include "platform/gst/sink_bin_pads.h"
+
 namespace corvane::platform::gst {
 
 void SwitchedOutputFlush::NoteSwitch(GstElement* playbin) {
-  auto playsink = AdoptObject(gst_bin_get_by_name(GST_BIN(playbin), "playsink"));  // Adopt: get_by_name refs
-  output_ = playsink ? AdoptObject(gst_element_get_static_pad(playsink.get(), padName_))  // Adopt: get_static_pad refs
-                     : nullptr;
+  output_ = SinkBinInput(playbin, padName_);
 }
 
 bool SwitchedOutputFlush::FlushBeforeSeek() {
