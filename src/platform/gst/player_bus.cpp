@@ -28,6 +28,14 @@ GstBusSyncReply PlayerCore::OnBusMessageStreaming(GstBus*, GstMessage* message, 
       }
       break;
     }
+    case GST_MESSAGE_STATE_CHANGED: {
+      GstState state = GST_STATE_VOID_PENDING;
+      gst_message_parse_state_changed(message, nullptr, &state, nullptr);
+      if (GST_MESSAGE_SRC(message) != GST_OBJECT_CAST(core->playbin_.get()) || state != GST_STATE_PLAYING) {
+        return GST_BUS_DROP;
+      }
+      break;
+    }
     case GST_MESSAGE_EOS:
     case GST_MESSAGE_ASYNC_DONE:
     case GST_MESSAGE_BUFFERING:
@@ -94,6 +102,12 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
     case GST_MESSAGE_ASYNC_DONE:
       if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(playbin_.get())) HandleAsyncDoneOnEngine();
       break;
+    case GST_MESSAGE_STATE_CHANGED: {
+      // Playing again after a seek: the sinks count from the new base time.
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!seekInFlight_) seekInFlightTarget_.reset();
+      break;
+    }
     case GST_MESSAGE_BUFFERING: {
       gint percent = 100;
       gst_message_parse_buffering(message, &percent);
@@ -126,10 +140,18 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   }
   if (!seekInFlight_) return;
   seekInFlight_ = false;
+  // Prerolled, the pipeline goes on to play by itself; until it does, its
+  // sinks may still count from the base time before the seek (seen after a
+  // text switch's restream: the target plus all that had been played). The
+  // target stands for the position until then.
+  GstState state = GST_STATE_VOID_PENDING;
+  GstState pending = GST_STATE_VOID_PENDING;
+  gst_element_get_state(playbin_.get(), &state, &pending, 0);
+  const bool toPlaying = pending == GST_STATE_PLAYING;
   int completed = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    seekInFlightTarget_.reset();
+    if (!toPlaying) seekInFlightTarget_.reset();
     // A later position supersedes this seek: its completion comes with that one.
     if (inFlightIsUser_ && !pendingSeek_) {
       completed = owedSeeks_;

@@ -348,10 +348,7 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
     presenting = PresentingCuesLocked();
   }
   std::vector<render::SubtitleCue> cues;
-  if (presenting) {
-    const auto position = QueryPosition();
-    if (position) cues = textSink_->ActiveCues(static_cast<GstClockTime>(ToNanoseconds(*position)));
-  }
+  if (presenting) cues = textSink_->ActiveCues(static_cast<GstClockTime>(ToNanoseconds(Position())));
   std::lock_guard<std::mutex> lock(copyMutex_);
   return rasterizer_->Render(cues, pixels);
 }

@@ -221,6 +221,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::vector<uint32_t> variantBandwidths_;  // HLS variants shown as video tracks
   int owedSeeks_ = 0;
   std::optional<TimeSpan> pendingSeek_;
+  // The position while a seek is in flight, and after it until the
+  // pipeline plays again (see HandleAsyncDoneOnEngine).
   std::optional<TimeSpan> seekInFlightTarget_;
   mutable TimeSpan lastPosition_{0};
   Tracks tracks_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/gst/adaptive_variants.h"
+#include "platform/gst/time_units.h"
 #include "platform/gst/text_sink.h"
 
 namespace corvane::platform::gst {
@@ -60,11 +61,8 @@ void PlayerCore::EvaluateCuesOnEngine() {
   std::vector<uint64_t> active;
   GstClockTime position = GST_CLOCK_TIME_NONE;
   if (presenting) {
-    gint64 now = 0;
-    if (gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &now) && now >= 0) {
-      position = static_cast<GstClockTime>(now);
-      active = textSink_->ActiveIds(position);
-    }
+    position = static_cast<GstClockTime>(ToNanoseconds(Position()));
+    active = textSink_->ActiveIds(position);
   }
   if (active != reportedCues_) {
     reportedCues_ = std::move(active);

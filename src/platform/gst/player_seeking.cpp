@@ -82,6 +82,13 @@ void PlayerCore::PumpSeeksOnEngine() {
     return;
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
+  {
+    // Until the seek completes the pipeline's own position is meaningless:
+    // its sinks count on from the old base time, so right after a seek to
+    // the current position they report as far again beyond it.
+    std::lock_guard<std::mutex> lock(mutex_);
+    seekInFlightTarget_ = target;
+  }
   SwitchTextOnEngine();
   const bool audioFlushed = audioOutputFlush_.FlushBeforeSeek();
   const bool videoFlushed = videoOutputFlush_.FlushBeforeSeek();
@@ -168,6 +175,9 @@ void PlayerCore::ApplyPlayStateOnEngine() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_ || phase_ != Phase::Opened || pipelineEpoch_.load() != generation_) return;
     playing = wantPlaying_ && (!buffering_ || live_);
+    // Paused, the pipeline's position is right again (see
+    // HandleAsyncDoneOnEngine).
+    if (!playing && !seekInFlight_) seekInFlightTarget_.reset();
   }
   gst_element_set_state(playbin_.get(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }
