@@ -254,8 +254,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   int checkVideoSwitch_ = 0;  // restreams left for the latest video switch
   StreamSwitchGuard audioSwitchGuard_{StreamSwitchGuard::Kind::kAudio};
   StreamSwitchGuard videoSwitchGuard_{StreamSwitchGuard::Kind::kVideo};
-  SwitchedOutputFlush audioOutputFlush_{"audio_sink"};
-  SwitchedOutputFlush videoOutputFlush_{"video_sink"};
+  SwitchedOutputFlush audioOutputFlush_{"audio_sink", SwitchedOutputFlush::Until::kFirstSeek};
+  SwitchedOutputFlush videoOutputFlush_{"video_sink", SwitchedOutputFlush::Until::kFirstSeek};
+  SwitchedOutputFlush textOutputFlush_{"text_sink", SwitchedOutputFlush::Until::kNewSource};
   uint64_t seekSerial_ = 0;
   bool buffering_ = false;
   bool bufferingRaised_ = false;

@@ -78,6 +78,7 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   textSwitch_.reset();
   audioOutputFlush_.Forget();
   videoOutputFlush_.Forget();
+  textOutputFlush_.Forget();
   variants_->Reset();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);

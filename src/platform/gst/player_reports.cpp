@@ -141,6 +141,7 @@ bool PlayerCore::PresentingCuesLocked() const {
 void PlayerCore::SwitchTextOnEngine() {
   if (!textSwitch_) return;
   ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
+  textOutputFlush_.NoteSwitch(playbin_.get());
   // The cues of the stream shown so far no longer apply; the restreaming
   // seek's flush drops any that were on their way.
   GstPad* inputRaw = nullptr;

@@ -92,6 +92,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   SwitchTextOnEngine();
   const bool audioFlushed = audioOutputFlush_.FlushBeforeSeek();
   const bool videoFlushed = videoOutputFlush_.FlushBeforeSeek();
+  const bool textFlushed = textOutputFlush_.FlushBeforeSeek();
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
@@ -102,6 +103,7 @@ void PlayerCore::PumpSeeksOnEngine() {
     DebugLine("Seek refused by the pipeline");
     if (audioFlushed) audioOutputFlush_.EndFlushOfRefusedSeek();
     if (videoFlushed) videoOutputFlush_.EndFlushOfRefusedSeek();
+    if (textFlushed) textOutputFlush_.EndFlushOfRefusedSeek();
     int completed = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -9,11 +9,14 @@ void SwitchedOutputFlush::NoteSwitch(GstElement* playbin) {
 }
 
 bool SwitchedOutputFlush::FlushBeforeSeek() {
-  flushed_ = std::move(output_);
+  flushed_ = RetainObject(output_.get());
+  if (until_ == Until::kFirstSeek) output_ = nullptr;
   if (!flushed_) return false;
   // Flush-start is not serialised: it needs no stream lock and wakes a
   // thread waiting anywhere in the output.
-  return gst_pad_send_event(flushed_.get(), gst_event_new_flush_start());
+  if (gst_pad_send_event(flushed_.get(), gst_event_new_flush_start())) return true;
+  flushed_ = nullptr;  // nothing to end should the seek be refused
+  return false;
 }
 
 void SwitchedOutputFlush::EndFlushOfRefusedSeek() {

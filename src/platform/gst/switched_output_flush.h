@@ -9,6 +9,11 @@
 // blocked thread to let go of its pad. So the first flushing seek after a
 // switch flushes the output itself beforehand; the seek's flush-stop,
 // coming through the chosen input, ends that flush.
+//
+// Text goes through the sink bin's stream synchroniser, where a thread of a
+// switched text stream can also wait on and on (paused or not) and hold the
+// seek up the same way, also at later seeks. So after a text switch every
+// seek flushes the text output first.
 #ifndef CORVANE_PLATFORM_GST_SWITCHED_OUTPUT_FLUSH_H_
 #define CORVANE_PLATFORM_GST_SWITCHED_OUTPUT_FLUSH_H_
 
@@ -21,9 +26,11 @@ namespace corvane::platform::gst {
 // Engine thread only.
 class SwitchedOutputFlush {
  public:
+  enum class Until { kFirstSeek, kNewSource };
   // `playsinkPad`: the input of playbin's sink bin for this kind of stream,
-  // "audio_sink" or "video_sink".
-  explicit SwitchedOutputFlush(const char* playsinkPad) : padName_(playsinkPad) {}
+  // "audio_sink", "video_sink" or "text_sink"; `until`: how long after a
+  // switch seeks flush the output first.
+  SwitchedOutputFlush(const char* playsinkPad, Until until) : padName_(playsinkPad), until_(until) {}
 
   // Playbin has just been told to switch streams of this kind.
   void NoteSwitch(GstElement* playbin);
@@ -37,7 +44,8 @@ class SwitchedOutputFlush {
 
  private:
   const char* const padName_;
-  GObjectPtr<GstPad> output_;   // set by NoteSwitch, until the next seek
+  const Until until_;
+  GObjectPtr<GstPad> output_;   // set by NoteSwitch, until the next seek or source
   GObjectPtr<GstPad> flushed_;  // flushed for the latest seek
 };
 

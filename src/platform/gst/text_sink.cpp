@@ -121,7 +121,11 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
       if (segment) gst_segment_copy_into(segment, &segment_);
       return GST_PAD_PROBE_OK;
     }
-    case GST_EVENT_FLUSH_START: {
+    // A flush voids what came before it. Its stop counts too: switching
+    // text streams, playbin flushes the text output itself, and cues of the
+    // chosen stream can pass between that flush's start and a seek's stop.
+    case GST_EVENT_FLUSH_START:
+    case GST_EVENT_FLUSH_STOP: {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         store_.Clear();
