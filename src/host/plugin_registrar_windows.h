@@ -17,6 +17,9 @@ class FlutterView {
   FlutterView(const FlutterView&) = delete;
   FlutterView& operator=(const FlutterView&) = delete;
 
+  // The engine's handle of the view, for calls into the embedding.
+  FlutterDesktopViewRef Native() const { return view_; }
+
  private:
   FlutterDesktopViewRef view_;  // not owned
 };
