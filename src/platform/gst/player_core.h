@@ -157,8 +157,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   // Callers hold mutex_.
   bool PresentingCuesLocked() const;
   void SwitchStreamOnEngine(TrackKind kind, int32_t index);
-  void ApplyVideoSwitchOnEngine();
-  void ApplyAudioSwitchOnEngine();
+  void ApplyStreamSwitchesOnEngine();
+  void HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,
+                                   SwitchedOutputFlush& output);
   void ApplyTextPresentationOnEngine();
   void SwitchTextOnEngine();
   void TeardownOnEngine();

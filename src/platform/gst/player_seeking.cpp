@@ -71,14 +71,12 @@ void PlayerCore::PumpSeeksOnEngine() {
   }
   if (nothingToSeek) {
     SwitchTextOnEngine();
-    ApplyVideoSwitchOnEngine();
-    ApplyAudioSwitchOnEngine();
+    ApplyStreamSwitchesOnEngine();
     CompleteSeeksOnEngine(completeNow);
     return;
   }
   if (switchOnly) {
-    ApplyVideoSwitchOnEngine();
-    ApplyAudioSwitchOnEngine();
+    ApplyStreamSwitchesOnEngine();
     return;
   }
   if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
@@ -90,20 +88,19 @@ void PlayerCore::PumpSeeksOnEngine() {
     seekInFlightTarget_ = target;
   }
   SwitchTextOnEngine();
-  const bool audioFlushed = audioOutputFlush_.FlushBeforeSeek();
-  const bool videoFlushed = videoOutputFlush_.FlushBeforeSeek();
-  const bool textFlushed = textOutputFlush_.FlushBeforeSeek();
+  for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
+    output->FlushBeforeSeek();
+  }
   const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
   // After the seek's flush, which would otherwise undo them.
-  ApplyVideoSwitchOnEngine();
-  ApplyAudioSwitchOnEngine();
+  ApplyStreamSwitchesOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
-    if (audioFlushed) audioOutputFlush_.EndFlushOfRefusedSeek();
-    if (videoFlushed) videoOutputFlush_.EndFlushOfRefusedSeek();
-    if (textFlushed) textOutputFlush_.EndFlushOfRefusedSeek();
+    for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
+      output->EndFlushOfRefusedSeek();
+    }
     int completed = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -140,29 +137,29 @@ void PlayerCore::SwitchStreamOnEngine(TrackKind kind, int32_t index) {
   PumpSeeksOnEngine();
 }
 
-void PlayerCore::ApplyVideoSwitchOnEngine() {
-  if (!videoSwitch_) return;
-  // Made after the seek's flush, as the audio switch is (see there).
-  videoSwitchGuard_.Watch(playbin_.get());
-  ApplyTrackSelectionOnEngine(TrackKind::Video, *videoSwitch_);
-  videoSwitchGuard_.NoteChosenInput();
-  videoOutputFlush_.NoteSwitch(playbin_.get());
-  videoSwitch_.reset();
-  checkVideoSwitch_ = kVideoSwitchRetries;
-}
-
-void PlayerCore::ApplyAudioSwitchOnEngine() {
-  if (!audioSwitch_) return;
+void PlayerCore::ApplyStreamSwitchesOnEngine() {
   // A switch sends the newly chosen stream's caps downstream with its next
   // buffer, but a flush reaching the selector before that buffer cancels the
-  // sending: its buffers would then meet the old stream's caps. So the switch
-  // is made after our seek's flush, and the guard repairs the caps should a
+  // sending: its buffers would then meet the old stream's caps. So switches
+  // are made after our seek's flush, and the guards repair the caps should a
   // later flush come too early all the same.
-  audioSwitchGuard_.Watch(playbin_.get());
-  ApplyTrackSelectionOnEngine(TrackKind::Audio, *audioSwitch_);
-  audioSwitchGuard_.NoteChosenInput();
-  audioOutputFlush_.NoteSwitch(playbin_.get());
-  audioSwitch_.reset();
+  if (videoSwitch_) {
+    HandSwitchToPlaybinOnEngine(TrackKind::Video, *videoSwitch_, videoSwitchGuard_, videoOutputFlush_);
+    videoSwitch_.reset();
+    checkVideoSwitch_ = kVideoSwitchRetries;
+  }
+  if (audioSwitch_) {
+    HandSwitchToPlaybinOnEngine(TrackKind::Audio, *audioSwitch_, audioSwitchGuard_, audioOutputFlush_);
+    audioSwitch_.reset();
+  }
+}
+
+void PlayerCore::HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,
+                                             SwitchedOutputFlush& output) {
+  guard.Watch(playbin_.get());
+  ApplyTrackSelectionOnEngine(kind, index);
+  guard.NoteChosenInput();
+  output.NoteSwitch(playbin_.get());
 }
 
 void PlayerCore::SeekWatchdogOnEngine(uint64_t serial) {

@@ -8,15 +8,14 @@ void SwitchedOutputFlush::NoteSwitch(GstElement* playbin) {
   output_ = SinkBinInput(playbin, padName_);
 }
 
-bool SwitchedOutputFlush::FlushBeforeSeek() {
+void SwitchedOutputFlush::FlushBeforeSeek() {
   flushed_ = RetainObject(output_.get());
   if (until_ == Until::kFirstSeek) output_ = nullptr;
-  if (!flushed_) return false;
   // Flush-start is not serialised: it needs no stream lock and wakes a
   // thread waiting anywhere in the output.
-  if (gst_pad_send_event(flushed_.get(), gst_event_new_flush_start())) return true;
-  flushed_ = nullptr;  // nothing to end should the seek be refused
-  return false;
+  if (flushed_ && !gst_pad_send_event(flushed_.get(), gst_event_new_flush_start())) {
+    flushed_ = nullptr;  // nothing to end should the seek be refused
+  }
 }
 
 void SwitchedOutputFlush::EndFlushOfRefusedSeek() {

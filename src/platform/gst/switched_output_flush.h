@@ -35,9 +35,10 @@ class SwitchedOutputFlush {
   // Playbin has just been told to switch streams of this kind.
   void NoteSwitch(GstElement* playbin);
   // Call just before a flushing seek: after a switch, flushes the output so
-  // the stream left cannot block the seek. True when it did.
-  bool FlushBeforeSeek();
-  // The seek after FlushBeforeSeek was refused: ends the flush.
+  // the stream left cannot block the seek.
+  void FlushBeforeSeek();
+  // The seek after FlushBeforeSeek was refused: ends the flush it made, if
+  // any.
   void EndFlushOfRefusedSeek();
   // A new source: no switch is pending on the output any more.
   void Forget();
