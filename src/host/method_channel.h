@@ -33,7 +33,10 @@ class MethodChannel {
   MethodChannel& operator=(const MethodChannel&) = delete;
 
   // Each decoded call reaches `handler` with a once-only result. An
-  // undecodable message gets the not-implemented answer. A handler that
+  // undecodable message gets the not-implemented answer; a call whose
+  // arguments value is missing or cut short never reaches the handler and
+  // gets an error answer with code "invalid_argument" (null arguments would
+  // read as "all players" to "dispose"). A handler that
   // throws has the exception written to standard error, and the call, if
   // still unanswered, gets an error answer with code "error" and the
   // exception's text. An empty handler removes the channel's handler.
@@ -48,13 +51,21 @@ class MethodChannel {
           auto pending = std::make_shared<PendingReply>(std::move(reply));
           internal::RunHandlerGuarded(name, *codec, *pending, [&] {
             auto result = std::make_unique<EngineMethodResult<T>>(pending, codec);
-            std::unique_ptr<MethodCall<T>> call = codec->DecodeMethodCall(message, message_size);
-            if (!call) {
+            auto decoded = codec->DecodeMethodCallChecked(message, message_size);
+            if (!decoded.call) {
               internal::WriteDiagnosticLine("Unable to construct method call from message on channel " + name);
               result->NotImplemented();
               return;
             }
-            handler(*call, std::move(result));
+            const std::string& method = decoded.call->method_name();
+            if (!decoded.arguments_complete) {
+              internal::WriteDiagnosticLine("Malformed method call \"" + method + "\" on channel " + name +
+                                            ": its arguments cannot be read");
+              result->Error("invalid_argument",
+                            "malformed message: the arguments of \"" + method + "\" are missing or cut short");
+              return;
+            }
+            handler(*decoded.call, std::move(result));
           });
         });
   }

@@ -22,6 +22,14 @@ class MethodCodec {
   MethodCodec(const MethodCodec&) = delete;
   MethodCodec& operator=(const MethodCodec&) = delete;
 
+  // A decoded call, and whether its arguments value was read whole.
+  struct DecodedMethodCall {
+    std::unique_ptr<MethodCall<T>> call;  // null: the bytes hold no method call
+    // False when the arguments value is missing or cut short; `call` then
+    // carries null arguments, which must not be taken for real ones.
+    bool arguments_complete = true;
+  };
+
   // Returns null when the bytes hold no method call.
   std::unique_ptr<MethodCall<T>> DecodeMethodCall(const uint8_t* message, size_t message_size) const {
     return DecodeMethodCallInternal(message, message_size);
@@ -40,6 +48,11 @@ class MethodCodec {
                                                             const T* error_details = nullptr) const {
     return EncodeErrorEnvelopeInternal(error_code, error_message, error_details);
   }
+  // Like DecodeMethodCall, telling a call whose arguments could not be read
+  // from one whose arguments are null.
+  DecodedMethodCall DecodeMethodCallChecked(const uint8_t* message, size_t message_size) const {
+    return DecodeMethodCallCheckedInternal(message, message_size);
+  }
   // Decodes an answer and passes it to `result`. Returns false, leaving
   // `result` untouched, when the bytes are not a well-formed answer.
   bool DecodeResponseEnvelope(const uint8_t* response, size_t response_size, MethodResult<T>* result) const {
@@ -56,6 +69,10 @@ class MethodCodec {
                                                                             const T* error_details) const = 0;
   virtual bool DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,
                                               MethodResult<T>* result) const = 0;
+  // After the slots above. The default cannot tell and trusts the call.
+  virtual DecodedMethodCall DecodeMethodCallCheckedInternal(const uint8_t* message, size_t message_size) const {
+    return {DecodeMethodCallInternal(message, message_size), true};
+  }
 };
 
 }  // namespace flutter

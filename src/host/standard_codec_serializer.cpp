@@ -6,6 +6,7 @@
 
 #include "host/diagnostics.h"
 #include "host/size_counting_writer.h"
+#include "host/utf8.h"
 
 // The wire format is little-endian and so is every host we build for; values
 // are copied in host order.
@@ -261,6 +262,13 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStream
           stream->WriteAlignment(8);
           WriteScalar(held, stream);
         } else if constexpr (std::is_same_v<T, std::string>) {
+          // Dart refuses the whole message for one ill-formed string; the
+          // rare one (a file name in another encoding, a tag of a broken
+          // file) goes out with U+FFFD in place of what cannot be read.
+          if (!internal::IsValidUtf8(held)) {
+            WriteValue(EncodableValue(internal::ToValidUtf8(held)), stream);
+            return;
+          }
           if (RefuseOversized(held.size(), stream)) return;
           stream->WriteByte(kString);
           WriteSize(held.size(), stream);

@@ -36,7 +36,9 @@ class StandardCodecSerializer {
   EncodableValue ReadValue(ByteStreamReader* stream) const;
 
   // A value whose size does not fit the 32-bit prefix is refused: it is
-  // written as null, with a diagnostic, never with a truncated prefix.
+  // written as null, with a diagnostic, never with a truncated prefix. A
+  // string that is not well-formed UTF-8 is written with U+FFFD in place of
+  // each ill-formed sequence, since Dart would refuse the whole message.
   virtual void WriteValue(const EncodableValue& value, ByteStreamWriter* stream) const;
 
  protected:

@@ -43,19 +43,27 @@ const StandardMethodCodec& StandardMethodCodec::GetInstance(const StandardCodecS
   return *codec;
 }
 
-std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCallInternal(const uint8_t* message,
-                                                                                         size_t message_size) const {
+StandardMethodCodec::DecodedMethodCall StandardMethodCodec::DecodeMethodCallCheckedInternal(
+    const uint8_t* message, size_t message_size) const {
   ByteBufferStreamReader reader(message, message_size);
   EncodableValue name = serializer_->ReadValue(&reader);
   auto* name_text = std::get_if<std::string>(&name);
   if (name_text == nullptr || reader.failed()) {
     internal::WriteDiagnosticLine("Invalid method call; method name is not a string.");
-    return nullptr;
+    return {nullptr, false};
   }
+  // The name alone reads past the end here too: Dart always sends an
+  // arguments value, null when there are none.
   auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&reader));
+  const bool complete = !reader.failed();
   // Half-decoded arguments would look plausible to a handler; none is safer.
-  if (reader.failed()) *arguments = EncodableValue();
-  return std::make_unique<MethodCall<EncodableValue>>(std::move(*name_text), std::move(arguments));
+  if (!complete) *arguments = EncodableValue();
+  return {std::make_unique<MethodCall<EncodableValue>>(std::move(*name_text), std::move(arguments)), complete};
+}
+
+std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCallInternal(const uint8_t* message,
+                                                                                         size_t message_size) const {
+  return DecodeMethodCallCheckedInternal(message, message_size).call;
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInternal(

@@ -15,8 +15,9 @@ namespace flutter {
 //   and the details (null when there are none).
 //
 // Decoding is strict about what it hands on: a call whose name cannot be
-// read is refused, a call whose arguments fail to decode carries null
-// arguments, and an answer that fails to decode, or an error answer whose
+// read is refused, a call whose arguments are missing or fail to decode
+// carries null arguments and is reported as such by
+// DecodeMethodCallChecked, and an answer that fails to decode, or an error answer whose
 // code is not a string or whose message is neither null nor a string, is
 // reported as malformed (false) without touching the result.
 class StandardMethodCodec final : public MethodCodec<EncodableValue> {
@@ -38,6 +39,7 @@ class StandardMethodCodec final : public MethodCodec<EncodableValue> {
                                                                     const EncodableValue* error_details) const override;
   bool DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,
                                       MethodResult<EncodableValue>* result) const override;
+  DecodedMethodCall DecodeMethodCallCheckedInternal(const uint8_t* message, size_t message_size) const override;
 
  private:
   const StandardCodecSerializer* serializer_;  // not owned; lives for the process

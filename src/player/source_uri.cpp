@@ -1,5 +1,7 @@
 #include "player/source_uri.h"
 
+#include "host/utf8.h"
+
 namespace corvane::player {
 namespace {
 
@@ -10,11 +12,29 @@ constexpr char kAssetFolder[] = "data/flutter_assets/";
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Only the characters that would otherwise end the path part of the URI, or
-// start an escape, are encoded: the rest reaches the engine as written.
+// start an escape, are encoded, and bytes that are not UTF-8 (a Linux file
+// name is bytes; a URI string must be text): the rest reaches the engine as
+// written.
 std::string EncodePath(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   encoded.reserve(path.size());
-  for (const char c : path) {
+  for (size_t at = 0; at < path.size();) {
+    const char c = path[at];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      const size_t length = flutter::internal::Utf8SequenceLength(path, at);
+      if (length > 0) {
+        encoded.append(path, at, length);
+        at += length;
+      } else {
+        const auto byte = static_cast<unsigned char>(c);
+        encoded += '%';
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0xF];
+        ++at;
+      }
+      continue;
+    }
     switch (c) {
       case '%': encoded += "%25"; break;
       case '#': encoded += "%23"; break;
@@ -22,6 +42,7 @@ std::string EncodePath(const std::string& path) {
       case ' ': encoded += "%20"; break;
       default: encoded += c;
     }
+    ++at;
   }
   return encoded;
 }
@@ -43,7 +64,9 @@ std::string ExecutableFolder(const SourceLocation& location) {
 }
 
 std::string AssetUri(const std::string& key, const SourceLocation& location) {
-  std::string path = ExecutableFolder(location) + kAssetFolder + key;
+  // An asset key is a logical key in Flutter's asset bundle, not a path of
+  // this system: its backslashes separate folders on every platform.
+  std::string path = ExecutableFolder(location) + kAssetFolder + ForwardSlashes(key);
   if (location.style == PathStyle::Windows) path = ForwardSlashes(path);
   return kFilePrefix + EncodePath(path);
 }

@@ -2,13 +2,14 @@
 //
 // Three forms, tried in this order:
 //   asset   "asset://KEY"     -> file URI of KEY under data/flutter_assets/
-//                                beside the executable;
+//                                beside the executable; backslashes in KEY
+//                                become '/' on every platform;
 //   URL     anything with "://" -> unchanged; remote unless it starts with
 //                                "file://" (both prefixes case-sensitive);
 //   path    everything else   -> file URI of the path.
 // In the asset and path forms '%', '#', '?' and ' ' are percent-encoded, so
 // that a file whose name holds them is found rather than cut at a fragment
-// or query. A pure function: the executable path, working directory and path
+// or query, and so is each byte that is not part of well-formed UTF-8. A pure function: the executable path, working directory and path
 // style come in as arguments, so the Windows forms are testable anywhere.
 #ifndef CORVANE_PLAYER_SOURCE_URI_H_
 #define CORVANE_PLAYER_SOURCE_URI_H_

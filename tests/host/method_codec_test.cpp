@@ -57,27 +57,33 @@ TEST(StandardMethodCodecCalls, UndecodableCalls_AreRefused_WithTheirDiagnostics)
   }
 }
 
-TEST(StandardMethodCodecCalls, NameOnly_GivesNullArguments_AfterOneReadError) {
+TEST(StandardMethodCodecCalls, NameOnly_GivesNullArguments_ReportedIncomplete) {
+  const Bytes message = Encode(EncodableValue("play"));
   testing::internal::CaptureStderr();
-  const auto call = Codec().DecodeMethodCall(Encode(EncodableValue("play")));
+  const auto decoded = Codec().DecodeMethodCallChecked(message.data(), message.size());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->method_name(), "play");
-  ASSERT_NE(call->arguments(), nullptr);
-  EXPECT_TRUE(call->arguments()->IsNull());
+  ASSERT_NE(decoded.call, nullptr);
+  EXPECT_EQ(decoded.call->method_name(), "play");
+  ASSERT_NE(decoded.call->arguments(), nullptr);
+  EXPECT_TRUE(decoded.call->arguments()->IsNull());
+  EXPECT_FALSE(decoded.arguments_complete);
 }
 
-TEST(StandardMethodCodecCalls, TruncatedArguments_AreReplacedByNull) {
+TEST(StandardMethodCodecCalls, TruncatedArguments_AreReplacedByNull_AndReportedIncomplete) {
   // A map whose second entry is cut short must not reach a handler half-read.
   Bytes message = Concat({Encode(EncodableValue("open")),
                           Encode(EncodableValue(EncodableMap{{EncodableValue("id"), EncodableValue(1)},
                                                              {EncodableValue("value"), EncodableValue("abc")}}))});
+  const Bytes whole = message;
   message.resize(message.size() - 2);
   testing::internal::CaptureStderr();
-  const auto call = Codec().DecodeMethodCall(message);
+  const auto decoded = Codec().DecodeMethodCallChecked(message.data(), message.size());
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
-  ASSERT_NE(call, nullptr);
-  EXPECT_TRUE(call->arguments()->IsNull());
+  ASSERT_NE(decoded.call, nullptr);
+  EXPECT_TRUE(decoded.call->arguments()->IsNull());
+  EXPECT_FALSE(decoded.arguments_complete);
+  // Null arguments that Dart sent are complete.
+  EXPECT_TRUE(Codec().DecodeMethodCallChecked(whole.data(), whole.size()).arguments_complete);
 }
 
 TEST(StandardMethodCodecEnvelopes, SuccessAndError_HaveTheirExactBytes) {

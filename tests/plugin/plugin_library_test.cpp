@@ -9,6 +9,8 @@
 
 #include "embedder/dart_client.h"
 #include "embedder/engine.h"
+#include "host/byte_streams.h"
+#include "host/standard_codec_serializer.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -93,6 +95,79 @@ TEST_F(PluginLibraryTest, ResolvesRelativePathsAndAssets_AndNamesAMissingFile) {
     }
   }
   std::filesystem::remove(asset);
+}
+
+// A call whose arguments cannot be read must not be taken for a call with
+// null arguments: a cut "dispose" would dispose every player.
+TEST_F(PluginLibraryTest, MalformedCalls_AreAnsweredOnceWithAnError_AndLeaveEveryPlayerInPlace) {
+  const int64_t first = Create().first;
+  const int64_t second = Create().first;
+  const auto encode = [](const EncodableValue& value) {
+    std::vector<uint8_t> bytes;
+    flutter::ByteBufferStreamWriter writer(&bytes);
+    flutter::StandardCodecSerializer::GetInstance().WriteValue(value, &writer);
+    return bytes;
+  };
+  const auto message = [&](const char* method, const EncodableValue& arguments) {
+    std::vector<uint8_t> bytes = encode(EncodableValue(method));
+    const std::vector<uint8_t> tail = encode(arguments);
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
+  };
+  const auto playersAlive = [&] {
+    for (const int64_t id : {first, second}) {
+      if (!Call("setLooping", IdAnd(id, "value", EncodableValue(false))).IsSuccess()) return false;
+    }
+    return true;
+  };
+  const std::vector<uint8_t> nameOnly = encode(EncodableValue("dispose"));
+  for (const auto& whole : {message("dispose", EncodableValue(first)),
+                            message("seekTo", IdAnd(first, "position", EncodableValue(int64_t{500})))}) {
+    // Every cut after the name, the name alone included.
+    for (size_t length = nameOnly.size(); length < whole.size(); ++length) {
+      SCOPED_TRACE("cut at " + std::to_string(length) + " of " + std::to_string(whole.size()));
+      const MethodResponse answer = embedder::SendRawMessage(
+          *engine, "CorvanePlugin", std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
+      EXPECT_EQ(answer.kind, MethodResponse::Kind::kError) << answer.Describe();
+      EXPECT_EQ(answer.error_code, "invalid_argument");
+      EXPECT_NE(answer.error_message.find("malformed"), std::string::npos);
+    }
+    EXPECT_TRUE(playersAlive());
+  }
+  // Without even a name: not a method call at all.
+  EXPECT_EQ(embedder::SendRawMessage(*engine, "CorvanePlugin", {}).kind, MethodResponse::Kind::kNotImplemented);
+  // Bytes after complete arguments are ignored: this disposes `first` only.
+  std::vector<uint8_t> trailing = message("dispose", EncodableValue(first));
+  trailing.insert(trailing.end(), {0xFF, 0x07});
+  EXPECT_TRUE(embedder::SendRawMessage(*engine, "CorvanePlugin", trailing).IsSuccess());
+  EXPECT_EQ(Call("setLooping", IdAnd(first, "value", EncodableValue(false))).error_code, "unknown_player");
+  EXPECT_TRUE(Call("setLooping", IdAnd(second, "value", EncodableValue(false))).IsSuccess());
+}
+
+// Linux file names are bytes: one that is not UTF-8 still plays, and its
+// name comes back to Dart readable, so the whole event is not refused.
+TEST_F(PluginLibraryTest, SourceNameThatIsNotUtf8_ComesBackRepaired_InMediaInfo) {
+  CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
+  const std::filesystem::path link = std::filesystem::temp_directory_path() / "corvane-caf\xE9.mp4";
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(std::filesystem::absolute(path), link);
+  const int64_t id = Create().first;
+  EventStream events(*engine, "CorvanePlugin/" + std::to_string(id));
+  ASSERT_TRUE(events.Listen().IsSuccess());
+  // The codec repairs what it writes, this call included, so its bytes are
+  // put together by hand: "open", then {"id": id, "value": the raw name}.
+  const std::string name = link.string();
+  std::vector<uint8_t> call = {7, 4, 'o', 'p', 'e', 'n', 13, 2, 7, 2, 'i', 'd', 4};
+  for (int shift = 0; shift < 64; shift += 8) call.push_back(static_cast<uint8_t>(static_cast<uint64_t>(id) >> shift));
+  call.insert(call.end(), {7, 5, 'v', 'a', 'l', 'u', 'e', 7, static_cast<uint8_t>(name.size())});
+  call.insert(call.end(), name.begin(), name.end());
+  ASSERT_LT(name.size(), 254u);
+  ASSERT_TRUE(embedder::SendRawMessage(*engine, "CorvanePlugin", call).IsSuccess());
+  const auto info = events.WaitForEventNamed("mediaInfo", 10s);
+  std::filesystem::remove(link);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(std::get<std::string>(*info->Find("source")),
+            (std::filesystem::temp_directory_path() / "corvane-caf\xEF\xBF\xBD.mp4").string());
 }
 
 TEST_F(PluginLibraryTest, ShutdownWhileFramesArrive_TearsDownCleanly) {

@@ -51,6 +51,10 @@ TEST(SourceUri, ResolvesTheLinuxForms) {
       {"http URL", "http://127.0.0.1:8080/a.mp4", "http://127.0.0.1:8080/a.mp4", true},
       {"non-ASCII key stays UTF-8", "asset://vid\xc3\xa9o.mp4",
        "file:///opt/demo/bin/data/flutter_assets/vid\xc3\xa9o.mp4", false},
+      {"asset key backslashes are folders here too", R"(asset://clips\a.mp4)",
+       "file:///opt/demo/bin/data/flutter_assets/clips/a.mp4", false},
+      {"a local path keeps its backslashes", R"(/m/a\b.mp4)", R"(file:///m/a\b.mp4)", false},
+      {"a byte that is not UTF-8 is encoded", "/m/caf\xE9 \xC3\xA9.mp4", "file:///m/caf%E9%20\xC3\xA9.mp4", false},
   });
 }
 

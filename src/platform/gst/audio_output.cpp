@@ -1,5 +1,6 @@
 #include "platform/gst/audio_output.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 
@@ -26,9 +27,7 @@ GObjectPtr<GstElement> SilentClockedSink() {
   return sink;
 }
 
-}  // namespace
-
-GObjectPtr<GstElement> MakeAudioOutput() {
+GObjectPtr<GstElement> Device() {
   const char* description = std::getenv("CORVANE_AUDIO_SINK");
   if (description && *description) {
     if (auto bin = FromDescription(description)) return bin;
@@ -43,6 +42,41 @@ GObjectPtr<GstElement> MakeAudioOutput() {
     DebugLine("No audio device can be opened, playing without sound");
   }
   return SilentClockedSink();
+}
+
+}  // namespace
+
+AudioOutput MakeAudioOutput() {
+  AudioOutput output;
+  auto device = Device();
+  auto volume = AdoptFloating(gst_element_factory_make("volume", "corvane-volume"));
+  if (!device || !volume) {
+    output.sink = std::move(device);
+    return output;
+  }
+  auto bin = AdoptFloating(gst_bin_new("corvane-audio-output"));
+  // Neither element is floating any more: the bin takes references of its
+  // own.
+  gst_bin_add_many(GST_BIN(bin.get()), volume.get(), device.get(), nullptr);
+  if (!gst_element_link(volume.get(), device.get())) {
+    DebugLine("The volume cannot be linked to the audio output; the volume stays at 1");
+    output.sink = std::move(device);
+    return output;
+  }
+  auto input = AdoptObject(gst_element_get_static_pad(volume.get(), "sink"));  // Adopt: get_static_pad refs
+  gst_element_add_pad(bin.get(), gst_ghost_pad_new("sink", input.get()));
+  output.sink = std::move(bin);
+  output.volume = std::move(volume);
+  return output;
+}
+
+GObjectPtr<GstElement> MakeTempoFilter() {
+  auto tempo = AdoptFloating(gst_element_factory_make("scaletempo", nullptr));
+  if (!tempo) {
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) DebugLine("scaletempo is missing: audio pitch follows the playback rate");
+  }
+  return tempo;
 }
 
 }  // namespace corvane::platform::gst

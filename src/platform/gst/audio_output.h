@@ -1,10 +1,20 @@
-// Chooses the element that plays a player's audio.
+// The audio end of a player's pipeline.
 //
-// CORVANE_AUDIO_SINK, when set, is a bin description ("fakesink sync=true",
-// "pulsesink device=x") used as is. When it is unset or cannot be built (a
-// debug line says why), the system's automatic output is used; when that
-// cannot open any device either, a synchronised fakesink keeps playback
-// going silently on the system clock.
+// The output: CORVANE_AUDIO_SINK, when set, is a bin description
+// ("fakesink sync=true", "pulsesink device=x") used as is. When it is unset
+// or cannot be built (a debug line says why), the system's automatic output
+// is used; when that cannot open any device either, a synchronised fakesink
+// keeps playback going silently on the system clock. A volume element of
+// our own sits right in front of it, after playsink's queue, so a change is
+// heard at once. playbin's soft-volume flag stays off: GStreamer 1.22's
+// playsink leaks its own volume element, with its pads, every time the
+// pipeline stops, while a volume inside the sink is let go properly.
+//
+// The tempo filter: scaletempo keeps the pitch right at rates other than 1.
+// A fresh one serves each source: its stop frees its queue but keeps how
+// much the queue held, and at a rate other than 1 the next source has it
+// move that many bytes out of the freed queue, which crashes the streaming
+// thread (GStreamer 1.22).
 #ifndef CORVANE_PLATFORM_GST_AUDIO_OUTPUT_H_
 #define CORVANE_PLATFORM_GST_AUDIO_OUTPUT_H_
 
@@ -14,8 +24,19 @@
 
 namespace corvane::platform::gst {
 
-// Never null (a fakesink at worst, unless GStreamer's core is broken).
-GObjectPtr<GstElement> MakeAudioOutput();
+struct AudioOutput {
+  GObjectPtr<GstElement> sink;    // for playbin's audio-sink; never null
+  GObjectPtr<GstElement> volume;  // inside `sink`: linear, 1 = unchanged
+};
+
+// The sink is never null (a fakesink at worst, unless GStreamer's core is
+// broken); the volume is null only when the volume element is missing.
+AudioOutput MakeAudioOutput();
+
+// For playbin's audio-filter, made while the pipeline is stopped. Null when
+// scaletempo is missing (a debug line says so once): the pitch then follows
+// the rate.
+GObjectPtr<GstElement> MakeTempoFilter();
 
 }  // namespace corvane::platform::gst
 

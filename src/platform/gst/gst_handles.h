@@ -58,6 +58,10 @@ MiniPtr<T> RetainMini(T* object) {
 template <typename T>
 using SharedMini = std::shared_ptr<T>;
 template <typename T>
+SharedMini<T> AdoptShared(T* object) {
+  return SharedMini<T>(object, MiniObjectUnref());
+}
+template <typename T>
 SharedMini<T> RetainShared(T* object) {
   if (object) gst_mini_object_ref(GST_MINI_OBJECT_CAST(object));
   return SharedMini<T>(object, MiniObjectUnref());

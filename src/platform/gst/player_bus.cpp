@@ -9,6 +9,10 @@
 namespace corvane::platform::gst {
 
 GstBusSyncReply PlayerCore::OnBusMessageStreaming(GstBus*, GstMessage* message, gpointer self) {
+  // A sync handler that answers DROP owns the message and must release it
+  // (GstBusSyncHandler's contract); every message, and the element it
+  // names, would live on otherwise, and with them the whole pipeline.
+  SharedMini<GstMessage> held = AdoptShared(message);
   auto* core = static_cast<PlayerCore*>(self);
   switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
@@ -45,8 +49,9 @@ GstBusSyncReply PlayerCore::OnBusMessageStreaming(GstBus*, GstMessage* message, 
     default:
       return GST_BUS_DROP;
   }
-  auto held = RetainShared(message);
-  core->PostFromStreaming([held](PlayerCore& engine, uint64_t epoch) { engine.HandleMessageOnEngine(epoch, held.get()); });
+  core->PostFromStreaming([held = std::move(held)](PlayerCore& engine, uint64_t epoch) {
+    engine.HandleMessageOnEngine(epoch, held.get());
+  });
   return GST_BUS_DROP;
 }
 

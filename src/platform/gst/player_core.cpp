@@ -25,7 +25,6 @@ namespace {
 constexpr guint kFlagVideo = 1u << 0;
 constexpr guint kFlagAudio = 1u << 1;
 constexpr guint kFlagText = 1u << 2;
-constexpr guint kFlagSoftVolume = 1u << 4;
 constexpr guint kFlagNativeVideo = 1u << 6;
 
 // Close waits this long for the engine thread at most.
@@ -79,17 +78,13 @@ void PlayerCore::Build() {
     });
   });
 
-  auto audioSink = MakeAudioOutput();
-  // Pitch stays right at rates other than 1.
-  auto tempo = AdoptFloating(gst_element_factory_make("scaletempo", "corvane-tempo"));
-  if (!tempo) DebugLine("scaletempo is missing: audio pitch follows the playback rate");
-
-  const guint flags =
-      kFlagVideo | kFlagAudio | kFlagText | kFlagSoftVolume | kFlagNativeVideo;
+  AudioOutput audio = MakeAudioOutput();
+  outputVolume_ = std::move(audio.volume);
+  // No soft-volume flag: the volume is the output's own (see AudioOutput).
+  const guint flags = kFlagVideo | kFlagAudio | kFlagText | kFlagNativeVideo;
   g_object_set(playbin_.get(), "video-sink", videoSink_->Bin(), "text-sink", textSink_->Element(), "flags", flags,
                nullptr);
-  if (audioSink) g_object_set(playbin_.get(), "audio-sink", audioSink.get(), nullptr);
-  if (tempo) g_object_set(playbin_.get(), "audio-filter", tempo.get(), nullptr);
+  if (audio.sink) g_object_set(playbin_.get(), "audio-sink", audio.sink.get(), nullptr);
 
   variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
 
@@ -194,7 +189,11 @@ void PlayerCore::SetVolume(double volume) {
     std::lock_guard<std::mutex> lock(mutex_);
     volume_ = volume;
   }
-  PostCommand([volume](PlayerCore& core) { g_object_set(core.playbin_.get(), "volume", volume, nullptr); });
+  PostCommand([volume](PlayerCore& core) { core.ApplyVolumeOnEngine(volume); });
+}
+
+void PlayerCore::ApplyVolumeOnEngine(double volume) {
+  if (outputVolume_) g_object_set(outputVolume_.get(), "volume", volume, nullptr);
 }
 
 double PlayerCore::Rate() const {

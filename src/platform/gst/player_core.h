@@ -143,6 +143,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void HandleAsyncDoneOnEngine();
   void HandleBufferingOnEngine(int percent);
   void ApplyPlayStateOnEngine();
+  void ApplyVolumeOnEngine(double volume);
   void PumpSeeksOnEngine();
   void CompleteSeeksOnEngine(int count);
   void SeekWatchdogOnEngine(uint64_t serial);
@@ -187,6 +188,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::unique_ptr<VideoSink> videoSink_;
   std::unique_ptr<TextSink> textSink_;
   std::unique_ptr<AdaptiveVariantWatch> variants_;
+  GObjectPtr<GstElement> outputVolume_;  // inside the audio output; may be null
   std::atomic<bool> tornDown_{false};
 
   // The generation whose media the pipeline holds; messages and callbacks

@@ -3,6 +3,7 @@
 #include "platform/gst/player_core.h"
 
 #include "platform/gst/adaptive_variants.h"
+#include "platform/gst/audio_output.h"
 #include "platform/gst/debug_log.h"
 #include "platform/gst/stream_facts.h"
 #include "platform/gst/text_sink.h"
@@ -106,7 +107,11 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
     return;
   }
 
-  g_object_set(playbin_.get(), "uri", uri.c_str(), "volume", volume, nullptr);
+  ApplyVolumeOnEngine(volume);
+  // A fresh tempo filter for every source (see MakeTempoFilter); playsink let
+  // go of the previous one when the pipeline stopped.
+  auto tempo = MakeTempoFilter();
+  g_object_set(playbin_.get(), "uri", uri.c_str(), "audio-filter", tempo.get(), nullptr);
   const GstStateChangeReturn result = gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
   if (result == GST_STATE_CHANGE_NO_PREROLL) {
     // A live source: it delivers nothing until playing, and has no duration.

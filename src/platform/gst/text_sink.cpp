@@ -83,7 +83,10 @@ TextSink::TextSink(ChangedCallback onChangedStreaming) : onChanged_(std::move(on
   if (!sink) throw hresult_error(kFail, "GStreamer element missing: fakesink");
   // async=false: the pipeline's preroll does not wait for a text stream.
   g_object_set(sink.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
-  gst_bin_add(GST_BIN(bin_.get()), GST_ELEMENT(gst_object_ref(sink.get())));  // the bin takes its own reference
+  // The element is no longer floating, so the bin takes a reference of its
+  // own (gst_object_set_parent sinks, which adds one to a non-floating
+  // object); adding one here as well would keep it alive forever.
+  gst_bin_add(GST_BIN(bin_.get()), sink.get());
   sinkPad_ = AdoptObject(gst_element_get_static_pad(sink.get(), "sink"));
   gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", sinkPad_.get()));
   probeId_ = gst_pad_add_probe(

@@ -46,9 +46,9 @@ VideoSink::VideoSink(Callbacks callbacks, Options options)
   auto caps = AdoptMini(gst_caps_from_string(kDirectCaps));
   g_object_set(appsink_.get(), "caps", caps.get(), "sync", options_.sync ? TRUE : FALSE, "max-buffers", 1u,
                "drop", FALSE, "enable-last-sample", FALSE, "qos", options_.sync ? TRUE : FALSE, nullptr);
-  // The bin takes its own references; ours stay valid for its life.
-  gst_bin_add_many(GST_BIN(bin_.get()), GST_ELEMENT(gst_object_ref(convert.get())),
-                   GST_ELEMENT(gst_object_ref(appsink_.get())), nullptr);
+  // Neither element is floating any more, so the bin takes references of
+  // its own (see TextSink); ours stay valid for its life.
+  gst_bin_add_many(GST_BIN(bin_.get()), convert.get(), appsink_.get(), nullptr);
   if (!gst_element_link(convert.get(), appsink_.get())) throw hresult_error(kFail, "cannot link video sink");
 
   auto convertSink = AdoptObject(gst_element_get_static_pad(convert.get(), "sink"));
