@@ -24,6 +24,8 @@
 #   random.bin       64 KiB of random bytes (no container)
 #   hls/master.m3u8  4 s HLS, 1 s segments, H.264 + AAC, two variants:
 #                    320x180 (v0.m3u8) and 640x360 (v1.m3u8), BANDWIDTH and RESOLUTION given
+#   dash/manifest.mpd 4 s DASH (static, 1 s segments): 320x180 25 fps H.264 and
+#                    AAC stereo 48000 Hz 440 Hz, each a representation of its own
 #   anamorphic.mp4   2 s, coded 360x240 with sample aspect ratio 4:3, so it
 #                    displays as 480x240; H.264, no audio
 #   video_only.mp4   2 s, 320x240 H.264, no audio
@@ -176,6 +178,19 @@ hls() {
   mv "$dir" "$tmp"
 }
 
+dash() {
+  local dir="$scratch/dash"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  ff -f lavfi -i "testsrc=size=320x180:rate=25:duration=4" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" \
+     "${x264[@]}" -g 25 -keyint_min 25 -sc_threshold 0 -c:a aac -ac 2 -b:a 64k \
+     -f dash -seg_duration 1 -use_template 1 -use_timeline 0 \
+     -init_seg_name 'init-$RepresentationID$.m4s' -media_seg_name 'seg-$RepresentationID$-$Number%03d$.m4s' \
+     "$dir/manifest.mpd"
+  mv "$dir" "$tmp"
+}
+
 anamorphic() {
   ff -f lavfi -i "testsrc=size=360x240:rate=25:duration=2" \
      -vf "setsar=4/3" "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
@@ -283,6 +298,7 @@ make_file red_blue.mp4 red_blue
 make_file two_video.mkv two_video
 make_file random.bin random_bin
 make_file hls hls
+make_file dash dash
 make_file anamorphic.mp4 anamorphic
 make_file video_only.mp4 video_only
 make_file audio_only.m4a audio_only

@@ -74,6 +74,20 @@ TEST_F(Playback, Play_ShowsEachFrameInTurn_ReportsRisingPositions_AndFinishesOnc
   EXPECT_TRUE(player.events->WaitForEventNamed("finished", 5s));
 }
 
+// A feed of clips on one player: the next source, opened while the last one
+// plays, reports its positions too (the last one's pending report once
+// ended the reports for good).
+TEST_F(Playback, NextSource_OpenedWhilePlaying_ReportsItsPositions) {
+  REQUIRE_PLAYER(player, "long.mp4");
+  Play(player);
+  ASSERT_TRUE(player.events->WaitForEvent([](const StreamEvent& e) { return IsPositionAtLeast(e, 300); }, 5s));
+  // The same 20 s clip again, so that no end reports a position meanwhile.
+  Open(player, std::filesystem::absolute(TestMediaPath("long.mp4")).string());
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  Play(player);
+  EXPECT_TRUE(player.events->WaitForEvent([](const StreamEvent& e) { return IsPositionAtLeast(e, 500); }, 5s));
+}
+
 // A speed chosen before the source opens applies once it has loaded; one
 // chosen while playing applies at once.
 TEST_F(Playback, Position_KeepsRealTime_AtTheChosenSpeed) {

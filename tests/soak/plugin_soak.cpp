@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   }
   ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 0);
   const std::string media = corvane::testing::TestMediaDir();
-  for (const char* name : {"h264_aac.mp4", "multi.mkv", "long.mp4", "random.bin", "hls/master.m3u8"}) {
+  for (const char* name : {"h264_aac.mp4", "multi.mkv", "long.mp4", "random.bin", "hls/master.m3u8", "dash/manifest.mpd"}) {
     if (corvane::testing::TestMediaPath(name).empty()) {
       std::fprintf(stderr, "soak: test media missing: %s/%s\n", media.c_str(), name);
       return 2;
@@ -186,7 +186,8 @@ int main(int argc, char** argv) {
   corvane::testing::TestHttpServer server(media);
   const std::vector<std::string> sources = {
       media + "/h264_aac.mp4",       media + "/multi.mkv",         server.Url("long.mp4"),
-      server.Url("hls/master.m3u8"), media + "/no-such-file.mp4", media + "/random.bin",
+      server.Url("hls/master.m3u8"), server.Url("dash/manifest.mpd"), media + "/no-such-file.mp4",
+      media + "/random.bin",
   };
   std::printf("soak: %d cycles, seed %u\n", cycles, seed);
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -229,13 +230,13 @@ TestHttpServer::~TestHttpServer() {
   if (tls_) g_cancellable_cancel(tls_->stopping.get());
   ::shutdown(listenFd_, SHUT_RDWR);
   acceptThread_.join();
-  std::vector<std::thread> connections;
+  std::vector<Worker> connections;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
     connections.swap(connections_);
   }
-  for (auto& thread : connections) thread.join();
+  for (auto& worker : connections) worker.thread.join();
   ::close(listenFd_);
 }
 
@@ -257,18 +258,27 @@ void TestHttpServer::AcceptLoop() {
     if (::poll(&waiting, 1, 100) <= 0) continue;
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
+    std::vector<Worker> finished;
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) {
       ::close(fd);
       break;
     }
+    const auto served = std::partition(connections_.begin(), connections_.end(),
+                                       [](const Worker& worker) { return !worker.done->load(); });
+    std::move(served, connections_.end(), std::back_inserter(finished));
+    connections_.erase(served, connections_.end());
+    for (auto& worker : finished) worker.thread.join();  // each is past its last use of the lock
     openFds_.push_back(fd);
-    connections_.emplace_back([this, fd] {
-      ServeConnection(fd);
-      std::lock_guard<std::mutex> closing(mutex_);
-      openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-      ::close(fd);
-    });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    connections_.push_back(Worker{std::thread([this, fd, done] {
+                                    ServeConnection(fd);
+                                    std::lock_guard<std::mutex> closing(mutex_);
+                                    openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
+                                    ::close(fd);
+                                    *done = true;
+                                  }),
+                                  done});
   }
 }
 

@@ -97,7 +97,14 @@ class TestHttpServer {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<int> openFds_;              // guarded by mutex_
-  std::vector<std::thread> connections_;  // guarded by mutex_
+  // A connection's thread, and whether it has served (so it can be joined
+  // at the next accept: a long-lived server must not keep every finished
+  // thread's stack).
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Worker> connections_;       // guarded by mutex_
   bool stallUsed_ = false;                // guarded by mutex_
   bool stallResumed_ = false;             // guarded by mutex_
   std::thread acceptThread_;

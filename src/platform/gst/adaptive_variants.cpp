@@ -129,12 +129,6 @@ GstPadProbeReturn AdaptiveVariantWatch::OnManifestStreaming(GstPad*, GstPadProbe
   return GST_PAD_PROBE_OK;
 }
 
-void AdaptiveVariantWatch::Reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  demuxer_.reset();
-  manifest_.clear();
-}
-
 std::vector<HlsVariant> AdaptiveVariantWatch::Variants() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return ParseHlsMasterPlaylist(manifest_);

@@ -44,8 +44,6 @@ class AdaptiveVariantWatch {
   AdaptiveVariantWatch(const AdaptiveVariantWatch&) = delete;
   AdaptiveVariantWatch& operator=(const AdaptiveVariantWatch&) = delete;
 
-  // Forgets the demuxer and playlist (new source; the pipeline is stopped).
-  void Reset();
   std::vector<HlsVariant> Variants() const;
   // Makes the demuxer settle on the variant of `bandwidth`.
   void Pin(uint32_t bandwidth);
@@ -54,7 +52,7 @@ class AdaptiveVariantWatch {
   static void OnElementAddedStreaming(GstBin* bin, GstBin* subBin, GstElement* element, gpointer self);
   static GstPadProbeReturn OnManifestStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
 
-  GstElement* const playbin_;  // owned by the player core, outlives this
+  GstElement* const playbin_;  // owned by the pipeline, outlives this
   gulong signalId_ = 0;
   mutable std::mutex mutex_;
   GObjectPtr<GstElement> demuxer_;  // guarded by mutex_

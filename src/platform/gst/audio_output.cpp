@@ -22,33 +22,52 @@ GObjectPtr<GstElement> FromDescription(const char* description) {
 }
 
 GObjectPtr<GstElement> SilentClockedSink() {
-  auto sink = AdoptFloating(gst_element_factory_make("fakesink", "corvane-silent-audio"));
+  auto sink = AdoptFloating(gst_element_factory_make("fakesink", nullptr));
   if (sink) g_object_set(sink.get(), "sync", TRUE, nullptr);
   return sink;
 }
 
-GObjectPtr<GstElement> Device() {
-  const char* description = std::getenv("CORVANE_AUDIO_SINK");
-  if (description && *description) {
-    if (auto bin = FromDescription(description)) return bin;
-  }
-  auto automatic = AdoptFloating(gst_element_factory_make("autoaudiosink", "corvane-audio"));
-  if (automatic) {
-    // autoaudiosink picks a device on the way to READY; when none opens it
-    // fails there, and we know to play silently instead.
-    const GstStateChangeReturn ready = gst_element_set_state(automatic.get(), GST_STATE_READY);
-    gst_element_set_state(automatic.get(), GST_STATE_NULL);
-    if (ready != GST_STATE_CHANGE_FAILURE) return automatic;
-    DebugLine("No audio device can be opened, playing without sound");
+GObjectPtr<GstElement> Device(const AudioOutputChoice& choice) {
+  switch (choice.kind) {
+    case AudioOutputChoice::Kind::kDescription:
+      if (auto bin = FromDescription(choice.description.c_str())) return bin;
+      break;
+    case AudioOutputChoice::Kind::kAutomatic:
+      if (auto automatic = AdoptFloating(gst_element_factory_make("autoaudiosink", nullptr))) return automatic;
+      break;
+    case AudioOutputChoice::Kind::kSilent:
+      break;
   }
   return SilentClockedSink();
 }
 
 }  // namespace
 
-AudioOutput MakeAudioOutput() {
+AudioOutputChoice ChooseAudioOutput() {
+  AudioOutputChoice choice;
+  const char* description = std::getenv("CORVANE_AUDIO_SINK");
+  if (description && *description && FromDescription(description)) {
+    choice.kind = AudioOutputChoice::Kind::kDescription;
+    choice.description = description;
+    return choice;
+  }
+  if (auto automatic = AdoptFloating(gst_element_factory_make("autoaudiosink", nullptr))) {
+    // autoaudiosink picks a device on the way to READY; when none opens it
+    // fails there, and we know to play silently instead.
+    const GstStateChangeReturn ready = gst_element_set_state(automatic.get(), GST_STATE_READY);
+    gst_element_set_state(automatic.get(), GST_STATE_NULL);
+    if (ready != GST_STATE_CHANGE_FAILURE) {
+      choice.kind = AudioOutputChoice::Kind::kAutomatic;
+      return choice;
+    }
+    DebugLine("No audio device can be opened, playing without sound");
+  }
+  return choice;
+}
+
+AudioOutput MakeAudioOutput(const AudioOutputChoice& choice) {
   AudioOutput output;
-  auto device = Device();
+  auto device = Device(choice);
   auto volume = AdoptFloating(gst_element_factory_make("volume", "corvane-volume"));
   if (!device || !volume) {
     output.sink = std::move(device);

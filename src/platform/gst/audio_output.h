@@ -20,18 +20,31 @@
 
 #include <gst/gst.h>
 
+#include <string>
+
 #include "platform/gst/gst_handles.h"
 
 namespace corvane::platform::gst {
+
+// Which output a player's pipelines use, decided once per player: the
+// environment and the devices are read then, and a debug line says why
+// another output was taken.
+struct AudioOutputChoice {
+  enum class Kind { kDescription, kAutomatic, kSilent };
+  Kind kind = Kind::kSilent;
+  std::string description;  // for kDescription
+};
+AudioOutputChoice ChooseAudioOutput();
 
 struct AudioOutput {
   GObjectPtr<GstElement> sink;    // for playbin's audio-sink; never null
   GObjectPtr<GstElement> volume;  // inside `sink`: linear, 1 = unchanged
 };
 
-// The sink is never null (a fakesink at worst, unless GStreamer's core is
-// broken); the volume is null only when the volume element is missing.
-AudioOutput MakeAudioOutput();
+// A new output as chosen. The sink is never null (a fakesink at worst,
+// unless GStreamer's core is broken); the volume is null only when the
+// volume element is missing.
+AudioOutput MakeAudioOutput(const AudioOutputChoice& choice);
 
 // For playbin's audio-filter, made while the pipeline is stopped. Null when
 // scaletempo is missing (a debug line says so once): the pitch then follows

@@ -35,7 +35,9 @@ GstBusSyncReply PlayerCore::OnBusMessageStreaming(GstBus*, GstMessage* message, 
     case GST_MESSAGE_STATE_CHANGED: {
       GstState state = GST_STATE_VOID_PENDING;
       gst_message_parse_state_changed(message, nullptr, &state, nullptr);
-      if (GST_MESSAGE_SRC(message) != GST_OBJECT_CAST(core->playbin_.get()) || state != GST_STATE_PLAYING) {
+      // Only the pipeline's own change matters (playbin is the one pipeline
+      // posting on its bus).
+      if (!GST_IS_PIPELINE(GST_MESSAGE_SRC(message)) || state != GST_STATE_PLAYING) {
         return GST_BUS_DROP;
       }
       break;
@@ -105,7 +107,7 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
       break;
     }
     case GST_MESSAGE_ASYNC_DONE:
-      if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(playbin_.get())) HandleAsyncDoneOnEngine();
+      if (GST_IS_PIPELINE(GST_MESSAGE_SRC(message))) HandleAsyncDoneOnEngine();
       break;
     case GST_MESSAGE_STATE_CHANGED: {
       // Playing again after a seek: the sinks count from the new base time.
@@ -121,7 +123,8 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
     }
     case GST_MESSAGE_DURATION_CHANGED: {
       gint64 duration = 0;
-      if (phase == Phase::Opened && gst_element_query_duration(playbin_.get(), GST_FORMAT_TIME, &duration) &&
+      if (phase == Phase::Opened && pipeline_ &&
+          gst_element_query_duration(pipeline_->Playbin(), GST_FORMAT_TIME, &duration) &&
           duration > 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!live_) duration_ = FromNanoseconds(duration);
@@ -151,7 +154,7 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   // target stands for the position until then.
   GstState state = GST_STATE_VOID_PENDING;
   GstState pending = GST_STATE_VOID_PENDING;
-  gst_element_get_state(playbin_.get(), &state, &pending, 0);
+  if (pipeline_) gst_element_get_state(pipeline_->Playbin(), &state, &pending, 0);
   const bool toPlaying = pending == GST_STATE_PLAYING;
   int completed = 0;
   {

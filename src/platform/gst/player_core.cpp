@@ -8,8 +8,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/gst/adaptive_variants.h"
-#include "platform/gst/audio_output.h"
 #include "platform/gst/debug_log.h"
 #include "platform/gst/time_units.h"
 #include "platform/gst/support/frame_converter.h"
@@ -19,13 +17,6 @@
 
 namespace corvane::platform::gst {
 namespace {
-
-// playbin's GstPlayFlags (the enum is not in a public header). No download
-// flag: its buffering messages measure the whole download, not a stall.
-constexpr guint kFlagVideo = 1u << 0;
-constexpr guint kFlagAudio = 1u << 1;
-constexpr guint kFlagText = 1u << 2;
-constexpr guint kFlagNativeVideo = 1u << 6;
 
 // Close waits this long for the engine thread at most.
 constexpr auto kCloseWait = std::chrono::seconds(3);
@@ -54,52 +45,43 @@ PlayerCore::PlayerCore(const EngineOptions& options)
 }
 
 void PlayerCore::Build() {
-  playbin_ = AdoptFloating(gst_element_factory_make("playbin", "corvane-playbin"));
-  if (!playbin_) throw hresult_error(kFail, "GStreamer element missing: playbin");
-
-  // The sinks call back with a raw pointer: they are stopped (pipeline at
-  // NULL) before the core goes, and a task they post holds a weak one.
-  VideoSink::Callbacks videoCallbacks;
+  Pipeline::CheckElements();
+  audioOutput_ = ChooseAudioOutput();
   // Frames wake the engine thread through its signal, which allocates
-  // nothing; the task reads the current epoch, and the slot is emptied
-  // whenever the epoch changes.
-  videoCallbacks.onFrameReadyStreaming = [this] { thread_->Signal(); };
+  // nothing; the task reads the current epoch, and a new source's pipeline
+  // starts without frames.
   thread_->SetSignalTask([weak = weak_from_this()] {
     if (auto core = weak.lock()) core->AnnounceFrameOnEngine(core->pipelineEpoch_.load());
   });
-  videoCallbacks.onDisplaySizeStreaming = [this](DisplaySize size) {
+}
+
+Pipeline::Callbacks PlayerCore::PipelineCallbacks() {
+  // The callbacks hold a raw pointer: every pipeline is stopped (its
+  // streaming threads joined) before the core goes, and a task they post
+  // holds a weak one.
+  Pipeline::Callbacks callbacks;
+  callbacks.video.onFrameReadyStreaming = [this] { thread_->Signal(); };
+  callbacks.video.onDisplaySizeStreaming = [this](DisplaySize size) {
     PostFromStreaming([size](PlayerCore& core, uint64_t epoch) { core.AnnounceSizeOnEngine(epoch, size); });
   };
-  videoSink_ = std::make_unique<VideoSink>(std::move(videoCallbacks),
-                                           VideoSink::Options{options_.syncVideo, options_.deliverEveryFrame});
-  textSink_ = std::make_unique<TextSink>([this] {
+  callbacks.textChanged = [this] {
     PostFromStreaming([](PlayerCore& core, uint64_t epoch) {
       if (epoch == core.pipelineEpoch_.load()) core.EvaluateCuesOnEngine();
     });
-  });
-
-  AudioOutput audio = MakeAudioOutput();
-  outputVolume_ = std::move(audio.volume);
-  // No soft-volume flag: the volume is the output's own (see AudioOutput).
-  const guint flags = kFlagVideo | kFlagAudio | kFlagText | kFlagNativeVideo;
-  g_object_set(playbin_.get(), "video-sink", videoSink_->Bin(), "text-sink", textSink_->Element(), "flags", flags,
-               nullptr);
-  if (audio.sink) g_object_set(playbin_.get(), "audio-sink", audio.sink.get(), nullptr);
-
-  variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
-
-  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));
-  gst_bus_set_sync_handler(bus.get(), &PlayerCore::OnBusMessageStreaming, this, nullptr);
+  };
+  callbacks.busHandler = &PlayerCore::OnBusMessageStreaming;
+  callbacks.busData = this;
+  return callbacks;
 }
 
 PlayerCore::~PlayerCore() {
-  if (!tornDown_.load() && playbin_) {
-    gst_element_set_state(playbin_.get(), GST_STATE_NULL);
-    auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));
-    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-    tornDown_ = true;
-  }
+  if (pipeline_) pipeline_->Stop();
   thread_->Stop();
+}
+
+std::shared_ptr<Pipeline> PlayerCore::CurrentPipeline() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pipeline_;
 }
 
 std::shared_ptr<MediaPlaybackItem> PlayerCore::Source() const {
@@ -193,7 +175,7 @@ void PlayerCore::SetVolume(double volume) {
 }
 
 void PlayerCore::ApplyVolumeOnEngine(double volume) {
-  if (outputVolume_) g_object_set(outputVolume_.get(), "volume", volume, nullptr);
+  if (pipeline_) pipeline_->SetVolume(volume);
 }
 
 double PlayerCore::Rate() const {
@@ -215,11 +197,8 @@ void PlayerCore::SetRate(double rate) {
 }
 
 std::optional<TimeSpan> PlayerCore::QueryPosition() const {
-  gint64 position = 0;
-  if (playbin_ && gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &position) && position >= 0) {
-    return FromNanoseconds(position);
-  }
-  return std::nullopt;
+  const auto pipeline = CurrentPipeline();
+  return pipeline ? pipeline->QueryPosition() : std::nullopt;
 }
 
 TimeSpan PlayerCore::Position() const {
@@ -308,7 +287,10 @@ void PlayerCore::CopyFrameTo(VideoSurface& surface) {
   if (!texture) throw hresult_error(kObjectClosed, "the surface is closed");
   const PixelView pixels = texture->Pixels();
   if (!pixels.data) throw hresult_error(kFail, "the surface cannot be mapped");
-  VideoSink::Frame frame = videoSink_->NewestFrame();
+  const auto pipeline = CurrentPipeline();
+  // No source: the surface keeps what it holds.
+  if (!pipeline) return;
+  VideoSink::Frame frame = pipeline->Video().NewestFrame();
   // Nothing decoded yet: the surface keeps what it holds.
   if (!frame.sample) return;
   GstCaps* caps = gst_sample_get_caps(frame.sample.get());
@@ -332,7 +314,7 @@ void PlayerCore::CopyFrameTo(VideoSurface& surface) {
     converted = converter_->Convert(mapped, pixels);
     gst_video_frame_unmap(&mapped);
   }
-  videoSink_->MarkCopied(frame.serial);
+  pipeline->Video().MarkCopied(frame.serial);
   if (!converted) throw hresult_error(kFail, "frame format cannot be converted");
 }
 
@@ -347,7 +329,11 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
     presenting = PresentingCuesLocked();
   }
   std::vector<render::SubtitleCue> cues;
-  if (presenting) cues = textSink_->ActiveCues(static_cast<GstClockTime>(ToNanoseconds(Position())));
+  if (presenting) {
+    if (const auto pipeline = CurrentPipeline()) {
+      cues = pipeline->Text().ActiveCues(static_cast<GstClockTime>(ToNanoseconds(Position())));
+    }
+  }
   std::lock_guard<std::mutex> lock(copyMutex_);
   return rasterizer_->Render(cues, pixels);
 }
@@ -394,7 +380,7 @@ void PlayerCore::Select(TrackKind kind, uint64_t generation, int32_t index) {
     if (kind == TrackKind::Video && !variantBandwidths_.empty()) {
       const uint32_t bandwidth = variantBandwidths_[static_cast<size_t>(index)];
       PostCommand([bandwidth, generation](PlayerCore& core) {
-        if (core.pipelineEpoch_.load() == generation) core.variants_->Pin(bandwidth);
+        if (core.pipelineEpoch_.load() == generation && core.pipeline_) core.pipeline_->Variants().Pin(bandwidth);
       });
       return;
     }

@@ -1,5 +1,6 @@
 // The GStreamer player behind the MediaPlayer and MediaPlaybackSession
-// facades: one playbin, its sinks, and the player's own engine thread.
+// facades: a pipeline per source (see Pipeline) and the player's own engine
+// thread.
 //
 // Threads:
 //  - caller threads (the host's platform thread, handlers) call the public
@@ -14,7 +15,9 @@
 //    one (its teardown stops the pipeline, which joins them).
 //
 // Sources replace each other by generation: each Source() set starts a new
-// one, and a notification is raised only while its generation is current.
+// one, whose pipeline the engine thread builds once the previous one is
+// stopped, and a notification is raised only while its generation is
+// current.
 #ifndef CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 #define CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 
@@ -34,10 +37,10 @@
 
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
+#include "platform/gst/pipeline.h"
 #include "platform/gst/stream_switch_guard.h"
 #include "platform/gst/switched_output_flush.h"
 #include "platform/gst/task_thread.h"
-#include "platform/gst/video_sink.h"
 #include "platform/media_engine.h"
 
 namespace corvane::render {
@@ -46,9 +49,7 @@ class SubtitleRasterizer;
 
 namespace corvane::platform::gst {
 
-class TextSink;
 class FrameConverter;
-class AdaptiveVariantWatch;
 
 enum class PlayerEvent : size_t {
   NaturalVideoSizeChanged,
@@ -133,6 +134,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
 
   // Streaming threads (and the thread that changes the pipeline's state).
   static GstBusSyncReply OnBusMessageStreaming(GstBus* bus, GstMessage* message, gpointer self);
+  Pipeline::Callbacks PipelineCallbacks();
   void PostFromStreaming(std::function<void(PlayerCore&, uint64_t epoch)> work);
 
   // Engine thread only.
@@ -147,7 +149,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void PumpSeeksOnEngine();
   void CompleteSeeksOnEngine(int count);
   void SeekWatchdogOnEngine(uint64_t serial);
-  void TickOnEngine(uint64_t epoch);
+  void TickOnEngine(uint64_t serial);
   void ScheduleTickOnEngine();
   void EvaluateCuesOnEngine();
   void CheckBufferedRangesOnEngine();
@@ -164,12 +166,17 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void ApplyTextPresentationOnEngine();
   void SwitchTextOnEngine();
   void TeardownOnEngine();
+  // Stops the current pipeline and lets go of it (a new source, a failure,
+  // the end).
+  void StopPipelineOnEngine();
   void Raise(PlayerEvent event, uint64_t generation);
   void RaiseFailed(const MediaPlayerFailedEventArgs& args, uint64_t generation);
   // Snapshot of an event's handlers when `generation` is current and the
   // player open; marks a raise as running. Null otherwise.
   std::shared_ptr<const HandlerList> BeginRaise(PlayerEvent event, uint64_t generation);
   void EndRaise();
+  // Any thread: the current pipeline, or null.
+  std::shared_ptr<Pipeline> CurrentPipeline() const;
   std::optional<TimeSpan> QueryPosition() const;
   // Runs `command` on the engine thread while the core lives.
   template <typename Fn>
@@ -181,14 +188,12 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
 
   const EngineOptions options_;
   std::shared_ptr<TaskThread> thread_;
+  AudioOutputChoice audioOutput_;  // set by Build, constant afterwards
 
-  // Built once, torn down by the engine thread or the destructor. The
-  // pointers never change while the core lives, so caller threads may query.
-  GObjectPtr<GstElement> playbin_;
-  std::unique_ptr<VideoSink> videoSink_;
-  std::unique_ptr<TextSink> textSink_;
-  std::unique_ptr<AdaptiveVariantWatch> variants_;
-  GObjectPtr<GstElement> outputVolume_;  // inside the audio output; may be null
+  // The current source's pipeline, null between sources and after a
+  // failure. The engine thread replaces it under mutex_ and reads it
+  // directly; other threads copy it under mutex_ (CurrentPipeline).
+  std::shared_ptr<Pipeline> pipeline_;
   std::atomic<bool> tornDown_{false};
 
   // The generation whose media the pipeline holds; messages and callbacks
@@ -264,6 +269,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   bool buffering_ = false;
   bool bufferingRaised_ = false;
   bool tickScheduled_ = false;
+  uint64_t tickEpoch_ = 0;   // the source the scheduled tick is for
+  uint64_t tickSerial_ = 0;  // of the scheduled tick; older ones do nothing
   unsigned tickCount_ = 0;
   std::vector<MediaTimeRange> reportedRanges_;
   std::vector<uint64_t> reportedCues_;

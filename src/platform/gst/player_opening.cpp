@@ -2,9 +2,8 @@
 // (engine thread).
 #include "platform/gst/player_core.h"
 
-#include "platform/gst/adaptive_variants.h"
-#include "platform/gst/audio_output.h"
 #include "platform/gst/debug_log.h"
+#include "platform/gst/pipeline_retirement.h"
 #include "platform/gst/stream_facts.h"
 #include "platform/gst/text_sink.h"
 #include "platform/gst/time_units.h"
@@ -72,15 +71,15 @@ std::vector<uint32_t> VariantsAsVideoTracks(const std::vector<HlsVariant>& varia
 
 void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   // Stopping joins the streaming threads of the previous media, so nothing of
-  // it is posted after this.
-  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
-  videoSink_->Clear();
-  textSink_->Clear();
+  // it is posted after this; each source gets a pipeline of its own (see
+  // Pipeline).
+  StopPipelineOnEngine();
   textSwitch_.reset();
   audioOutputFlush_.Forget();
   videoOutputFlush_.Forget();
   textOutputFlush_.Forget();
-  variants_->Reset();
+  audioSwitchGuard_.Forget();
+  videoSwitchGuard_.Forget();
   {
     std::lock_guard<std::mutex> lock(errorMutex_);
     firstError_ = {};
@@ -107,12 +106,21 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
     return;
   }
 
-  ApplyVolumeOnEngine(volume);
-  // A fresh tempo filter for every source (see MakeTempoFilter); playsink let
-  // go of the previous one when the pipeline stopped.
-  auto tempo = MakeTempoFilter();
-  g_object_set(playbin_.get(), "uri", uri.c_str(), "audio-filter", tempo.get(), nullptr);
-  const GstStateChangeReturn result = gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+  std::shared_ptr<Pipeline> pipeline;
+  try {
+    pipeline = std::make_shared<Pipeline>(options_, audioOutput_, PipelineCallbacks(), uri, volume);
+  } catch (const std::exception& error) {
+    DebugLine(std::string("The pipeline cannot be built: ") + error.what());
+    MediaPlayerFailedEventArgs args;
+    args.errorMessage = error.what();
+    FailOnEngine(std::move(args));
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pipeline_ = pipeline;
+  }
+  const GstStateChangeReturn result = gst_element_set_state(pipeline->Playbin(), GST_STATE_PAUSED);
   if (result == GST_STATE_CHANGE_NO_PREROLL) {
     // A live source: it delivers nothing until playing, and has no duration.
     FinishOpeningOnEngine();
@@ -136,22 +144,23 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
 }
 
 void PlayerCore::FinishOpeningOnEngine() {
+  if (!pipeline_) return;
+  GstElement* playbin = pipeline_->Playbin();
   gint64 durationNs = 0;
-  const bool haveDuration =
-      gst_element_query_duration(playbin_.get(), GST_FORMAT_TIME, &durationNs) && durationNs > 0;
+  const bool haveDuration = gst_element_query_duration(playbin, GST_FORMAT_TIME, &durationNs) && durationNs > 0;
   gboolean seekable = FALSE;
   {
     auto query = AdoptMini(gst_query_new_seeking(GST_FORMAT_TIME));
-    if (gst_element_query(playbin_.get(), query.get())) {
+    if (gst_element_query(playbin, query.get())) {
       gst_query_parse_seeking(query.get(), nullptr, &seekable, nullptr, nullptr);
     }
   }
-  StreamFacts tracks = ReadStreamFacts(playbin_.get());
-  const std::vector<uint32_t> variantBandwidths = VariantsAsVideoTracks(variants_->Variants(), tracks);
-  auto downloadQueue = FindElementByFactory(GST_BIN(playbin_.get()), "queue2");
+  StreamFacts tracks = ReadStreamFacts(playbin);
+  const std::vector<uint32_t> variantBandwidths = VariantsAsVideoTracks(pipeline_->Variants().Variants(), tracks);
+  auto downloadQueue = FindElementByFactory(GST_BIN(playbin), "queue2");
   gint64 totalBytes = 0;
   if (downloadQueue) gst_element_query_duration(downloadQueue.get(), GST_FORMAT_BYTES, &totalBytes);
-  const DisplaySize size = videoSink_->CurrentDisplaySize();
+  const DisplaySize size = pipeline_->Video().CurrentDisplaySize();
 
   const uint64_t generation = pipelineEpoch_.load();
   std::shared_ptr<MediaPlaybackItem> item;
@@ -194,9 +203,7 @@ void PlayerCore::FinishOpeningOnEngine() {
 }
 
 void PlayerCore::FailOnEngine(MediaPlayerFailedEventArgs args) {
-  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
-  videoSink_->Clear();
-  textSink_->Clear();
+  StopPipelineOnEngine();
   const uint64_t generation = pipelineEpoch_.load();
   int owed = 0;
   {
@@ -215,13 +222,25 @@ void PlayerCore::FailOnEngine(MediaPlayerFailedEventArgs args) {
 
 void PlayerCore::TeardownOnEngine() {
   if (tornDown_.load()) return;
-  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
-  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));
-  gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-  gst_bus_set_flushing(bus.get(), TRUE);
-  videoSink_->Clear();
-  textSink_->Clear();
+  StopPipelineOnEngine();
   tornDown_ = true;
+}
+
+void PlayerCore::StopPipelineOnEngine() {
+  std::shared_ptr<Pipeline> stopping;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping = std::move(pipeline_);
+    pipeline_ = nullptr;
+  }
+  if (!stopping) return;
+  // Other threads may still hold it for a read; it answers them stopped.
+  if (stopping->IsSettling()) {
+    stopping->Detach();
+    RetirePipeline(std::move(stopping));
+  } else {
+    stopping->Stop();
+  }
 }
 
 }  // namespace corvane::platform::gst

@@ -18,16 +18,24 @@ constexpr unsigned kRangeTickDivider = 4;
 }  // namespace
 
 void PlayerCore::ScheduleTickOnEngine() {
-  if (tickScheduled_) return;
-  tickScheduled_ = true;
   const uint64_t epoch = pipelineEpoch_.load();
-  thread_->PostDelayed(options_.positionInterval, [weak = weak_from_this(), epoch] {
-    if (auto core = weak.lock()) core->TickOnEngine(epoch);
+  // A tick due for this source keeps the chain going. One still due for the
+  // previous source must not stand in for it: it ends when it comes, and
+  // the new source would never be ticked (no position reports ever after
+  // opening a source on a player that was playing).
+  if (tickScheduled_ && tickEpoch_ == epoch) return;
+  tickScheduled_ = true;
+  tickEpoch_ = epoch;
+  const uint64_t serial = ++tickSerial_;
+  thread_->PostDelayed(options_.positionInterval, [weak = weak_from_this(), serial] {
+    if (auto core = weak.lock()) core->TickOnEngine(serial);
   });
 }
 
-void PlayerCore::TickOnEngine(uint64_t epoch) {
+void PlayerCore::TickOnEngine(uint64_t serial) {
+  if (serial != tickSerial_) return;  // replaced by a later source's tick
   tickScheduled_ = false;
+  const uint64_t epoch = tickEpoch_;
   if (epoch != pipelineEpoch_.load() || tornDown_.load()) return;
   bool report = false;
   Phase phase;
@@ -60,9 +68,9 @@ void PlayerCore::EvaluateCuesOnEngine() {
   }
   std::vector<uint64_t> active;
   GstClockTime position = GST_CLOCK_TIME_NONE;
-  if (presenting) {
+  if (presenting && pipeline_) {
     position = static_cast<GstClockTime>(ToNanoseconds(Position()));
-    active = textSink_->ActiveIds(position);
+    active = pipeline_->Text().ActiveIds(position);
   }
   if (active != reportedCues_) {
     reportedCues_ = std::move(active);
@@ -70,7 +78,7 @@ void PlayerCore::EvaluateCuesOnEngine() {
   }
   // Wake up at the next cue boundary; a later evaluation replaces the timer.
   if (presenting && playing && GST_CLOCK_TIME_IS_VALID(position)) {
-    const GstClockTime next = textSink_->NextChange(position);
+    const GstClockTime next = pipeline_->Text().NextChange(position);
     if (GST_CLOCK_TIME_IS_VALID(next)) {
       const auto wait = std::chrono::nanoseconds(static_cast<int64_t>((next - position) / rate)) +
                         std::chrono::milliseconds(2);
@@ -103,14 +111,15 @@ void PlayerCore::CheckBufferedRangesOnEngine() {
 }
 
 void PlayerCore::AnnounceFrameOnEngine(uint64_t epoch) {
+  if (!pipeline_) return;
   // Acknowledge first: a frame arriving from now on is announced again.
-  videoSink_->AcknowledgeFrame();
+  pipeline_->Video().AcknowledgeFrame();
   if (epoch != pipelineEpoch_.load()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (closed_ || epoch != generation_ || phase_ != Phase::Opened || !frameServer_) return;
   }
-  if (!videoSink_->NewestFrame().sample) return;
+  if (!pipeline_->Video().NewestFrame().sample) return;
   Raise(PlayerEvent::VideoFrameAvailable, epoch);
 }
 
@@ -130,7 +139,7 @@ void PlayerCore::AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size) {
 void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
   const char* property = kind == TrackKind::Audio ? "current-audio" : kind == TrackKind::Video ? "current-video"
                                                                                                 : "current-text";
-  g_object_set(playbin_.get(), property, index, nullptr);
+  if (pipeline_) g_object_set(pipeline_->Playbin(), property, index, nullptr);
 }
 
 bool PlayerCore::PresentingCuesLocked() const {
@@ -139,16 +148,16 @@ bool PlayerCore::PresentingCuesLocked() const {
 }
 
 void PlayerCore::SwitchTextOnEngine() {
-  if (!textSwitch_) return;
+  if (!textSwitch_ || !pipeline_) return;
   ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
-  textOutputFlush_.NoteSwitch(playbin_.get());
+  textOutputFlush_.NoteSwitch(pipeline_->Playbin());
   // The cues of the stream shown so far no longer apply; the restreaming
   // seek's flush drops any that were on their way.
   GstPad* inputRaw = nullptr;
-  g_signal_emit_by_name(playbin_.get(), "get-text-pad", *textSwitch_, &inputRaw);
+  g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", *textSwitch_, &inputRaw);
   auto input = AdoptObject(inputRaw);  // Adopt: the action signal returns a reference
   auto caps = input ? AdoptMini(gst_pad_get_current_caps(input.get())) : nullptr;  // Adopt
-  textSink_->Choose(caps.get());
+  pipeline_->Text().Choose(caps.get());
   textSwitch_.reset();
   std::lock_guard<std::mutex> lock(mutex_);
   textSwitchPending_ = false;

@@ -79,7 +79,8 @@ void PlayerCore::PumpSeeksOnEngine() {
     ApplyStreamSwitchesOnEngine();
     return;
   }
-  if (currentPosition) target = QueryPosition().value_or(TimeSpan(0));
+  if (!pipeline_) return;
+  if (currentPosition) target = pipeline_->QueryPosition().value_or(TimeSpan(0));
   {
     // Until the seek completes the pipeline's own position is meaningless:
     // its sinks count on from the old base time, so right after a seek to
@@ -91,7 +92,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
     output->FlushBeforeSeek();
   }
-  const gboolean sent = gst_element_seek(playbin_.get(), rate, GST_FORMAT_TIME,
+  const gboolean sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
   // After the seek's flush, which would otherwise undo them.
@@ -156,10 +157,11 @@ void PlayerCore::ApplyStreamSwitchesOnEngine() {
 
 void PlayerCore::HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,
                                              SwitchedOutputFlush& output) {
-  guard.Watch(playbin_.get());
+  if (!pipeline_) return;
+  guard.Watch(pipeline_->Playbin());
   ApplyTrackSelectionOnEngine(kind, index);
   guard.NoteChosenInput();
-  output.NoteSwitch(playbin_.get());
+  output.NoteSwitch(pipeline_->Playbin());
 }
 
 void PlayerCore::SeekWatchdogOnEngine(uint64_t serial) {
@@ -178,7 +180,7 @@ void PlayerCore::ApplyPlayStateOnEngine() {
     // HandleAsyncDoneOnEngine).
     if (!playing && !seekInFlight_) seekInFlightTarget_.reset();
   }
-  gst_element_set_state(playbin_.get(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+  if (pipeline_) gst_element_set_state(pipeline_->Playbin(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }
 
 }  // namespace corvane::platform::gst

@@ -46,6 +46,11 @@ class StreamSwitchGuard {
   // and it is not watched yet (playbin may give a new source a new input).
   // Call before a switch.
   void Watch(GstElement* playbin);
+  // Lets go of the watched input (its pipeline is gone).
+  void Forget() {
+    watched_ = nullptr;
+    state_ = nullptr;
+  }
   // Notes the selector input playbin has just been told to play (after the
   // switch, on the engine thread).
   void NoteChosenInput();

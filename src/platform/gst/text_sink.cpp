@@ -133,7 +133,7 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
         std::lock_guard<std::mutex> lock(mutex_);
         store_.Clear();
       }
-      if (onChanged_) onChanged_();
+      onChanged_();
       return GST_PAD_PROBE_OK;
     }
     case GST_EVENT_GAP: {
@@ -144,7 +144,7 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
         std::lock_guard<std::mutex> lock(mutex_);
         store_.Gap(GST_CLOCK_TIME_IS_VALID(streamTime) ? streamTime : time);
       }
-      if (onChanged_) onChanged_();
+      onChanged_();
       return GST_PAD_PROBE_DROP;  // a gap would preroll the sink
     }
     default:
@@ -196,7 +196,7 @@ void TextSink::TakeBuffer(GstBuffer* buffer) {
     std::lock_guard<std::mutex> lock(mutex_);
     store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup});
   }
-  if (onChanged_) onChanged_();
+  onChanged_();
 }
 
 std::vector<uint64_t> TextSink::ActiveIds(GstClockTime position) const {

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gst/detachable_callback.h"
 #include "platform/gst/gst_handles.h"
 #include "render/subtitle_rasterizer.h"
 
@@ -91,13 +92,15 @@ class TextSink {
   // Drops every cue and from now on reads buffers as `caps` say (the
   // chosen stream's; null: as the caps before them say).
   void Choose(GstCaps* caps);
+  // Cuts the change callback off for good (see DetachableCallback).
+  void DetachCallback() { onChanged_.Detach(); }
 
  private:
   static GstPadProbeReturn OnDataStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   GstPadProbeReturn TakeEvent(GstEvent* event);
   void TakeBuffer(GstBuffer* buffer);
 
-  const ChangedCallback onChanged_;
+  DetachableCallback<> onChanged_;
   GObjectPtr<GstElement> bin_;
   GObjectPtr<GstPad> sinkPad_;
   gulong probeId_ = 0;

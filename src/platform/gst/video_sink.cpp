@@ -38,7 +38,9 @@ DisplaySize DisplaySizeFromCaps(const GstCaps* caps) {
 }
 
 VideoSink::VideoSink(Callbacks callbacks, Options options)
-    : callbacks_(std::move(callbacks)), options_(options) {
+    : onFrameReady_(std::move(callbacks.onFrameReadyStreaming)),
+      onDisplaySize_(std::move(callbacks.onDisplaySizeStreaming)),
+      options_(options) {
   bin_ = AdoptFloating(gst_bin_new("corvane-video-sink"));
   auto convert = MakeElement("videoconvert", "convert");
   appsink_ = MakeElement("appsink", "frames");
@@ -124,7 +126,7 @@ GstPadProbeReturn VideoSink::OnPadProbeStreaming(GstPad*, GstPadProbeInfo* info,
         changed = size != sink->size_;
         sink->size_ = size;
       }
-      if (changed && sink->callbacks_.onDisplaySizeStreaming) sink->callbacks_.onDisplaySizeStreaming(size);
+      if (changed) sink->onDisplaySize_(size);
       break;
     }
     default:
@@ -148,7 +150,7 @@ void VideoSink::Store(MiniPtr<GstSample> sample) {
     announcePending_ = true;
   }
   // `previous` is released here, outside the lock.
-  if (announce && callbacks_.onFrameReadyStreaming) callbacks_.onFrameReadyStreaming();
+  if (announce) onFrameReady_();
 }
 
 VideoSink::Frame VideoSink::NewestFrame() const {
@@ -179,6 +181,11 @@ void VideoSink::Clear() {
     copiedSerial_ = serial_;
   }
   copied_.notify_all();
+}
+
+void VideoSink::DetachCallbacks() {
+  onFrameReady_.Detach();
+  onDisplaySize_.Detach();
 }
 
 DisplaySize VideoSink::CurrentDisplaySize() const {

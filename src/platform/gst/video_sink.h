@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/gst/detachable_callback.h"
 #include "platform/gst/gst_handles.h"
 
 namespace corvane::platform::gst {
@@ -74,6 +75,8 @@ class VideoSink {
   // Drops the frame (flush, stop, new source) and forgets the size.
   void Clear();
   DisplaySize CurrentDisplaySize() const;
+  // Cuts the callbacks off for good (see DetachableCallback).
+  void DetachCallbacks();
 
  private:
   static GstFlowReturn OnNewSampleStreaming(GstAppSink* sink, gpointer self);
@@ -81,7 +84,8 @@ class VideoSink {
   static GstPadProbeReturn OnPadProbeStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   void Store(MiniPtr<GstSample> sample);
 
-  const Callbacks callbacks_;
+  DetachableCallback<> onFrameReady_;
+  DetachableCallback<DisplaySize> onDisplaySize_;
   const Options options_;
   GObjectPtr<GstElement> bin_;
   GObjectPtr<GstElement> appsink_;

@@ -1,0 +1,97 @@
+#include "platform/gst/pipeline.h"
+
+#include <string>
+
+#include "platform/gst/time_units.h"
+
+namespace corvane::platform::gst {
+namespace {
+
+// playbin's GstPlayFlags (the enum is not in a public header). No download
+// flag: its buffering messages measure the whole download, not a stall. No
+// soft-volume flag: the volume is the audio output's own (see AudioOutput).
+constexpr guint kFlagVideo = 1u << 0;
+constexpr guint kFlagAudio = 1u << 1;
+constexpr guint kFlagText = 1u << 2;
+constexpr guint kFlagNativeVideo = 1u << 6;
+
+// The bus handler of a detached pipeline: nobody listens any more.
+GstBusSyncReply DiscardMessage(GstBus*, GstMessage* message, gpointer) {
+  gst_message_unref(message);  // a sync handler that drops owns the message
+  return GST_BUS_DROP;
+}
+
+}  // namespace
+
+void Pipeline::CheckElements() {
+  for (const char* factory : {"playbin", "appsink", "videoconvert", "fakesink"}) {
+    auto found = AdoptObject(gst_element_factory_find(factory));  // Adopt: find refs
+    if (!found) throw hresult_error(kFail, std::string("GStreamer element missing: ") + factory);
+  }
+}
+
+Pipeline::Pipeline(const EngineOptions& options, const AudioOutputChoice& audioChoice, Callbacks callbacks,
+                   const std::string& uri, double volume) {
+  playbin_ = AdoptFloating(gst_element_factory_make("playbin", "corvane-playbin"));
+  if (!playbin_) throw hresult_error(kFail, "GStreamer element missing: playbin");
+  videoSink_ = std::make_unique<VideoSink>(std::move(callbacks.video),
+                                           VideoSink::Options{options.syncVideo, options.deliverEveryFrame});
+  textSink_ = std::make_unique<TextSink>(std::move(callbacks.textChanged));
+  AudioOutput audio = MakeAudioOutput(audioChoice);
+  volume_ = std::move(audio.volume);
+  SetVolume(volume);
+  // A fresh tempo filter for every source (see MakeTempoFilter).
+  auto tempo = MakeTempoFilter();
+  const guint flags = kFlagVideo | kFlagAudio | kFlagText | kFlagNativeVideo;
+  g_object_set(playbin_.get(), "video-sink", videoSink_->Bin(), "text-sink", textSink_->Element(), "flags", flags,
+               "audio-filter", tempo.get(), "uri", uri.c_str(), nullptr);
+  if (audio.sink) g_object_set(playbin_.get(), "audio-sink", audio.sink.get(), nullptr);
+  variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
+  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));  // Adopt: get_bus refs
+  gst_bus_set_sync_handler(bus.get(), callbacks.busHandler, callbacks.busData, nullptr);
+}
+
+Pipeline::~Pipeline() { Stop(); }
+
+void Pipeline::Stop() {
+  if (stopped_) return;
+  stopped_ = true;
+  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));  // Adopt: get_bus refs
+  gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+  gst_bus_set_flushing(bus.get(), TRUE);
+  videoSink_->Clear();
+  textSink_->Clear();
+}
+
+bool Pipeline::IsSettling() const {
+  return gst_element_get_state(playbin_.get(), nullptr, nullptr, 0) == GST_STATE_CHANGE_ASYNC;
+}
+
+void Pipeline::Detach() {
+  auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));  // Adopt: get_bus refs
+  gst_bus_set_sync_handler(bus.get(), &DiscardMessage, nullptr, nullptr);
+  videoSink_->DetachCallbacks();
+  textSink_->DetachCallback();
+  SetVolume(0.0);
+  gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
+}
+
+void Pipeline::WaitSettled(std::chrono::milliseconds timeout) const {
+  gst_element_get_state(playbin_.get(), nullptr, nullptr,
+                        static_cast<GstClockTime>(std::chrono::nanoseconds(timeout).count()));
+}
+
+void Pipeline::SetVolume(double volume) {
+  if (volume_) g_object_set(volume_.get(), "volume", volume, nullptr);
+}
+
+std::optional<TimeSpan> Pipeline::QueryPosition() const {
+  gint64 position = 0;
+  if (gst_element_query_position(playbin_.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+    return FromNanoseconds(position);
+  }
+  return std::nullopt;
+}
+
+}  // namespace corvane::platform::gst

@@ -1,0 +1,274 @@
+// A storm of valid calls, as bursts of taps reach the plugin: several
+// players, each driven from a thread of its own, take random calls for a
+// bounded time (CORVANE_STORM_SECONDS, 30 by default; CORVANE_STORM_SEED
+// repeats a run, and the seed is printed). Afterwards every call has been
+// answered, the process is alive, every player still seeks, plays and
+// reports its position, and a fresh player plays.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "player_e2e/plugin_session.h"
+#include "support/http_server.h"
+#include "support/test_media.h"
+
+namespace corvane::testing {
+namespace {
+
+using embedder::MethodResponse;
+
+EncodableValue IdAnd(int64_t id, std::initializer_list<std::pair<const char*, EncodableValue>> entries) {
+  EncodableMap map{{EncodableValue("id"), EncodableValue(id)}};
+  for (const auto& [key, value] : entries) map[EncodableValue(key)] = value;
+  return EncodableValue(std::move(map));
+}
+
+int EnvironmentNumber(const char* name, int fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::atoi(text) : fallback;
+}
+
+// What one driver thread asked of its player.
+struct Driven {
+  std::string lastOpened;  // the source of the latest "open"
+  bool closedSince = false;
+};
+
+class Storm : public PluginSession {
+ protected:
+  // Counts answers; any answer that is not a success is kept for the report.
+  struct Ledger {
+    std::atomic<int> sent{0};
+    std::atomic<int> answered{0};
+    std::mutex mutex;
+    std::vector<std::string> failures;  // guarded by mutex
+  };
+
+  void Send(const std::string& method, const EncodableValue& arguments) {
+    ++ledger_.sent;
+    embedder::InvokeMethodAsync(engine(), "CorvanePlugin", method, arguments,
+                                [this, method](const MethodResponse& answer) {
+                                  if (!answer.IsSuccess()) {
+                                    std::lock_guard<std::mutex> lock(ledger_.mutex);
+                                    ledger_.failures.push_back(method + ": " + answer.Describe());
+                                  }
+                                  ++ledger_.answered;
+                                });
+  }
+
+  // One random valid call for player `id`.
+  void RandomCall(std::mt19937& random, int64_t id, const std::vector<std::string>& sources, Driven& driven) {
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    switch (pick(16)) {
+      case 0:
+      case 1:
+        Send("seekTo", IdAnd(id, {{"position", EncodableValue(int64_t{pick(21000)})}}));
+        break;
+      case 2:
+      case 3:
+        Send("play", EncodableValue(id));
+        break;
+      case 4:
+        Send("pause", EncodableValue(id));
+        break;
+      case 5: {
+        static const double kSpeeds[] = {0.25, 0.5, 1.0, 1.5, 2.0, 3.0};
+        Send("setSpeed", IdAnd(id, {{"value", EncodableValue(kSpeeds[pick(6)])}}));
+        break;
+      }
+      case 6:
+        Send("setVolume", IdAnd(id, {{"value", EncodableValue(pick(101) / 100.0)}}));
+        break;
+      case 7:
+        Send("overrideTrack", IdAnd(id, {{"groupId", EncodableValue(pick(2) * 2)},
+                                         {"trackId", EncodableValue(pick(4) - 1)},
+                                         {"enabled", EncodableValue(pick(4) != 0)}}));
+        break;
+      case 8:
+        Send("setShowSubtitle", IdAnd(id, {{"value", EncodableValue(pick(2) == 0)}}));
+        break;
+      case 9:
+      case 10: {
+        driven.lastOpened = sources[static_cast<size_t>(pick(static_cast<int>(sources.size())))];
+        driven.closedSince = false;
+        Send("open", IdAnd(id, {{"value", EncodableValue(driven.lastOpened)}}));
+        break;
+      }
+      case 11:
+        Send("setLooping", IdAnd(id, {{"value", EncodableValue(pick(2) == 0)}}));
+        break;
+      case 12: {
+        static const char* kLanguages[] = {"en", "fr", "de", ""};
+        Send(pick(2) ? "setPreferredAudioLanguage" : "setPreferredSubtitleLanguage",
+             IdAnd(id, {{"value", EncodableValue(kLanguages[pick(4)])}}));
+        break;
+      }
+      case 13:
+        Send("setMaxResolution", IdAnd(id, {{"width", EncodableValue(pick(2) ? 320.0 : 0.0)},
+                                            {"height", EncodableValue(pick(2) ? 180.0 : 0.0)}}));
+        break;
+      case 14:
+        Send("setMaxBitRate", IdAnd(id, {{"value", EncodableValue(int64_t{pick(2) * 400000})}}));
+        break;
+      default:
+        if (pick(4) == 0) {
+          driven.closedSince = true;
+          Send("close", EncodableValue(id));
+        } else {
+          Send("seekTo", IdAnd(id, {{"position", EncodableValue(int64_t{0})}}));
+        }
+        break;
+    }
+  }
+
+  bool WaitForAllAnswers(std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (ledger_.answered.load() < ledger_.sent.load()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(20ms);
+    }
+    return true;
+  }
+
+  // The player's outcome of its latest "open": "mediaInfo", "error" or "".
+  static std::string OutcomeOfLatestOpen(const embedder::EventStream& events, const std::string& source) {
+    std::string outcome;
+    for (const auto& event : events.History()) {
+      if (event.Name() == "mediaInfo") {
+        const EncodableValue* opened = event.Find("source");
+        outcome = opened && *opened == EncodableValue(source) ? "mediaInfo" : "";
+      } else if (event.Name() == "error") {
+        outcome = "error";
+      }
+    }
+    return outcome;
+  }
+
+  // The player seeks, plays on from there with rising positions and shows
+  // new frames (when the source has video).
+  // The names (and values) of the last `count` events, for a report.
+  static std::string Recent(const embedder::EventStream& events, size_t count) {
+    const auto history = events.History();
+    std::string text;
+    for (size_t i = history.size() > count ? history.size() - count : 0; i < history.size(); ++i) {
+      text += history[i].Name();
+      if (history[i].Name() == "position") text += "=" + std::to_string(IntegerOf(history[i], "value"));
+      text += " ";
+    }
+    return text;
+  }
+
+  // Only what follows counts: pass over what the storm left unread.
+  static void SkipUnread(embedder::EventStream& events) {
+    while (events.WaitForEvent(0ms)) {
+    }
+  }
+
+  void ExpectPlaysAndSeeks(DartPlayer& player, bool hasVideo) {
+    SkipUnread(*player.events);
+    ASSERT_TRUE(CallWith(player.id, "setSpeed", "value", EncodableValue(1.0)).IsSuccess());
+    ASSERT_TRUE(CallWith(player.id, "seekTo", "position", EncodableValue(int64_t{500})).IsSuccess());
+    ASSERT_TRUE(player.events->WaitForEvent(
+        [&](const embedder::StreamEvent& event) { return event.Name() == "seekEnd"; }, 10s))
+        << "the seek completes";
+    Play(player);
+    const auto moved = player.events->WaitForEvent(
+        [](const embedder::StreamEvent& event) {
+          return event.Name() == "position" && IntegerOf(event, "value") >= 1000;
+        },
+        10s);
+    EXPECT_TRUE(moved) << "positions rise while playing; events since the seek: " << Recent(*player.events, 12);
+    if (hasVideo) {
+      EXPECT_TRUE(engine().WaitForNewFrame(player.id, 5s)) << "frames keep coming";
+    }
+  }
+
+  Ledger ledger_;
+};
+
+TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
+  CORVANE_REQUIRE_MEDIA(longClip, "long.mp4");
+  CORVANE_REQUIRE_MEDIA(multi, "multi.mkv");
+  CORVANE_REQUIRE_MEDIA(short_clip, "h264_aac.mp4");
+  CORVANE_REQUIRE_MEDIA(garbage, "random.bin");
+  CORVANE_REQUIRE_MEDIA(hls, "hls/master.m3u8");
+  CORVANE_REQUIRE_MEDIA(dash, "dash/manifest.mpd");
+  TestHttpServer server(TestMediaDir());
+  const std::vector<std::string> sources = {
+      longClip, multi, short_clip, garbage, TestMediaDir() + "/missing.mp4",
+      server.Url("long.mp4"), server.Url("hls/master.m3u8"), server.Url("dash/manifest.mpd"),
+  };
+  const int seconds = EnvironmentNumber("CORVANE_STORM_SECONDS", 30);
+  const auto seed = static_cast<uint32_t>(EnvironmentNumber("CORVANE_STORM_SEED", static_cast<int>(std::random_device{}() >> 1)));
+  std::printf("storm: %d s, seed %u (CORVANE_STORM_SEED repeats it)\n", seconds, seed);
+  std::fflush(stdout);
+  RecordProperty("seed", std::to_string(seed));
+
+  constexpr int kPlayers = 4;
+  std::vector<DartPlayer> players;
+  for (int i = 0; i < kPlayers; ++i) {
+    players.push_back(Create());
+    ASSERT_GE(players.back().id, 0);
+  }
+  std::vector<Driven> driven(kPlayers);
+  std::vector<std::thread> drivers;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (int i = 0; i < kPlayers; ++i) {
+    drivers.emplace_back([&, i] {
+      std::mt19937 random(seed + static_cast<uint32_t>(i));
+      while (std::chrono::steady_clock::now() < end) {
+        // A burst of taps, then a pause of a human's length at most.
+        const int burst = 1 + static_cast<int>(random() % 6);
+        for (int call = 0; call < burst; ++call) RandomCall(random, players[i].id, sources, driven[i]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
+        // Now and then Dart listens again, which replaces the sink.
+        if (random() % 200 == 0) players[i].events->Listen();
+      }
+    });
+  }
+  for (auto& driver : drivers) driver.join();
+
+  ASSERT_TRUE(WaitForAllAnswers(30s)) << ledger_.answered.load() << " of " << ledger_.sent.load() << " answered";
+  {
+    std::lock_guard<std::mutex> lock(ledger_.mutex);
+    EXPECT_TRUE(ledger_.failures.empty()) << ledger_.failures.size() << " calls failed, the first: "
+                                          << ledger_.failures.front();
+  }
+  std::printf("storm: %d calls answered\n", ledger_.answered.load());
+
+  for (int i = 0; i < kPlayers; ++i) {
+    SCOPED_TRACE("player " + std::to_string(i) + ", last opened " + driven[i].lastOpened);
+    // The player as the storm left it: a loaded source still seeks and plays.
+    const bool playable = driven[i].lastOpened == longClip || driven[i].lastOpened == multi ||
+                          driven[i].lastOpened == short_clip || driven[i].lastOpened == server.Url("long.mp4");
+    if (playable && !driven[i].closedSince) {
+      const auto settled = std::chrono::steady_clock::now() + 10s;
+      while (OutcomeOfLatestOpen(*players[i].events, driven[i].lastOpened).empty() &&
+             std::chrono::steady_clock::now() < settled) {
+        std::this_thread::sleep_for(50ms);
+      }
+      if (OutcomeOfLatestOpen(*players[i].events, driven[i].lastOpened) == "mediaInfo") {
+        ExpectPlaysAndSeeks(players[i], true);
+      }
+    }
+    // And it opens and plays a new source.
+    SkipUnread(*players[i].events);
+    Open(players[i], longClip);
+    ASSERT_TRUE(WaitForAnyOf(*players[i].events, {"mediaInfo"}, 10s)) << "the next source opens";
+    ExpectPlaysAndSeeks(players[i], true);
+  }
+
+  DartPlayer fresh = Create();
+  ASSERT_GE(fresh.id, 0);
+  Open(fresh, short_clip);
+  ASSERT_TRUE(WaitForAnyOf(*fresh.events, {"mediaInfo"}, 10s));
+  ExpectPlaysAndSeeks(fresh, true);
+}
+
+}  // namespace
+}  // namespace corvane::testing
