@@ -12,7 +12,6 @@ using flutter::EncodableValue;
 
 constexpr auto kReplyTimeout = std::chrono::seconds(10);
 constexpr auto kFetchTimeout = std::chrono::seconds(2);
-constexpr auto kPollPause = std::chrono::milliseconds(5);
 
 bool ReadId(const EncodableMap& map, const char* key, int64_t* out) {
   auto it = map.find(EncodableValue(key));
@@ -55,6 +54,9 @@ std::unique_ptr<PluginSession> PluginSession::Start(const std::string& pluginPat
                                                     std::string* error) {
   embedder::EngineOptions options;
   options.with_view = withView;
+  // Only a window shows every frame; headless, pixels are read for
+  // snapshots alone (they fetch), so frames are not copied at display rate.
+  options.copy_displayed_frames = withView;
   std::unique_ptr<embedder::Engine> engine = embedder::Engine::Start(options);
   if (!engine) {
     *error = "cannot start the host engine";
@@ -112,7 +114,7 @@ int PluginSession::CreatePlayer(std::string* error) {
   }
   // The stream receives from its construction on, so nothing the plugin
   // sends while it handles "listen" is lost.
-  player.events = std::make_unique<embedder::EventStream>(*engine_, EventChannelName(player.view.id));
+  player.events = std::make_unique<embedder::EventStream>(*engine_, EventChannelName(player.view.id), arrivals_);
   const MethodResponse listened = player.events->Listen(EncodableValue(), kReplyTimeout);
   if (observer_) observer_(player.view.id, {"listen", EncodableValue()}, listened);
   if (!listened.IsSuccess()) {
@@ -138,9 +140,11 @@ std::optional<PluginSession::Arrival> PluginSession::NextEvent(std::chrono::mill
         return Arrival{index, std::move(*event)};
       }
     }
+    // Asleep until any player's next event, or the deadline.
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return std::nullopt;
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kPollPause, deadline - now));
+    arrivals_->Wait(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                    std::chrono::milliseconds(1));
   }
 }
 

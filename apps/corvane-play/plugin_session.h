@@ -87,6 +87,8 @@ class PluginSession {
   std::vector<Player> players_;
   ReplyObserver observer_;
   size_t nextToPoll_ = 0;
+  // Raised by every player's event stream.
+  const std::shared_ptr<embedder::ArrivalSignal> arrivals_ = std::make_shared<embedder::ArrivalSignal>();
 };
 
 // Reply kinds in words, for JSON lines and messages.

@@ -150,7 +150,24 @@ const flutter::EncodableValue* StreamEvent::Find(const std::string& key) const {
   return found == map->end() ? nullptr : &found->second;
 }
 
+void ArrivalSignal::Raise() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    raised_ = true;
+  }
+  raised_cv_.notify_all();
+}
+
+bool ArrivalSignal::Wait(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const bool raised = raised_cv_.wait_for(lock, timeout, [this] { return raised_; });
+  raised_ = false;
+  return raised;
+}
+
 struct EventStream::Inbox {
+  explicit Inbox(std::shared_ptr<ArrivalSignal> signal) : arrivals(std::move(signal)) {}
+  const std::shared_ptr<ArrivalSignal> arrivals;
   mutable std::mutex mutex;
   std::condition_variable arrived;
   std::vector<StreamEvent> events;  // guarded by mutex
@@ -174,14 +191,17 @@ struct EventStream::Inbox {
         event.kind = StreamEvent::Kind::kMalformed;
       }
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    events.push_back(std::move(event));
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      events.push_back(std::move(event));
+    }
     arrived.notify_all();
+    if (arrivals) arrivals->Raise();
   }
 };
 
-EventStream::EventStream(Engine& engine, std::string channel)
-    : engine_(engine), channel_(std::move(channel)), inbox_(std::make_shared<Inbox>()) {
+EventStream::EventStream(Engine& engine, std::string channel, std::shared_ptr<ArrivalSignal> arrivals)
+    : engine_(engine), channel_(std::move(channel)), inbox_(std::make_shared<Inbox>(std::move(arrivals))) {
   std::weak_ptr<Inbox> inbox = inbox_;
   engine_.SetDartHandler(channel_, [inbox](const std::vector<uint8_t>& message) {
     if (auto alive = inbox.lock()) alive->Receive(message);

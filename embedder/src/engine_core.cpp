@@ -17,7 +17,7 @@ void ReportWrongThread(const char* function) {
 }
 
 EngineCore::EngineCore(const EngineOptions& options)
-    : options_(options), textures_(options.frame_interval, options.descriptor_hold), messenger_(new FlutterDesktopMessenger) {
+    : options_(options), textures_(options.frame_interval, options.descriptor_hold, options.copy_displayed_frames), messenger_(new FlutterDesktopMessenger) {
   messenger_->engine = this;
 }
 

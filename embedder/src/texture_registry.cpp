@@ -20,8 +20,11 @@ void RefuseRegistration(const char* reason) {
 }  // namespace
 
 TextureRegistry::TextureRegistry(std::chrono::microseconds frame_interval,
-                                 std::chrono::microseconds descriptor_hold)
-    : frame_interval_(frame_interval), descriptor_hold_(descriptor_hold), raster_([this] { RunRaster(); }) {}
+                                 std::chrono::microseconds descriptor_hold, bool copy_displayed_frames)
+    : frame_interval_(frame_interval),
+      descriptor_hold_(descriptor_hold),
+      copy_displayed_frames_(copy_displayed_frames),
+      raster_([this] { RunRaster(); }) {}
 
 TextureRegistry::~TextureRegistry() {
   Stop();
@@ -149,7 +152,7 @@ void TextureRegistry::RunRaster() {
       std::shared_ptr<Texture> texture = found->second;
       const uint64_t marks = texture->marks;
       lock.unlock();
-      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks);
+      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks, true);
       lock.lock();
       Publish(*texture, frame, marks);
       request->result.set_value(frame);
@@ -177,14 +180,29 @@ void TextureRegistry::RunRaster() {
       if (texture->unregistering || stopped_) continue;
       const uint64_t marks = texture->marks;
       lock.unlock();
-      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks);
+      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks, copy_displayed_frames_);
       lock.lock();
       Publish(*texture, frame, marks);
     }
   }
 }
 
-std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64_t marks) {
+std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64_t marks, bool copy) {
+  if (!copy) {
+    if (texture.type == kFlutterDesktopPixelBufferTexture) {
+      const FlutterDesktopPixelBuffer* buffer =
+          texture.pixel_callback(texture.requested_width, texture.requested_height, texture.user_data);
+      if (buffer != nullptr && buffer->release_callback != nullptr) buffer->release_callback(buffer->release_context);
+    } else {
+      const FlutterDesktopGpuSurfaceDescriptor* descriptor =
+          texture.surface_callback(texture.requested_width, texture.requested_height, texture.user_data);
+      if (descriptor != nullptr) {
+        if (descriptor_hold_.count() > 0) std::this_thread::sleep_for(descriptor_hold_);
+        if (descriptor->release_callback != nullptr) descriptor->release_callback(descriptor->release_context);
+      }
+    }
+    return nullptr;
+  }
   // Sized by the last fetch: a texture's frames mostly keep their size.
   std::shared_ptr<TextureFrame> frame = pixel_pool_->NewFrame(texture.requested_width * texture.requested_height * 4);
   frame->texture_id = texture.id;
@@ -224,8 +242,10 @@ std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64
 }
 
 void TextureRegistry::Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks) {
-  frame->fetch_number = ++texture.fetches;
+  ++texture.fetches;
   if (marks > texture.fetched_marks) texture.fetched_marks = marks;
+  if (!frame) return;  // fetched without a copy: the latest copy stays
+  frame->fetch_number = texture.fetches;
   texture.latest = std::move(frame);
   frames_.notify_all();
 }

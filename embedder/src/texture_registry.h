@@ -34,7 +34,8 @@ namespace corvane::embedder::internal {
 
 class TextureRegistry {
  public:
-  TextureRegistry(std::chrono::microseconds frame_interval, std::chrono::microseconds descriptor_hold);
+  TextureRegistry(std::chrono::microseconds frame_interval, std::chrono::microseconds descriptor_hold,
+                  bool copy_displayed_frames);
   ~TextureRegistry();
   TextureRegistry(const TextureRegistry&) = delete;
   TextureRegistry& operator=(const TextureRegistry&) = delete;
@@ -91,13 +92,15 @@ class TextureRegistry {
   struct FetchRequest;
 
   void RunRaster();
-  // Raster thread, no lock held.
-  std::shared_ptr<TextureFrame> FetchNow(Texture& texture, uint64_t marks);
+  // Raster thread, no lock held. Without `copy`, the texture is fetched and
+  // released and null is returned.
+  std::shared_ptr<TextureFrame> FetchNow(Texture& texture, uint64_t marks, bool copy);
   void Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks);
   void CompleteLate(Completion completion);
 
   const std::chrono::microseconds frame_interval_;
   const std::chrono::microseconds descriptor_hold_;
+  const bool copy_displayed_frames_;
   const std::shared_ptr<PixelPool> pixel_pool_ = std::make_shared<PixelPool>();
   mutable std::mutex mutex_;
   std::condition_variable raster_wake_;   // marks, requests, unregistrations, stop

@@ -367,6 +367,38 @@ TEST_F(TextureTest, FrameMarks_AreCounted_AndFetchesCoalesceAtTheDisplayRate) {
   ShutDownBeforeLocalTexturesGo();
 }
 
+// A headless host: marked textures are still fetched and released at the
+// display rate, but pixels are copied only when asked for.
+class UncopiedTextureTest : public TextureTest {
+ protected:
+  void SetUp() override {
+    options_.copy_displayed_frames = false;
+    TextureTest::SetUp();
+  }
+};
+
+TEST_F(UncopiedTextureTest, MarkedFrames_AreFetchedAndReleased_ButCopiedOnlyWhenAskedFor) {
+  SharedPixels pixels(2, 2, kRed);
+  SurfaceTexture surface;
+  surface.Show(pixels, 2, 2, 2, 2);
+  const int64_t id = RegisterOnPlatform(&surface.variant);
+  ASSERT_TRUE(Textures()->MarkTextureFrameAvailable(id));
+  const auto released = [&] {
+    std::lock_guard<std::mutex> lock(surface.mutex);
+    return surface.releases > 0;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!released() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(engine_->LatestFrame(id), nullptr) << "nothing copied at the display rate";
+  const std::shared_ptr<const TextureFrame> asked = engine_->FetchTexture(id);
+  ASSERT_NE(asked, nullptr);
+  EXPECT_EQ(asked->PixelAt(1, 1), kRed);
+  ShutDownBeforeLocalTexturesGo();
+  std::lock_guard<std::mutex> lock(surface.mutex);
+  EXPECT_EQ(surface.fetches, 2);
+  EXPECT_EQ(surface.releases, surface.fetches);
+}
+
 TEST_F(TextureTest, Unregister_CompletesOnAnotherThread_OnlyAfterTheFetchInFlightEnds) {
   SharedPixels pixels(1, 1, kRed);
   SurfaceTexture surface;

@@ -9,8 +9,10 @@
 #define CORVANE_EMBEDDER_DART_CLIENT_H_
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,13 +81,29 @@ struct StreamEvent {
   const flutter::EncodableValue* Find(const std::string& key) const;
 };
 
+// Wakes a reader that waits on several event streams at once: every stream
+// given the same signal raises it when an event arrives, so the reader
+// sleeps until then instead of polling. Any thread.
+class ArrivalSignal {
+ public:
+  void Raise();
+  // Returns when raised since the last return, or after `timeout` (false).
+  bool Wait(std::chrono::milliseconds timeout);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable raised_cv_;
+  bool raised_ = false;  // guarded by mutex_
+};
+
 // Dart's end of one event channel. It receives from construction, before
 // "listen" is sent, so that events sent while the plugin handles "listen"
 // are kept. Every event is kept in order; reading moves a cursor.
 // Must not outlive its engine.
 class EventStream {
  public:
-  EventStream(Engine& engine, std::string channel);
+  // `arrivals`, when given, is raised for every event received.
+  EventStream(Engine& engine, std::string channel, std::shared_ptr<ArrivalSignal> arrivals = nullptr);
   ~EventStream();
   EventStream(const EventStream&) = delete;
   EventStream& operator=(const EventStream&) = delete;

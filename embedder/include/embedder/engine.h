@@ -45,6 +45,12 @@ struct EngineOptions {
   // and releases it, as a compositor whose frame is still on the GPU would.
   // For tests of what a plugin does while a descriptor is out.
   std::chrono::microseconds descriptor_hold{0};
+  // Whether the raster thread copies the pixels of what it fetches at the
+  // display rate, for LatestFrame and WaitForFrame (a window shows them).
+  // false: it still fetches each marked texture through its callback and
+  // releases it, as a compositor that draws on the GPU does, and copies
+  // pixels only for FetchTexture (a headless app taking snapshots).
+  bool copy_displayed_frames = true;
 };
 
 // What the plugin answered to one message the Dart side sent.
