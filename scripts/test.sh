@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test suite:
-#   normal build      every suite
+#   normal build      every suite, then the soak (scripts/soak.sh)
 #   ASan + UBSan      every suite
 #   ThreadSanitizer   the threading-heavy suites (label "tsan"), short clips
 #   fuzz smoke        the codec fuzzer for a bounded time (clang, ASan + UBSan)
 # Each stage prints its duration. `--quick` runs the normal build only.
-# Environment: CORVANE_FUZZ_SECONDS (default 120), CORVANE_JOBS (default 2).
+# Environment: CORVANE_FUZZ_SECONDS (default 120), CORVANE_JOBS (default 2),
+# CORVANE_SOAK_CYCLES (default 150).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -57,6 +58,10 @@ stage "normal tests"
 run_ctest build-release -j2
 stage_done
 
+stage "soak: player cycles (descriptors, threads, memory)"
+bash scripts/soak.sh build-release "${CORVANE_SOAK_CYCLES:-150}"
+stage_done
+
 [ $quick -eq 1 ] && exit 0
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
@@ -85,7 +90,8 @@ build build-tsan -DCMAKE_BUILD_TYPE=Debug -DCORVANE_TSAN=ON -DCORVANE_BENCH=OFF
 stage_done
 
 stage "ThreadSanitizer tests"
-run_ctest build-tsan -L tsan -j1
+# The storm test runs half as long here: ThreadSanitizer slows it severalfold.
+CORVANE_STORM_SECONDS=15 run_ctest build-tsan -L tsan -j1
 stage_done
 
 stage "fuzz smoke (${fuzz_seconds} s)"
