@@ -1,9 +1,12 @@
 // A storm of valid calls, as bursts of taps reach the plugin: several
 // players, each driven from a thread of its own, take random calls for a
-// bounded time (CORVANE_STORM_SECONDS, 30 by default; CORVANE_STORM_SEED
-// repeats a run, and the seed is printed). Afterwards every call has been
-// answered, the process is alive, every player still seeks, plays and
-// reports its position, and a fresh player plays.
+// bounded time. Afterwards every call has been answered, the process is
+// alive, every player still seeks, plays and reports its position, and a
+// fresh player plays.
+//
+// CORVANE_STORM_SECONDS: how long (30 by default); CORVANE_STORM_SEED
+// repeats a run (the seed is printed); CORVANE_STORM_SOURCES=local plays
+// local files only.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -169,7 +172,9 @@ class Storm : public PluginSession {
     }
   }
 
-  void ExpectPlaysAndSeeks(DartPlayer& player, bool hasVideo) {
+  // The player seeks, then plays on from there: new frames, and positions
+  // rising past the seek's target. Clips are 3 s or longer.
+  void ExpectPlaysAndSeeks(DartPlayer& player) {
     SkipUnread(*player.events);
     ASSERT_TRUE(CallWith(player.id, "setSpeed", "value", EncodableValue(1.0)).IsSuccess());
     ASSERT_TRUE(CallWith(player.id, "seekTo", "position", EncodableValue(int64_t{500})).IsSuccess());
@@ -177,15 +182,13 @@ class Storm : public PluginSession {
         [&](const embedder::StreamEvent& event) { return event.Name() == "seekEnd"; }, 10s))
         << "the seek completes";
     Play(player);
+    EXPECT_TRUE(engine().WaitForNewFrame(player.id, 5s)) << "frames keep coming";
     const auto moved = player.events->WaitForEvent(
         [](const embedder::StreamEvent& event) {
           return event.Name() == "position" && IntegerOf(event, "value") >= 1000;
         },
         10s);
     EXPECT_TRUE(moved) << "positions rise while playing; events since the seek: " << Recent(*player.events, 12);
-    if (hasVideo) {
-      EXPECT_TRUE(engine().WaitForNewFrame(player.id, 5s)) << "frames keep coming";
-    }
   }
 
   Ledger ledger_;
@@ -199,10 +202,14 @@ TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
   CORVANE_REQUIRE_MEDIA(hls, "hls/master.m3u8");
   CORVANE_REQUIRE_MEDIA(dash, "dash/manifest.mpd");
   TestHttpServer server(TestMediaDir());
-  const std::vector<std::string> sources = {
-      longClip, multi, short_clip, garbage, TestMediaDir() + "/missing.mp4",
-      server.Url("long.mp4"), server.Url("hls/master.m3u8"), server.Url("dash/manifest.mpd"),
-  };
+  std::vector<std::string> sources = {longClip, multi, short_clip, garbage, TestMediaDir() + "/missing.mp4"};
+  // CORVANE_STORM_SOURCES=local leaves the network out: under
+  // ThreadSanitizer, GStreamer's HTTP and adaptive elements raise so many
+  // (suppressed) reports that their symbolising stalls every thread.
+  const char* only = std::getenv("CORVANE_STORM_SOURCES");
+  if (!only || std::string(only) != "local") {
+    for (const char* path : {"long.mp4", "hls/master.m3u8", "dash/manifest.mpd"}) sources.push_back(server.Url(path));
+  }
   const int seconds = EnvironmentNumber("CORVANE_STORM_SECONDS", 30);
   const auto seed = static_cast<uint32_t>(EnvironmentNumber("CORVANE_STORM_SEED", static_cast<int>(std::random_device{}() >> 1)));
   std::printf("storm: %d s, seed %u (CORVANE_STORM_SEED repeats it)\n", seconds, seed);
@@ -240,6 +247,9 @@ TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
                                           << ledger_.failures.front();
   }
   std::printf("storm: %d calls answered\n", ledger_.answered.load());
+  // The checks below play one player at a time, so that a slow build (a
+  // sanitizer) is not judged by four players decoding at once.
+  for (const DartPlayer& player : players) Call("pause", EncodableValue(player.id));
 
   for (int i = 0; i < kPlayers; ++i) {
     SCOPED_TRACE("player " + std::to_string(i) + ", last opened " + driven[i].lastOpened);
@@ -253,21 +263,22 @@ TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
         std::this_thread::sleep_for(50ms);
       }
       if (OutcomeOfLatestOpen(*players[i].events, driven[i].lastOpened) == "mediaInfo") {
-        ExpectPlaysAndSeeks(players[i], true);
+        ExpectPlaysAndSeeks(players[i]);
       }
     }
     // And it opens and plays a new source.
     SkipUnread(*players[i].events);
     Open(players[i], longClip);
-    ASSERT_TRUE(WaitForAnyOf(*players[i].events, {"mediaInfo"}, 10s)) << "the next source opens";
-    ExpectPlaysAndSeeks(players[i], true);
+    ASSERT_TRUE(WaitForAnyOf(*players[i].events, {"mediaInfo"}, 20s)) << "the next source opens";
+    ExpectPlaysAndSeeks(players[i]);
+    Call("pause", EncodableValue(players[i].id));  // done with it
   }
 
   DartPlayer fresh = Create();
   ASSERT_GE(fresh.id, 0);
   Open(fresh, short_clip);
-  ASSERT_TRUE(WaitForAnyOf(*fresh.events, {"mediaInfo"}, 10s));
-  ExpectPlaysAndSeeks(fresh, true);
+  ASSERT_TRUE(WaitForAnyOf(*fresh.events, {"mediaInfo"}, 20s));
+  ExpectPlaysAndSeeks(fresh);
 }
 
 }  // namespace

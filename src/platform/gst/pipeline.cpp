@@ -31,7 +31,8 @@ void Pipeline::CheckElements() {
 }
 
 Pipeline::Pipeline(const EngineOptions& options, const AudioOutputChoice& audioChoice, Callbacks callbacks,
-                   const std::string& uri, double volume) {
+                   const std::string& uri, double volume)
+    : network_(uri.rfind("http://", 0) == 0 || uri.rfind("https://", 0) == 0) {
   playbin_ = AdoptFloating(gst_element_factory_make("playbin", "corvane-playbin"));
   if (!playbin_) throw hresult_error(kFail, "GStreamer element missing: playbin");
   videoSink_ = std::make_unique<VideoSink>(std::move(callbacks.video),

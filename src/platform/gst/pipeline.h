@@ -64,9 +64,11 @@ class Pipeline {
   // Whether a state change is still under way (opening, or prerolling
   // again after a seek). GStreamer 1.22 with libsoup 3 crashes when an HTTP
   // source is stopped while its request is being answered, so such a
-  // pipeline is not stopped at once: it is detached, silenced and handed to
-  // RetirePipeline, which stops it once it has settled.
+  // pipeline with a network source is not stopped at once: it is detached,
+  // silenced and handed to RetirePipeline, which stops it once it has
+  // settled.
   bool IsSettling() const;
+  bool HasNetworkSource() const { return network_; }
   // Engine thread: cuts every callback into the player off for good, pauses
   // and mutes. The pipeline keeps running on its own until stopped.
   void Detach();
@@ -90,6 +92,7 @@ class Pipeline {
   std::unique_ptr<VideoSink> videoSink_;
   std::unique_ptr<TextSink> textSink_;
   std::unique_ptr<AdaptiveVariantWatch> variants_;
+  const bool network_;  // the source is http:// or https://
   bool stopped_ = false;
 };
 

@@ -235,7 +235,7 @@ void PlayerCore::StopPipelineOnEngine() {
   }
   if (!stopping) return;
   // Other threads may still hold it for a read; it answers them stopped.
-  if (stopping->IsSettling()) {
+  if (stopping->HasNetworkSource() && stopping->IsSettling()) {
     stopping->Detach();
     RetirePipeline(std::move(stopping));
   } else {
