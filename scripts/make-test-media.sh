@@ -29,6 +29,15 @@
 #   anamorphic.mp4   2 s, coded 360x240 with sample aspect ratio 4:3, so it
 #                    displays as 480x240; H.264, no audio
 #   video_only.mp4   2 s, 320x240 H.264, no audio
+#   tail_index.mp4   3 s, 160x120 H.264 + AAC, index (moov) at the end of the file
+#   clip.ts          3 s, 160x120 H.264 + AAC in MPEG-TS
+#   clip.webm        3 s, 160x120 VP8 + Opus in WebM
+#   tone.mp3         3 s, MP3 mono 44100 Hz, 440 Hz
+#   pcm.mov, pcm.mkv 2 s, 160x120 H.264 + PCM s16le stereo 48000 Hz, 440 Hz
+#   rotated.mp4      2 s, coded 320x160 H.264, no audio, left half red and right
+#                    half blue, with a display matrix that turns it 90 degrees
+#                    clockwise (a phone's portrait video): shown 160x320, red
+#                    on top
 #   audio_only.m4a   2 s, AAC stereo 48000 Hz, 440 Hz
 #   long.mp4         20 s, 160x120 15 fps H.264 + AAC mono at a small bit rate
 #                    (about 150 kbit/s in all), for HTTP and throttling tests
@@ -196,6 +205,27 @@ anamorphic() {
      -vf "setsar=4/3" "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
 }
 
+small_av=(-f lavfi -i "testsrc=size=160x120:rate=25:duration=3"
+          -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=3")
+
+tail_index() { ff "${small_av[@]}" "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 64k -shortest "$tmp"; }
+ts_clip() { ff "${small_av[@]}" "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 64k -shortest -f mpegts "$tmp"; }
+webm_clip() {
+  ff "${small_av[@]}" -c:v libvpx -b:v 200k -g 25 -threads 2 -c:a libopus -ac 2 -b:a 64k -shortest "$tmp"
+}
+tone_mp3() { ff -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3" -c:a libmp3lame -ac 1 -b:a 64k "$tmp"; }
+pcm_clip() { ff "${small_av[@]}" "${x264[@]}" -g 25 -c:a pcm_s16le -ac 2 -t 2 "$tmp"; }
+
+rotated() {
+  # The encoder drops the rotation it is given; a remux writes it. ffmpeg's
+  # "rotate" here counts counter-clockwise, so 270 is a clockwise quarter
+  # turn (GStreamer's "rotate-90").
+  ff -f lavfi -i "color=c=red:size=160x160:rate=25:duration=2" \
+     -f lavfi -i "color=c=blue:size=160x160:rate=25:duration=2" \
+     -filter_complex "[0:v][1:v]hstack[v]" -map "[v]" "${x264[@]}" -g 25 -an "$scratch/upright.mp4"
+  ff -i "$scratch/upright.mp4" -c copy -metadata:s:v:0 rotate=270 -movflags +faststart "$tmp"
+}
+
 video_only() {
   ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=2" \
      "${x264[@]}" -g 25 -an -movflags +faststart "$tmp"
@@ -301,6 +331,13 @@ make_file hls hls
 make_file dash dash
 make_file anamorphic.mp4 anamorphic
 make_file video_only.mp4 video_only
+make_file rotated.mp4 rotated
+make_file tail_index.mp4 tail_index
+make_file clip.ts ts_clip
+make_file clip.webm webm_clip
+make_file tone.mp3 tone_mp3
+make_file pcm.mov pcm_clip
+make_file pcm.mkv pcm_clip
 make_file audio_only.m4a audio_only
 make_file long.mp4 long
 if [ "$bench" = 1 ]; then

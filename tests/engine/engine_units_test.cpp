@@ -72,6 +72,7 @@ struct SizeRow {
   const char* name;
   const char* caps;
   uint32_t width, height;
+  const char* orientationTag = nullptr;
 };
 
 class DisplaySizeTable : public ::testing::TestWithParam<SizeRow> {
@@ -81,7 +82,7 @@ class DisplaySizeTable : public ::testing::TestWithParam<SizeRow> {
 
 TEST_P(DisplaySizeTable, AppliesPixelAspectRatioToWidth) {
   GstCaps* caps = gst_caps_from_string(GetParam().caps);
-  const DisplaySize size = DisplaySizeFromCaps(caps);
+  const DisplaySize size = DisplaySizeFromCaps(caps, OrientationFromTag(GetParam().orientationTag));
   if (caps) gst_caps_unref(caps);
   EXPECT_EQ(size.width, GetParam().width);
   EXPECT_EQ(size.height, GetParam().height);
@@ -96,6 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
                 480, 240},
         SizeRow{"Rounded", "video/x-raw,format=NV12,width=720,height=576,framerate=25/1,pixel-aspect-ratio=16/15",
                 768, 576},
+        SizeRow{"AnamorphicTurned",
+                "video/x-raw,format=I420,width=360,height=240,framerate=25/1,pixel-aspect-ratio=4/3", 240, 480,
+                "rotate-270"},
+        SizeRow{"Mirrored", "video/x-raw,format=I420,width=320,height=240,framerate=25/1", 320, 240,
+                "flip-rotate-0"},
+        SizeRow{"UnknownOrientation", "video/x-raw,format=I420,width=320,height=240,framerate=25/1", 320, 240,
+                "rotate-45"},
         SizeRow{"NotVideo", "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved", 0, 0}),
     [](const ::testing::TestParamInfo<SizeRow>& info) { return info.param.name; });
 

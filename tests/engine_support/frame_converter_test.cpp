@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine_support/video_frames.h"
@@ -242,6 +243,71 @@ TEST_F(FrameConverterTest, ScalingAfterAFrameSizeChange_UsesTheNewFrame) {
   EXPECT_TRUE(Near(first.at(31, 31), kRed));
   EXPECT_TRUE(Near(second.at(0, 0), kBlue));
   EXPECT_TRUE(Near(second.at(31, 31), kBlue));
+}
+
+TEST_F(FrameConverterTest, TurnedPictures_AreRotatedThenMirrored) {
+  // Every source pixel of a 4x2 BGRx frame is told apart by its colour:
+  // blue says the column, green the row.
+  constexpr int kWidth = 4, kHeight = 2;
+  TestFrame frame(GST_VIDEO_FORMAT_BGRx, kWidth, kHeight);
+  ASSERT_TRUE(frame.mapped());
+  const auto source = [](int x, int y) { return Bgra{10 + 40 * x, 10 + 80 * y, 100, 255}; };
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      uint8_t* pixel = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame.frame(), 0)) +
+                       y * GST_VIDEO_FRAME_PLANE_STRIDE(&frame.frame(), 0) + x * 4;
+      const Bgra colour = source(x, y);
+      pixel[0] = static_cast<uint8_t>(colour.b);
+      pixel[1] = static_cast<uint8_t>(colour.g);
+      pixel[2] = static_cast<uint8_t>(colour.r);
+    }
+  }
+  struct Row {
+    VideoOrientation orientation;
+    // The source pixel that lands at (x, y) of the turned picture.
+    std::pair<int, int> (*from)(int x, int y);
+  };
+  const Row rows[] = {
+      {VideoOrientation::kIdentity, [](int x, int y) { return std::make_pair(x, y); }},
+      {VideoOrientation::kRotate90, [](int x, int y) { return std::make_pair(y, kHeight - 1 - x); }},
+      {VideoOrientation::kRotate180, [](int x, int y) { return std::make_pair(kWidth - 1 - x, kHeight - 1 - y); }},
+      {VideoOrientation::kRotate270, [](int x, int y) { return std::make_pair(kWidth - 1 - y, x); }},
+      {VideoOrientation::kFlip, [](int x, int y) { return std::make_pair(kWidth - 1 - x, y); }},
+      {VideoOrientation::kFlipRotate90, [](int x, int y) { return std::make_pair(y, x); }},
+      {VideoOrientation::kFlipRotate180, [](int x, int y) { return std::make_pair(x, kHeight - 1 - y); }},
+      {VideoOrientation::kFlipRotate270,
+       [](int x, int y) { return std::make_pair(kWidth - 1 - y, kHeight - 1 - x); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.orientation));
+    const bool swap = SwapsAxes(row.orientation);
+    const uint32_t width = swap ? kHeight : kWidth, height = swap ? kWidth : kHeight;
+    Surface surface(width, height, 4);
+    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view(), row.orientation));
+    for (uint32_t y = 0; y < height; ++y) {
+      for (uint32_t x = 0; x < width; ++x) {
+        const auto [sourceX, sourceY] = row.from(static_cast<int>(x), static_cast<int>(y));
+        EXPECT_TRUE(Near(surface.at(x, y), source(sourceX, sourceY), 0))
+            << "at " << x << "," << y;
+      }
+    }
+    EXPECT_TRUE(surface.OutsideUntouched());
+  }
+}
+
+TEST_F(FrameConverterTest, TurnedPictures_AreScaledToTheSurface) {
+  // Left half red, right half blue: a quarter turn clockwise puts red on
+  // top, with or without the mirror, at twice the size.
+  TestFrame frame(GST_VIDEO_FORMAT_I420, 16, 8, "bt601");
+  frame.FillYuv(0, 0, 8, 8, 81, 90, 240);
+  frame.FillYuv(8, 0, 16, 8, 41, 240, 110);
+  for (VideoOrientation orientation : {VideoOrientation::kRotate90, VideoOrientation::kFlipRotate90}) {
+    Surface surface(16, 32);
+    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view(), orientation));
+    EXPECT_TRUE(Near(surface.at(8, 4), kRed));
+    EXPECT_TRUE(Near(surface.at(8, 27), kBlue));
+    EXPECT_TRUE(surface.OutsideUntouched());
+  }
 }
 
 TEST_F(FrameConverterTest, RefusesWhatItCannotConvert_LeavingTheSurfaceAlone) {

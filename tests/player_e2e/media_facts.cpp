@@ -17,7 +17,7 @@ ProbedMedia Ffprobe(const std::string& path) {
   const std::string command = "ffprobe -v error -show_streams -show_format -of flat '" + path + "' 2>/dev/null";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return media;
-  const std::regex streamLine(R"re(streams\.stream\.(\d+)\.([A-Za-z_.]+)="?([^"]*)"?)re");
+  const std::regex streamLine(R"re(streams\.stream\.(\d+)\.([A-Za-z0-9_.]+)="?([^"]*)"?)re");
   const std::regex durationLine(R"re(format\.duration="([0-9.]+)")re");
   std::map<int, ProbedStream> streams;
   char buffer[1024];

@@ -49,6 +49,24 @@ TEST_F(Opening, PausedPlayer_ShowsItsFirstFrame_WithoutPlaying) {
   EXPECT_EQ(Positions(*player.events), std::vector<int64_t>{}) << "nothing moved: no position to report";
 }
 
+// A phone's portrait video: coded 320x160 with a quarter turn clockwise.
+// The texture holds the upright picture, red half on top, blue below.
+TEST_F(Opening, TurnedVideo_IsShownUpright) {
+  CORVANE_REQUIRE_MEDIA(path, "rotated.mp4");
+  DartPlayer player = Create();
+  ASSERT_GE(player.id, 0);
+  Open(player, Absolute(path));
+  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  const auto frame = engine().WaitForFrame(
+      player.id, [](const embedder::TextureFrame& f) { return f.HasPixels() && f.width == 160; }, 5s);
+  ASSERT_TRUE(frame);
+  ASSERT_EQ(frame->height, 320u);
+  const auto top = frame->PixelAt(80, 40);
+  const auto bottom = frame->PixelAt(80, 280);
+  EXPECT_TRUE(top[2] > 200 && top[0] < 60) << "red on top";
+  EXPECT_TRUE(bottom[0] > 200 && bottom[2] < 60) << "blue below";
+}
+
 // A stream without length or ranges opens as live media: no start seek
 // follows, so no frame is decoded after the one that arrived with the size.
 // The platform thread is kept busy meanwhile, so that the frame arrives

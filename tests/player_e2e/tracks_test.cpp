@@ -174,6 +174,31 @@ TEST_F(Tracks, AudioSwitch_InTheLastSecond_StillEndsAndLoops) {
   EXPECT_NEAR(ToneNow(), kGermanHz, 30) << "the track chosen just before the end plays after the restart";
 }
 
+// Two switches in a row: the second restreams from where the first put
+// playback, not from the doubled position the sinks report until the
+// pipeline plays again (it once skipped as much as had played).
+TEST_F(Tracks, TwoQuickAudioOverrides_SkipNothing) {
+  REQUIRE_MULTI();
+  DartPlayer player = OpenMulti();
+  ASSERT_GE(player.id, 0);
+  Play(player);
+  ASSERT_TRUE(player.events->WaitForEvent(
+      [](const embedder::StreamEvent& e) { return e.Name() == "position" && IntegerOf(e, "value") >= 1500; }, 5s));
+  const int64_t reached = Positions(*player.events).back();
+  const size_t before = player.events->History().size();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Override(player, 0, 1, true).IsSuccess());
+  ASSERT_TRUE(Override(player, 0, 2, true).IsSuccess());
+  std::this_thread::sleep_for(700ms);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  const auto history = player.events->History();
+  for (size_t i = before; i < history.size(); ++i) {
+    if (history[i].Name() != "position") continue;
+    EXPECT_LE(IntegerOf(history[i], "value"), reached + elapsed.count() + 300) << "no content is skipped";
+  }
+  EXPECT_NEAR(ToneNow(1s), kGermanHz, 30);
+}
+
 // Audio switches between tracks of different formats, each right after a
 // seek: every later seek completes and the last chosen track is heard.
 TEST_F(Tracks, AudioSwitchesRightAfterSeeks_KeepPlaybackGoing) {

@@ -369,7 +369,7 @@ bool TestHttpServer::Serve(Connection& connection) {
   const size_t length = body.empty() ? 0 : last - first + 1;
   std::string head = ranged ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
   head += "Content-Type: " + ContentType(path) + "\r\n";
-  head += options_.supportRanges ? "Accept-Ranges: bytes\r\n" : "Accept-Ranges: none\r\n";
+  if (options_.supportRanges) head += "Accept-Ranges: bytes\r\n";
   if (ranged) {
     head += "Content-Range: bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" +
             std::to_string(body.size()) + "\r\n";

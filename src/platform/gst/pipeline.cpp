@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/gst/support/http_ranges.h"
 #include "platform/gst/time_units.h"
 
 namespace corvane::platform::gst {
@@ -48,11 +49,38 @@ Pipeline::Pipeline(const EngineOptions& options, const AudioOutputChoice& audioC
                "audio-filter", tempo.get(), "uri", uri.c_str(), nullptr);
   if (audio.sink) g_object_set(playbin_.get(), "audio-sink", audio.sink.get(), nullptr);
   variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
+  if (network_) g_signal_connect(playbin_.get(), "source-setup", G_CALLBACK(&Pipeline::OnSourceSetupStreaming), this);
   auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));  // Adopt: get_bus refs
   gst_bus_set_sync_handler(bus.get(), callbacks.busHandler, callbacks.busData, nullptr);
 }
 
 Pipeline::~Pipeline() { Stop(); }
+
+void Pipeline::OnSourceSetupStreaming(GstElement*, GstElement* source, gpointer self) {
+  // The HTTP source sends the answer's headers downstream as a sticky
+  // event before the first byte.
+  auto pad = AdoptObject(gst_element_get_static_pad(source, "src"));
+  if (pad) {
+    gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Pipeline::OnSourceEventStreaming, self,
+                      nullptr);
+  }
+}
+
+GstPadProbeReturn Pipeline::OnSourceEventStreaming(GstPad*, GstPadProbeInfo* info, gpointer self) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (GST_EVENT_TYPE(event) != GST_EVENT_CUSTOM_DOWNSTREAM_STICKY) return GST_PAD_PROBE_OK;
+  const GstStructure* headers = gst_event_get_structure(event);
+  if (!headers || !gst_structure_has_name(headers, "http-headers")) return GST_PAD_PROBE_OK;
+  guint status = 0;
+  gst_structure_get_uint(headers, "http-status-code", &status);
+  const GstStructure* response = nullptr;
+  const GValue* value = gst_structure_get_value(headers, "response-headers");
+  if (value && GST_VALUE_HOLDS_STRUCTURE(value)) response = gst_value_get_structure(value);
+  // Each answer says it anew: the first is for the whole resource, those
+  // after a seek are partial (206) when the server took the range.
+  static_cast<Pipeline*>(self)->sourceRefusesRanges_ = !ServerAcceptsRanges(status, response);
+  return GST_PAD_PROBE_OK;
+}
 
 void Pipeline::Stop() {
   if (stopped_) return;

@@ -19,6 +19,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -69,6 +70,11 @@ class Pipeline {
   // settled.
   bool IsSettling() const;
   bool HasNetworkSource() const { return network_; }
+  // Whether the HTTP server of the source said that it takes no byte
+  // ranges (see ServerAcceptsRanges); such a source cannot seek. An
+  // adaptive stream's source is its playlist, which says nothing of the
+  // media's. Any thread.
+  bool SourceRefusesRanges() const { return sourceRefusesRanges_.load(); }
   // Engine thread: cuts every callback into the player off for good, pauses
   // and mutes. The pipeline keeps running on its own until stopped.
   void Detach();
@@ -85,6 +91,9 @@ class Pipeline {
   std::optional<TimeSpan> QueryPosition() const;
 
  private:
+  static void OnSourceSetupStreaming(GstElement* playbin, GstElement* source, gpointer self);
+  static GstPadProbeReturn OnSourceEventStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
+
   // Declared first, destroyed last: the sinks and the watch go before the
   // playbin that holds them.
   GObjectPtr<GstElement> playbin_;
@@ -93,6 +102,7 @@ class Pipeline {
   std::unique_ptr<TextSink> textSink_;
   std::unique_ptr<AdaptiveVariantWatch> variants_;
   const bool network_;  // the source is http:// or https://
+  std::atomic<bool> sourceRefusesRanges_{false};  // set by the source's streaming thread
   bool stopped_ = false;
 };
 

@@ -311,7 +311,7 @@ void PlayerCore::CopyFrameTo(VideoSurface& surface) {
     if (!gst_video_frame_map(&mapped, &frameInfo_, buffer, GST_MAP_READ)) {
       throw hresult_error(kFail, "frame cannot be mapped");
     }
-    converted = converter_->Convert(mapped, pixels);
+    converted = converter_->Convert(mapped, pixels, frame.orientation);
     gst_video_frame_unmap(&mapped);
   }
   pipeline->Video().MarkCopied(frame.serial);

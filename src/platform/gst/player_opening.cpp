@@ -2,6 +2,8 @@
 // (engine thread).
 #include "platform/gst/player_core.h"
 
+#include <cstring>
+
 #include "platform/gst/debug_log.h"
 #include "platform/gst/pipeline_retirement.h"
 #include "platform/gst/stream_facts.h"
@@ -12,8 +14,9 @@
 namespace corvane::platform::gst {
 namespace {
 
-// The first element made by `factory` anywhere inside `bin`.
-GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
+// The first element inside `bin` (at any depth) whose factory `matches`.
+template <typename Matches>
+GObjectPtr<GstElement> FindElement(GstBin* bin, Matches matches) {
   GObjectPtr<GstElement> found;
   GstIterator* raw = gst_bin_iterate_recurse(bin);
   GValue item = G_VALUE_INIT;
@@ -23,7 +26,7 @@ GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
       case GST_ITERATOR_OK: {
         auto* element = GST_ELEMENT(g_value_get_object(&item));
         GstElementFactory* made = gst_element_get_factory(element);
-        if (made && g_strcmp0(GST_OBJECT_NAME(made), factory) == 0) found = RetainObject(element);
+        if (made && matches(made)) found = RetainObject(element);
         g_value_reset(&item);
         break;
       }
@@ -38,6 +41,18 @@ GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
   g_value_unset(&item);
   gst_iterator_free(raw);
   return found;
+}
+
+GObjectPtr<GstElement> FindElementByFactory(GstBin* bin, const char* factory) {
+  return FindElement(bin, [factory](GstElementFactory* made) { return g_strcmp0(GST_OBJECT_NAME(made), factory) == 0; });
+}
+
+// HLS and DASH demuxers, whose source is a playlist.
+bool HasAdaptiveDemuxer(GstBin* bin) {
+  return FindElement(bin, [](GstElementFactory* made) {
+           const gchar* klass = gst_element_factory_get_metadata(made, GST_ELEMENT_METADATA_KLASS);
+           return klass && std::strstr(klass, "Adaptive") != nullptr;
+         }) != nullptr;
 }
 
 // With an HLS master playlist of several variants, the variants are the
@@ -161,6 +176,10 @@ void PlayerCore::FinishOpeningOnEngine() {
   gint64 totalBytes = 0;
   if (downloadQueue) gst_element_query_duration(downloadQueue.get(), GST_FORMAT_BYTES, &totalBytes);
   const DisplaySize size = pipeline_->Video().CurrentDisplaySize();
+  // A server that takes no ranges answers a seek with the whole file, and
+  // the HTTP source fails for good: such a source plays from the start and
+  // does not seek.
+  const bool rangesRefused = pipeline_->SourceRefusesRanges() && !HasAdaptiveDemuxer(GST_BIN(playbin));
 
   const uint64_t generation = pipelineEpoch_.load();
   std::shared_ptr<MediaPlaybackItem> item;
@@ -172,7 +191,7 @@ void PlayerCore::FinishOpeningOnEngine() {
     // demuxer says about seeking (an HTTP stream without length or ranges).
     live_ = !haveDuration;
     duration_ = live_ ? kLiveDuration : FromNanoseconds(durationNs);
-    seekable_ = seekable && !live_;
+    seekable_ = seekable && !live_ && !rangesRefused;
     naturalSize_ = size;
     downloadQueue_ = std::move(downloadQueue);
     variantBandwidths_ = variantBandwidths;

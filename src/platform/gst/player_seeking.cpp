@@ -30,6 +30,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   double rate = 1.0;
   bool user = false;
   bool currentPosition = false;
+  std::optional<TimeSpan> settledTarget;  // the last seek's, while it stands for the position
   int completeNow = 0;
   bool nothingToSeek = false;
   bool switchOnly = false;
@@ -58,6 +59,11 @@ void PlayerCore::PumpSeeksOnEngine() {
       internalSeek_.reset();
     } else if (rateDirty_ || restream_ || ((audioSwitch_ || videoSwitch_) && !ended_)) {
       currentPosition = true;
+      // Right after a seek, until the pipeline plays again, its sinks count
+      // from the old base time and report as far again beyond the target
+      // (two quick track switches skipped seconds): the target is the
+      // position then.
+      settledTarget = seekInFlightTarget_;
     } else if (audioSwitch_ || videoSwitch_) {
       switchOnly = true;  // at the end: playing again restarts with a flush
     } else {
@@ -80,7 +86,7 @@ void PlayerCore::PumpSeeksOnEngine() {
     return;
   }
   if (!pipeline_) return;
-  if (currentPosition) target = pipeline_->QueryPosition().value_or(TimeSpan(0));
+  if (currentPosition) target = settledTarget ? *settledTarget : pipeline_->QueryPosition().value_or(TimeSpan(0));
   {
     // Until the seek completes the pipeline's own position is meaningless:
     // its sinks count on from the old base time, so right after a seek to

@@ -25,7 +25,7 @@ GObjectPtr<GstElement> MakeElement(const char* factory, const char* name) {
 
 }  // namespace
 
-DisplaySize DisplaySizeFromCaps(const GstCaps* caps) {
+DisplaySize DisplaySizeFromCaps(const GstCaps* caps, VideoOrientation orientation) {
   GstVideoInfo info;
   if (!caps || !gst_video_info_from_caps(&info, caps)) return {};
   uint64_t width = static_cast<uint64_t>(GST_VIDEO_INFO_WIDTH(&info));
@@ -34,7 +34,9 @@ DisplaySize DisplaySizeFromCaps(const GstCaps* caps) {
   if (parN > 0 && parD > 0 && parN != parD) {
     width = gst_util_uint64_scale_int_round(width, parN, parD);
   }
-  return {static_cast<uint32_t>(width), static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info))};
+  const auto height = static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info));
+  if (SwapsAxes(orientation)) return {height, static_cast<uint32_t>(width)};
+  return {static_cast<uint32_t>(width), height};
 }
 
 VideoSink::VideoSink(Callbacks callbacks, Options options)
@@ -116,32 +118,66 @@ GstPadProbeReturn VideoSink::OnPadProbeStreaming(GstPad*, GstPadProbeInfo* info,
       sink->flushing_ = false;
       break;
     }
-    case GST_EVENT_CAPS: {
-      GstCaps* caps = nullptr;
-      gst_event_parse_caps(event, &caps);
-      const DisplaySize size = DisplaySizeFromCaps(caps);
-      bool changed = false;
-      {
-        std::lock_guard<std::mutex> lock(sink->mutex_);
-        changed = size != sink->size_;
-        sink->size_ = size;
-      }
-      if (changed) sink->onDisplaySize_(size);
+    case GST_EVENT_CAPS:
+    case GST_EVENT_TAG:
+    case GST_EVENT_STREAM_START:
+      sink->OnStreamFactsStreaming(event);
       break;
-    }
     default:
       break;
   }
   return GST_PAD_PROBE_OK;
 }
 
+void VideoSink::OnStreamFactsStreaming(GstEvent* event) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    caps_ = RetainMini(caps);
+  } else if (GST_EVENT_TYPE(event) == GST_EVENT_STREAM_START) {
+    streamOrientation_.reset();
+  } else {
+    GstTagList* tags = nullptr;
+    gst_event_parse_tag(event, &tags);
+    gchar* value = nullptr;
+    // A tag event without the orientation keeps the last one: decoders and
+    // parsers send tags of their own after the demuxer's.
+    if (tags == nullptr || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &value)) return;
+    const VideoOrientation orientation = OrientationFromTag(value);
+    g_free(value);
+    if (gst_tag_list_get_scope(tags) == GST_TAG_SCOPE_GLOBAL) {
+      globalOrientation_ = orientation;
+    } else {
+      streamOrientation_ = orientation;
+    }
+  }
+  // The caps come before the tags, so the size is settled only when a frame
+  // follows them: announcing at each event would report a phone video's
+  // coded size first, then its turned size.
+  factsChanged_ = true;
+}
+
+VideoOrientation VideoSink::OrientationLocked() const {
+  return streamOrientation_.value_or(globalOrientation_.value_or(VideoOrientation::kIdentity));
+}
+
 void VideoSink::Store(MiniPtr<GstSample> sample) {
   bool announce = false;
+  bool sizeChanged = false;
+  DisplaySize announcedSize;
   MiniPtr<GstSample> previous;
   {
     std::unique_lock<std::mutex> lock(mutex_);
     if (options_.deliverEveryFrame && newest_) {
       copied_.wait_for(lock, kCopyWait, [this] { return flushing_ || !newest_ || copiedSerial_ >= serial_; });
+    }
+    if (factsChanged_) {
+      factsChanged_ = false;
+      const DisplaySize size = DisplaySizeFromCaps(caps_.get(), OrientationLocked());
+      sizeChanged = size != size_;
+      size_ = size;
+      announcedSize = size;
     }
     previous = std::move(newest_);
     newest_ = std::move(sample);
@@ -150,12 +186,13 @@ void VideoSink::Store(MiniPtr<GstSample> sample) {
     announcePending_ = true;
   }
   // `previous` is released here, outside the lock.
+  if (sizeChanged) onDisplaySize_(announcedSize);
   if (announce) onFrameReady_();
 }
 
 VideoSink::Frame VideoSink::NewestFrame() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return Frame{RetainMini(newest_.get()), serial_};
+  return Frame{RetainMini(newest_.get()), serial_, OrientationLocked()};
 }
 
 void VideoSink::MarkCopied(uint64_t serial) {
@@ -177,6 +214,9 @@ void VideoSink::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     dropped = std::move(newest_);
     size_ = {};
+    caps_.reset();
+    streamOrientation_.reset();
+    globalOrientation_.reset();
     announcePending_ = false;
     copiedSerial_ = serial_;
   }

@@ -20,9 +20,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "platform/gst/detachable_callback.h"
 #include "platform/gst/gst_handles.h"
+#include "platform/gst/support/video_orientation.h"
 
 namespace corvane::platform::gst {
 
@@ -34,8 +36,9 @@ struct DisplaySize {
 };
 
 // Pure: the display size of raw video caps (width scaled by the pixel aspect
-// ratio, height kept). {0, 0} for caps that are not raw video.
-DisplaySize DisplaySizeFromCaps(const GstCaps* caps);
+// ratio, height kept), with width and height traded when `orientation`
+// turns the picture a quarter. {0, 0} for caps that are not raw video.
+DisplaySize DisplaySizeFromCaps(const GstCaps* caps, VideoOrientation orientation = VideoOrientation::kIdentity);
 
 class VideoSink {
  public:
@@ -43,7 +46,8 @@ class VideoSink {
     // Streaming thread: a frame arrived while no earlier arrival was waiting
     // to be announced (see AcknowledgeFrame).
     std::function<void()> onFrameReadyStreaming;
-    // Streaming thread: the negotiated display size changed.
+    // Streaming thread: the display size changed, with the first frame that
+    // has the new size (before its onFrameReadyStreaming).
     std::function<void(DisplaySize)> onDisplaySizeStreaming;
   };
   struct Options {
@@ -65,6 +69,8 @@ class VideoSink {
   struct Frame {
     MiniPtr<GstSample> sample;  // null when there is no frame
     uint64_t serial = 0;        // counts arrivals
+    // How the picture is turned to be upright (the stream's orientation tag).
+    VideoOrientation orientation = VideoOrientation::kIdentity;
   };
   // The newest frame, which stays in the slot.
   Frame NewestFrame() const;
@@ -83,6 +89,10 @@ class VideoSink {
   static GstFlowReturn OnNewPrerollStreaming(GstAppSink* sink, gpointer self);
   static GstPadProbeReturn OnPadProbeStreaming(GstPad* pad, GstPadProbeInfo* info, gpointer self);
   void Store(MiniPtr<GstSample> sample);
+  // Streaming thread: records what a caps, tag or stream-start event says
+  // about the picture's size and orientation.
+  void OnStreamFactsStreaming(GstEvent* event);
+  VideoOrientation OrientationLocked() const;
 
   DetachableCallback<> onFrameReady_;
   DetachableCallback<DisplaySize> onDisplaySize_;
@@ -97,7 +107,15 @@ class VideoSink {
   uint64_t copiedSerial_ = 0;        // guarded by mutex_
   bool announcePending_ = false;     // guarded by mutex_
   bool flushing_ = false;            // guarded by mutex_
+  // The size of the frames stored: caps and orientation applied once a
+  // frame follows them (factsChanged_).
   DisplaySize size_;                 // guarded by mutex_
+  bool factsChanged_ = false;        // guarded by mutex_
+  MiniPtr<GstCaps> caps_;            // guarded by mutex_; the negotiated caps
+  // The orientation tags seen: the stream's own (forgotten at each new
+  // stream) wins over the global one.
+  std::optional<VideoOrientation> streamOrientation_;  // guarded by mutex_
+  std::optional<VideoOrientation> globalOrientation_;  // guarded by mutex_
 };
 
 }  // namespace corvane::platform::gst

@@ -185,6 +185,61 @@ bool ConvertAtFrameSize(const GstVideoFrame& frame, const Target& t) {
   return result == 0;
 }
 
+libyuv::RotationMode RotationFor(VideoOrientation orientation) {
+  switch (ClockwiseDegrees(orientation)) {
+    case 90: return libyuv::kRotate90;
+    case 180: return libyuv::kRotate180;
+    case 270: return libyuv::kRotate270;
+    default: return libyuv::kRotate0;
+  }
+}
+
+// Converts at the frame's size, rotates, mirrors and scales, each pass only
+// when needed. Each pass reads what the last one wrote and writes the other
+// staging buffer, or dst when it is the last.
+bool ConvertTurned(const GstVideoFrame& frame, const Target& dst, VideoOrientation orientation,
+                   std::vector<uint8_t>& first, std::vector<uint8_t>& second) {
+  const int frameWidth = GST_VIDEO_FRAME_WIDTH(&frame);
+  const int frameHeight = GST_VIDEO_FRAME_HEIGHT(&frame);
+  const size_t bytes = static_cast<size_t>(frameWidth) * static_cast<size_t>(frameHeight) * 4;
+  first.resize(bytes);
+  second.resize(bytes);
+  const libyuv::RotationMode rotation = RotationFor(orientation);
+  const bool mirror = IsMirrored(orientation);
+  const int turnedWidth = SwapsAxes(orientation) ? frameHeight : frameWidth;
+  const int turnedHeight = SwapsAxes(orientation) ? frameWidth : frameHeight;
+  const bool scale = turnedWidth != dst.width || turnedHeight != dst.height;
+  const int passes = 1 + (rotation != libyuv::kRotate0) + mirror + scale;
+  int passesDone = 0;
+  auto output = [&](int width, int height) {
+    ++passesDone;
+    if (passesDone == passes) return dst;
+    std::vector<uint8_t>& buffer = passesDone % 2 == 1 ? first : second;
+    return Target{buffer.data(), width * 4, width, height};
+  };
+
+  Target current = output(frameWidth, frameHeight);
+  if (!ConvertAtFrameSize(frame, current)) return false;
+  if (rotation != libyuv::kRotate0) {
+    const Target next = output(turnedWidth, turnedHeight);
+    if (libyuv::ARGBRotate(current.data, current.stride, next.data, next.stride, frameWidth, frameHeight,
+                           rotation) != 0) {
+      return false;
+    }
+    current = next;
+  }
+  if (mirror) {
+    const Target next = output(turnedWidth, turnedHeight);
+    if (libyuv::ARGBMirror(current.data, current.stride, next.data, next.stride, turnedWidth, turnedHeight) != 0) {
+      return false;
+    }
+    current = next;
+  }
+  if (!scale) return true;
+  return libyuv::ARGBScale(current.data, current.stride, turnedWidth, turnedHeight, dst.data, dst.stride, dst.width,
+                           dst.height, libyuv::kFilterBilinear) == 0;
+}
+
 constexpr int kMaxInt = std::numeric_limits<int>::max();
 
 }  // namespace
@@ -217,7 +272,7 @@ bool IsConvertibleFormat(GstVideoFormat format) {
   }
 }
 
-bool FrameConverter::Convert(const GstVideoFrame& frame, const PixelView& dst) {
+bool FrameConverter::Convert(const GstVideoFrame& frame, const PixelView& dst, VideoOrientation orientation) {
   const int frameWidth = GST_VIDEO_FRAME_WIDTH(&frame);
   const int frameHeight = GST_VIDEO_FRAME_HEIGHT(&frame);
   if (frameWidth <= 0 || frameHeight <= 0) return false;
@@ -228,6 +283,7 @@ bool FrameConverter::Convert(const GstVideoFrame& frame, const PixelView& dst) {
 
   const Target direct{dst.data, static_cast<int>(dst.stride), static_cast<int>(dst.width),
                       static_cast<int>(dst.height)};
+  if (orientation != VideoOrientation::kIdentity) return ConvertTurned(frame, direct, orientation, scratch_, turned_);
   if (direct.width == frameWidth && direct.height == frameHeight) return ConvertAtFrameSize(frame, direct);
 
   // Convert at the frame's size, then scale into the surface. Scaling the

@@ -13,6 +13,10 @@
 // an unknown matrix is BT.709 from 720 lines up and BT.601 below, an unknown
 // range is limited. Source strides and plane offsets are honoured.
 //
+// A turned picture (a phone video's rotation) is converted at the frame's
+// size, then rotated and mirrored with libyuv: two more passes, for those
+// videos only.
+//
 // Threads: a converter belongs to one caller at a time (the player's video
 // copy, under its surface lock). It keeps a scratch buffer for scaling that
 // grows to the largest frame seen and is reused, so steady playback
@@ -25,21 +29,26 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gst/support/video_orientation.h"
 #include "platform/surface_device.h"
 
 namespace corvane::platform::gst {
 
 class FrameConverter {
  public:
-  // Converts `frame` (mapped for reading) to BGRA at dst's size, scaling
+  // Converts `frame` (mapped for reading) to BGRA at dst's size, turned by
+  // `orientation` first (dst is then the turned picture's size), scaling
   // bilinearly when the sizes differ. False, with dst untouched, when the
   // frame's format is not supported or dst is not a usable view (null data,
   // zero size, stride below width * 4).
-  bool Convert(const GstVideoFrame& frame, const PixelView& dst);
+  bool Convert(const GstVideoFrame& frame, const PixelView& dst,
+               VideoOrientation orientation = VideoOrientation::kIdentity);
 
  private:
-  // Frame-sized BGRA staging for the scaled path.
+  // Frame-sized BGRA staging for the scaled and the turned paths (a turned
+  // picture takes passes in turn between the two).
   std::vector<uint8_t> scratch_;
+  std::vector<uint8_t> turned_;
 };
 
 // Whether Convert handles frames of this format; lets the sink offer only
