@@ -1,5 +1,7 @@
 #include "platform/gst/stream_facts.h"
 
+#include <cstring>
+
 #include "platform/gst/support/media_info.h"
 
 namespace corvane::platform::gst {
@@ -20,6 +22,27 @@ GObjectPtr<GstPad> FirstSinkPad(GstElement* element) {
   if (element->sinkpads) pad = RetainObject(GST_PAD(element->sinkpads->data));
   GST_OBJECT_UNLOCK(element);
   return pad;
+}
+
+// The sink pad feeding `source` inside its element: the linked one for
+// elements with a pad pair per stream (multiqueue, whose first sink pad
+// would belong to another stream), else the first.
+GObjectPtr<GstPad> SinkPadFeeding(GstPad* source, GstElement* element) {
+  GObjectPtr<GstPad> linked;
+  GstIterator* links = gst_pad_iterate_internal_links(source);
+  if (links) {
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(links, &item) == GST_ITERATOR_OK) linked = RetainObject(GST_PAD(g_value_get_object(&item)));
+    g_value_unset(&item);
+    gst_iterator_free(links);
+  }
+  return linked ? std::move(linked) : FirstSinkPad(element);
+}
+
+bool IsDemuxer(GstElement* element) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  const gchar* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+  return klass && std::strstr(klass, "Demux") != nullptr;
 }
 
 struct RawStream {
@@ -59,7 +82,10 @@ MiniPtr<GstCaps> EncodedCapsUpstream(GstPad* pad) {
     if (!source) return nullptr;
     auto element = AdoptObject(gst_pad_get_parent_element(source.get()));
     if (!element) return nullptr;
-    current = FirstSinkPad(element.get());
+    // A demuxer's output is the stream as stored, even when it is raw (PCM
+    // beside video): beyond it lies the container.
+    if (IsDemuxer(element.get())) return AdoptMini(gst_pad_get_current_caps(source.get()));
+    current = SinkPadFeeding(source.get(), element.get());
   }
   return nullptr;
 }

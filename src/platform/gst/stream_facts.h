@@ -29,8 +29,9 @@ struct StreamFacts {
 StreamFacts ReadStreamFacts(GstElement* playbin);
 
 // The caps of the stream as it left the demuxer (codec, channels, coded
-// size): walks upstream from `pad` past decoders and converters to the
-// first pad whose caps are not raw. Null when there is none.
+// size): walks upstream from `pad` past decoders and converters, along the
+// pads of this stream, to the first pad whose caps are not raw, or to the
+// demuxer's pad (raw audio stored as such). Null when there is none.
 MiniPtr<GstCaps> EncodedCapsUpstream(GstPad* pad);
 
 }  // namespace corvane::platform::gst
