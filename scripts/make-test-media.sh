@@ -34,6 +34,9 @@
 #   clip.webm        3 s, 160x120 VP8 + Opus in WebM
 #   tone.mp3         3 s, MP3 mono 44100 Hz, 440 Hz
 #   pcm.mov, pcm.mkv 2 s, 160x120 H.264 + PCM s16le stereo 48000 Hz, 440 Hz
+#   interlaced.mp4   2 s, 320x240 H.264 interlaced (25 frames/s, top field first)
+#                    made from 50 frames/s: a white 40x120 box at y 60 on black
+#                    moving 12 px right per field, so undeinterlaced frames comb
 #   rotated.mp4      2 s, coded 320x160 H.264, no audio, left half red and right
 #                    half blue, with a display matrix that turns it 90 degrees
 #                    clockwise (a phone's portrait video): shown 160x320, red
@@ -216,6 +219,13 @@ webm_clip() {
 tone_mp3() { ff -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3" -c:a libmp3lame -ac 1 -b:a 64k "$tmp"; }
 pcm_clip() { ff "${small_av[@]}" "${x264[@]}" -g 25 -c:a pcm_s16le -ac 2 -t 2 "$tmp"; }
 
+interlaced() {
+  ff -f lavfi -i "color=c=black:size=320x240:rate=50:duration=2" \
+     -f lavfi -i "color=c=white:size=40x120:rate=50:duration=2" \
+     -filter_complex "[0:v][1:v]overlay=x='mod(n*12,280)':y=60,tinterlace=mode=interleave_top,setfield=tff[v]" \
+     -map "[v]" "${x264[@]}" -flags +ilme+ildct -x264opts tff=1 -g 25 -an "$tmp"
+}
+
 rotated() {
   # The encoder drops the rotation it is given; a remux writes it. ffmpeg's
   # "rotate" here counts counter-clockwise, so 270 is a clockwise quarter
@@ -332,6 +342,7 @@ make_file dash dash
 make_file anamorphic.mp4 anamorphic
 make_file video_only.mp4 video_only
 make_file rotated.mp4 rotated
+make_file interlaced.mp4 interlaced
 make_file tail_index.mp4 tail_index
 make_file clip.ts ts_clip
 make_file clip.webm webm_clip

@@ -25,7 +25,7 @@ GstBusSyncReply DiscardMessage(GstBus*, GstMessage* message, gpointer) {
 }  // namespace
 
 void Pipeline::CheckElements() {
-  for (const char* factory : {"playbin", "appsink", "videoconvert", "fakesink"}) {
+  for (const char* factory : {"playbin", "appsink", "deinterlace", "videoconvert", "fakesink"}) {
     auto found = AdoptObject(gst_element_factory_find(factory));  // Adopt: find refs
     if (!found) throw hresult_error(kFail, std::string("GStreamer element missing: ") + factory);
   }

@@ -211,7 +211,9 @@ TimeSpan PlayerCore::Position() const {
   }
   const auto position = QueryPosition();
   std::lock_guard<std::mutex> lock(mutex_);
-  if (position) lastPosition_ = *position;
+  // Sinks may count past the end by the audio still queued, or by an
+  // adaptive stream's segments running longer than its playlist says.
+  if (position) lastPosition_ = live_ ? *position : std::min(*position, duration_);
   return lastPosition_;
 }
 

@@ -44,6 +44,10 @@ VideoSink::VideoSink(Callbacks callbacks, Options options)
       onDisplaySize_(std::move(callbacks.onDisplaySizeStreaming)),
       options_(options) {
   bin_ = AdoptFloating(gst_bin_new("corvane-video-sink"));
+  // Interlaced streams are deinterlaced (each field becomes a frame, so 25i
+  // plays as 50p); progressive ones pass through untouched, whatever their
+  // format.
+  auto deinterlace = MakeElement("deinterlace", "deinterlace");
   auto convert = MakeElement("videoconvert", "convert");
   appsink_ = MakeElement("appsink", "frames");
 
@@ -52,12 +56,14 @@ VideoSink::VideoSink(Callbacks callbacks, Options options)
                "drop", FALSE, "enable-last-sample", FALSE, "qos", options_.sync ? TRUE : FALSE, nullptr);
   // Neither element is floating any more, so the bin takes references of
   // its own (see TextSink); ours stay valid for its life.
-  gst_bin_add_many(GST_BIN(bin_.get()), convert.get(), appsink_.get(), nullptr);
-  if (!gst_element_link(convert.get(), appsink_.get())) throw hresult_error(kFail, "cannot link video sink");
+  gst_bin_add_many(GST_BIN(bin_.get()), deinterlace.get(), convert.get(), appsink_.get(), nullptr);
+  if (!gst_element_link_many(deinterlace.get(), convert.get(), appsink_.get(), nullptr)) {
+    throw hresult_error(kFail, "cannot link video sink");
+  }
 
-  auto convertSink = AdoptObject(gst_element_get_static_pad(convert.get(), "sink"));
+  auto binSink = AdoptObject(gst_element_get_static_pad(deinterlace.get(), "sink"));
   // The ghost pad is named "sink": playbin's video-sink contract.
-  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", convertSink.get()));
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", binSink.get()));
 
   GstAppSinkCallbacks appCallbacks{};
   appCallbacks.new_sample = &VideoSink::OnNewSampleStreaming;

@@ -1,7 +1,8 @@
 // The video end of the pipeline: an appsink that takes the decoder's own
 // frames and keeps the newest one for the player to copy on demand.
 //
-// The bin is "videoconvert ! appsink" with its pad ghosted as "sink". The
+// The bin is "deinterlace ! videoconvert ! appsink" with its pad ghosted as
+// "sink". The deinterlacer only works on interlaced streams. The
 // appsink accepts the raw formats FrameConverter reads directly, so for
 // every common decoder output videoconvert negotiates passthrough and no
 // frame is converted twice; it only works for the rare formats outside
