@@ -146,12 +146,12 @@ void VideoSink::OnStreamFactsStreaming(GstEvent* event) {
   } else {
     GstTagList* tags = nullptr;
     gst_event_parse_tag(event, &tags);
-    gchar* value = nullptr;
+    gchar* rawValue = nullptr;
     // A tag event without the orientation keeps the last one: decoders and
     // parsers send tags of their own after the demuxer's.
-    if (tags == nullptr || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &value)) return;
-    const VideoOrientation orientation = OrientationFromTag(value);
-    g_free(value);
+    if (tags == nullptr || !gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &rawValue)) return;
+    const GCharPtr value(rawValue);  // Adopt
+    const VideoOrientation orientation = OrientationFromTag(value.get());
     if (gst_tag_list_get_scope(tags) == GST_TAG_SCOPE_GLOBAL) {
       globalOrientation_ = orientation;
     } else {

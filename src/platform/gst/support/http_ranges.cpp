@@ -11,13 +11,20 @@ constexpr unsigned kPartialContent = 206;
 // "none, bytes" ...).
 bool ListsBytes(const char* value) {
   if (value == nullptr) return false;
-  gchar** units = g_strsplit(value, ",", -1);
-  bool found = false;
-  for (gchar** unit = units; *unit != nullptr && !found; ++unit) {
-    found = g_ascii_strcasecmp(g_strstrip(*unit), "bytes") == 0;
+  const std::string units(value);
+  size_t start = 0;
+  while (start <= units.size()) {
+    size_t end = units.find(',', start);
+    if (end == std::string::npos) end = units.size();
+    const size_t first = units.find_first_not_of(" \t", start);
+    const size_t last = units.find_last_not_of(" \t", end == 0 ? 0 : end - 1);
+    if (first != std::string::npos && first < end && last >= first &&
+        g_ascii_strncasecmp(units.c_str() + first, "bytes", 5) == 0 && last - first + 1 == 5) {
+      return true;
+    }
+    start = end + 1;
   }
-  g_strfreev(units);
-  return found;
+  return false;
 }
 
 bool ValueListsBytes(const GValue* value) {
