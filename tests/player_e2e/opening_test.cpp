@@ -17,9 +17,18 @@ namespace {
 
 using embedder::StreamEvent;
 
-class Opening : public PluginSession {};
-
 std::string Absolute(const std::string& path) { return std::filesystem::absolute(path).string(); }
+
+class Opening : public PluginSession {
+ protected:
+  // A new player that has opened `path` (its mediaInfo has arrived).
+  void OpenAndWait(DartPlayer& player, const std::string& path) {
+    player = Create();
+    ASSERT_GE(player.id, 0);
+    Open(player, Absolute(path));
+    ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  }
+};
 
 // Sends "open" without waiting, so the calls that follow queue right behind
 // it on the platform thread, before the engine can have loaded anything.
@@ -39,10 +48,8 @@ void BusyPlatformThread(embedder::Engine& engine, std::chrono::milliseconds dura
 
 TEST_F(Opening, PausedPlayer_ShowsItsFirstFrame_WithoutPlaying) {
   CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
-  DartPlayer player = Create();
-  ASSERT_GE(player.id, 0);
-  Open(player, Absolute(path));
-  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  DartPlayer player;
+  ASSERT_NO_FATAL_FAILURE(OpenAndWait(player, path));
   const auto frame = engine().WaitForFrame(player.id, IsRed, 5s);
   ASSERT_TRUE(frame) << "the opened, never played player shows no first frame";
   EXPECT_EQ(frame->width, 160u);
@@ -54,10 +61,8 @@ TEST_F(Opening, PausedPlayer_ShowsItsFirstFrame_WithoutPlaying) {
 // The texture holds the upright picture, red half on top, blue below.
 TEST_F(Opening, TurnedVideo_IsShownUpright) {
   CORVANE_REQUIRE_MEDIA(path, "rotated.mp4");
-  DartPlayer player = Create();
-  ASSERT_GE(player.id, 0);
-  Open(player, Absolute(path));
-  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  DartPlayer player;
+  ASSERT_NO_FATAL_FAILURE(OpenAndWait(player, path));
   const auto frame = engine().WaitForFrame(
       player.id, [](const embedder::TextureFrame& f) { return f.HasPixels() && f.width == 160; }, 5s);
   ASSERT_TRUE(frame);
@@ -86,10 +91,8 @@ size_t CombedPixels(const embedder::TextureFrame& frame) {
 // frame shown is deinterlaced.
 TEST_F(Opening, InterlacedVideo_IsShownDeinterlaced) {
   CORVANE_REQUIRE_MEDIA(path, "interlaced.mp4");
-  DartPlayer player = Create();
-  ASSERT_GE(player.id, 0);
-  Open(player, Absolute(path));
-  ASSERT_TRUE(player.events->WaitForEventNamed("mediaInfo", 10s));
+  DartPlayer player;
+  ASSERT_NO_FATAL_FAILURE(OpenAndWait(player, path));
   Play(player);
   for (int shown = 0; shown < 5; ++shown) {
     const auto frame = engine().WaitForNewFrame(player.id, 2s);
