@@ -24,6 +24,9 @@
 #   random.bin       64 KiB of random bytes (no container)
 #   hls/master.m3u8  4 s HLS, 1 s segments, H.264 + AAC, two variants:
 #                    320x180 (v0.m3u8) and 640x360 (v1.m3u8), BANDWIDTH and RESOLUTION given
+#   hls_colours/index.m3u8  3 s HLS, 1 s segments, 160x120 25 fps H.264 + AAC
+#                    440 Hz, packaged by ffmpeg (clock reference 0.7 s before the
+#                    first picture): red 0-1 s, blue 1-2 s, red 2-3 s
 #   dash/manifest.mpd 4 s DASH (static, 1 s segments): 320x180 25 fps H.264 and
 #                    AAC stereo 48000 Hz 440 Hz, each a representation of its own
 #   anamorphic.mp4   2 s, coded 360x240 with sample aspect ratio 4:3, so it
@@ -53,6 +56,13 @@
 #                    everything by the AAC encoder delay)
 #   two_video.mkv    4 s, two H.264 video streams: 0 solid red 160x120, 1 solid
 #                    blue 320x240, both 25 fps; AAC stereo 48000 Hz 440 Hz
+#   styled_subs.mkv  8 s, 320x240 25 fps H.264 (a keyframe every second) + AAC
+#                    stereo 440 Hz, and
+#                    subtitle 0: ASS, language eng, title "Styled", script 320x240,
+#                                style "Top": red (&H000000FF), top centre (8),
+#                                size 30, black outline 2: "Styled" 0.5-6.5 s
+#                    subtitle 1: WebVTT (Matroska D_WEBVTT/SUBTITLES), language deu,
+#                                title "Web": "Hallo <b>Welt</b>" 0.5-6.5 s
 #   tls/             throwaway certificates for the HTTPS tests (openssl), never
 #                    trusted by the system; a test process trusts ca.pem itself:
 #                    ca.pem                 test CA (EC P-256), its key is thrown away
@@ -153,6 +163,37 @@ SRT
      -t 4 "$tmp"
 }
 
+styled_subs() {
+  cat > "$scratch/styled.ass" <<'ASS'
+[Script Info]
+ScriptType: v4.00+
+PlayResX: 320
+PlayResY: 240
+
+[V4+ Styles]
+Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding
+Style: Top,Sans,30,&H000000FF,&H000000FF,&H00000000,&H80000000,-1,0,0,0,100,100,0,0,1,2,0,8,10,10,10,1
+
+[Events]
+Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text
+Dialogue: 0,0:00:00.50,0:00:06.50,Top,,0,0,0,,Styled
+ASS
+  cat > "$scratch/web.vtt" <<'VTT'
+WEBVTT
+
+00:00:00.500 --> 00:00:06.500
+Hallo <b>Welt</b>
+VTT
+  ff -f lavfi -i "testsrc=size=320x240:rate=25:duration=8" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=8" \
+     -i "$scratch/styled.ass" -i "$scratch/web.vtt" \
+     -map 0:v -map 1:a -map 2:s -map 3:s \
+     "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 96k -c:s:0 ass -c:s:1 webvtt \
+     -metadata:s:s:0 language=eng -metadata:s:s:0 title="Styled" \
+     -metadata:s:s:1 language=deu -metadata:s:s:1 title="Web" \
+     -t 8 "$tmp"
+}
+
 red_blue() {
   ff -f lavfi -i "color=c=red:size=160x120:rate=25:duration=1" \
      -f lavfi -i "color=c=blue:size=160x120:rate=25:duration=1" \
@@ -187,6 +228,21 @@ hls() {
      -hls_segment_filename "$dir/v%v_%03d.ts" \
      -master_pl_name master.m3u8 -var_stream_map "v:0,a:0 v:1,a:1" \
      "$dir/v%v.m3u8"
+  mv "$dir" "$tmp"
+}
+
+hls_colours() {
+  local dir="$scratch/hls_colours"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  ff -f lavfi -i "color=c=red:size=160x120:rate=25:duration=1" \
+     -f lavfi -i "color=c=blue:size=160x120:rate=25:duration=1" \
+     -f lavfi -i "color=c=red:size=160x120:rate=25:duration=1" \
+     -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=3" \
+     -filter_complex "[0:v][1:v][2:v]concat=n=3:v=1:a=0[v]" -map "[v]" -map 3:a \
+     "${x264[@]}" -g 25 -keyint_min 25 -sc_threshold 0 -c:a aac -ac 2 -b:a 64k \
+     -f hls -hls_time 1 -hls_list_size 0 -hls_playlist_type vod \
+     -hls_segment_filename "$dir/s%03d.ts" "$dir/index.m3u8"
   mv "$dir" "$tmp"
 }
 
@@ -334,10 +390,12 @@ make_file bitmap_subs.mkv bitmap_subs
 # hls is a folder: make_file's rename works for folders as well.
 make_file h264_aac.mp4 h264_aac
 make_file multi.mkv multi
+make_file styled_subs.mkv styled_subs
 make_file red_blue.mp4 red_blue
 make_file two_video.mkv two_video
 make_file random.bin random_bin
 make_file hls hls
+make_file hls_colours hls_colours
 make_file dash dash
 make_file anamorphic.mp4 anamorphic
 make_file video_only.mp4 video_only

@@ -14,7 +14,8 @@ namespace {
 // Proportions of the surface.
 constexpr double kFontHeightShare = 0.055;
 constexpr double kBottomMarginShare = 0.05;
-constexpr double kWrapWidthShare = 0.90;
+// Each side; the text wraps within the rest (90% of the width).
+constexpr double kSideMarginShare = 0.05;
 // Outline width as a share of the font size (each side of the glyph edge).
 constexpr double kOutlineShare = 0.08;
 constexpr int kMinFontPixels = 6;
@@ -109,7 +110,6 @@ struct SubtitleRasterizer::Pango {
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
     pango_cairo_context_set_font_options(context.get(), options.get());
-    pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
     pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
   }
 
@@ -124,6 +124,51 @@ struct SubtitleRasterizer::Pango {
 SubtitleRasterizer::SubtitleRasterizer() : pango_(std::make_unique<Pango>()) {}
 SubtitleRasterizer::~SubtitleRasterizer() = default;
 
+namespace {
+
+// One block of text drawn as a unit: the cues sharing a layout, stacked in
+// their order.
+struct CueBlock {
+  CueLayout layout;
+  std::string markup;
+};
+
+bool SameLook(const CueLayout& a, const CueLayout& b) {
+  return a.alignment == b.alignment && a.hasAnchor == b.hasAnchor && a.anchorX == b.anchorX &&
+         a.anchorY == b.anchorY && a.marginLeft == b.marginLeft && a.marginRight == b.marginRight &&
+         a.marginVertical == b.marginVertical && a.fontSize == b.fontSize && a.outlineColour == b.outlineColour &&
+         a.outlineWidth == b.outlineWidth && a.shadowColour == b.shadowColour && a.shadowOffset == b.shadowOffset;
+}
+
+std::vector<CueBlock> GroupCues(const std::vector<SubtitleCue>& cues) {
+  std::vector<CueBlock> blocks;
+  for (const SubtitleCue& cue : cues) {
+    const std::string cueMarkup = TrimTrailingSpace(UsableMarkup(cue));
+    if (IsBlank(VisibleText(cueMarkup))) continue;
+    auto same = std::find_if(blocks.begin(), blocks.end(),
+                             [&](const CueBlock& block) { return SameLook(block.layout, cue.layout); });
+    if (same == blocks.end()) {
+      blocks.push_back(CueBlock{cue.layout, cueMarkup});
+    } else {
+      same->markup += '\n';
+      same->markup += cueMarkup;
+    }
+  }
+  return blocks;
+}
+
+double OrDefault(double share, double fallback) { return share < 0 ? fallback : share; }
+
+void SetSource(cairo_t* cr, const CueColour& colour) {
+  cairo_set_source_rgba(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0, colour.alpha / 255.0);
+}
+
+PangoAlignment ColumnAlignment(int column) {
+  return column == 0 ? PANGO_ALIGN_LEFT : column == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_CENTER;
+}
+
+}  // namespace
+
 bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const platform::PixelView& dst) {
   if (dst.data == nullptr || dst.width == 0 || dst.height == 0) return false;
   if (dst.width > 32767 || dst.height > 32767 || dst.stride < size_t{dst.width} * 4) return false;
@@ -132,14 +177,8 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
 
   for (uint32_t y = 0; y < dst.height; ++y) std::memset(dst.data + y * dst.stride, 0, size_t{dst.width} * 4);
 
-  std::string markup;
-  for (const SubtitleCue& cue : cues) {
-    const std::string cueMarkup = TrimTrailingSpace(UsableMarkup(cue));
-    if (IsBlank(VisibleText(cueMarkup))) continue;
-    if (!markup.empty()) markup += '\n';
-    markup += cueMarkup;
-  }
-  if (markup.empty()) return false;
+  const std::vector<CueBlock> blocks = GroupCues(cues);
+  if (blocks.empty()) return false;
 
   // Cairo ARGB32 is premultiplied B, G, R, A in memory on little-endian
   // machines: our format. It needs 4-byte aligned rows; other views are
@@ -164,29 +203,75 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
   PangoLayout* layout = pango_->layout.get();
   pango_cairo_update_context(cr.get(), pango_->context.get());
   pango_layout_context_changed(layout);
-  const int fontPixels = std::max(kMinFontPixels, static_cast<int>(std::lround(height * kFontHeightShare)));
-  pango_->SetFontPixels(fontPixels);
-  const int wrapWidth = std::max(1, static_cast<int>(width * kWrapWidthShare));
-  pango_layout_set_width(layout, wrapWidth * PANGO_SCALE);
-  pango_layout_set_markup(layout, markup.c_str(), static_cast<int>(markup.size()));
 
-  PangoRectangle logical{};
-  pango_layout_get_pixel_extents(layout, nullptr, &logical);
-  const double outline = std::max(1.0, fontPixels * kOutlineShare);
-  const double margin = std::max(2.0, height * kBottomMarginShare);
-  const double x = (width - wrapWidth) / 2.0;
-  // Text taller than the surface keeps its first lines in view.
-  const double y = std::max(outline, height - margin - logical.y - logical.height);
+  // Blocks placed by alignment alone stack away from their edge, so two
+  // bottom-centred blocks (two styles, say) do not cover each other.
+  double usedFromEdge[3][3] = {};  // [row][column], pixels
+  for (const CueBlock& block : blocks) {
+    const CueLayout& look = block.layout;
+    const int alignment = look.alignment >= 1 && look.alignment <= 9 ? look.alignment : 2;
+    const int column = (alignment - 1) % 3;  // 0 left, 1 centre, 2 right
+    const int row = (alignment - 1) / 3;     // 0 bottom, 1 middle, 2 top
+    const int fontPixels = std::max(
+        kMinFontPixels, static_cast<int>(std::lround(height * (look.fontSize > 0 ? look.fontSize : kFontHeightShare))));
+    pango_->SetFontPixels(fontPixels);
+    const double left = width * std::clamp(OrDefault(look.marginLeft, kSideMarginShare), 0.0, 0.45);
+    const double right = width * (1 - std::clamp(OrDefault(look.marginRight, kSideMarginShare), 0.0, 0.45));
+    const double vertical = height * std::clamp(OrDefault(look.marginVertical, kBottomMarginShare), 0.0, 0.45);
+    const int wrapWidth = std::max(1, static_cast<int>(right - left));
+    pango_layout_set_alignment(layout, ColumnAlignment(column));
+    pango_layout_set_width(layout, wrapWidth * PANGO_SCALE);
+    pango_layout_set_markup(layout, block.markup.c_str(), static_cast<int>(block.markup.size()));
 
-  cairo_move_to(cr.get(), x, y);
-  pango_cairo_layout_path(cr.get(), layout);
-  cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_ROUND);
-  cairo_set_line_width(cr.get(), outline * 2);
-  cairo_set_source_rgba(cr.get(), 0, 0, 0, 0.85);
-  cairo_stroke(cr.get());
-  cairo_move_to(cr.get(), x, y);
-  cairo_set_source_rgba(cr.get(), 1, 1, 1, 1);
-  pango_cairo_show_layout(cr.get(), layout);
+    PangoRectangle logical{};
+    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    const double outline = look.outlineWidth < 0 ? std::max(1.0, fontPixels * kOutlineShare)
+                                                 : std::min(look.outlineWidth * height, fontPixels * 0.5);
+    const double shadow = std::clamp(look.shadowOffset, 0.0, 0.1) * height;
+
+    double boxLeft = 0;
+    double boxTop = 0;
+    if (look.hasAnchor) {
+      const double anchorX = std::clamp(look.anchorX, 0.0, 1.0) * width;
+      const double anchorY = std::clamp(look.anchorY, 0.0, 1.0) * height;
+      boxLeft = anchorX - logical.width * (column / 2.0);
+      boxTop = anchorY - logical.height * (row == 0 ? 1.0 : row == 1 ? 0.5 : 0.0);
+    } else {
+      boxLeft = column == 0   ? left
+                : column == 2 ? right - logical.width
+                              : left + (right - left - logical.width) / 2;
+      double& used = usedFromEdge[row][column];
+      boxTop = row == 0   ? height - vertical - used - logical.height
+               : row == 2 ? vertical + used
+                          : (height - logical.height) / 2.0;
+      used += logical.height;
+    }
+    // Text larger than the surface keeps its first lines in view.
+    boxLeft = std::max(outline, std::min(boxLeft, width - outline - logical.width));
+    boxTop = std::max(outline, std::min(boxTop, height - outline - logical.height));
+    const double x = boxLeft - logical.x;
+    const double y = boxTop - logical.y;
+
+    cairo_set_line_join(cr.get(), CAIRO_LINE_JOIN_ROUND);
+    if (shadow > 0 && look.shadowColour.alpha > 0) {
+      cairo_move_to(cr.get(), x + shadow, y + shadow);
+      pango_cairo_layout_path(cr.get(), layout);
+      SetSource(cr.get(), look.shadowColour);
+      cairo_set_line_width(cr.get(), outline * 2);
+      cairo_stroke_preserve(cr.get());
+      cairo_fill(cr.get());
+    }
+    if (outline > 0 && look.outlineColour.alpha > 0) {
+      cairo_move_to(cr.get(), x, y);
+      pango_cairo_layout_path(cr.get(), layout);
+      cairo_set_line_width(cr.get(), outline * 2);
+      SetSource(cr.get(), look.outlineColour);
+      cairo_stroke(cr.get());
+    }
+    cairo_move_to(cr.get(), x, y);
+    cairo_set_source_rgba(cr.get(), 1, 1, 1, 1);
+    pango_cairo_show_layout(cr.get(), layout);
+  }
   cairo_surface_flush(surface.get());
 
   if (!direct) {

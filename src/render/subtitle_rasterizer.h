@@ -1,22 +1,32 @@
 // Draws subtitle cues into a premultiplied BGRA surface with Pango and
-// Cairo, the way the subtitle texture shows them over the video: white text
-// with a dark outline, bottom-centred, wrapped to 90% of the width, the font
-// size following the surface height.
+// Cairo, the way the subtitle texture shows them over the video. A cue
+// without a layout of its own is white text with a dark outline,
+// bottom-centred, wrapped to 90% of the width, the font size following the
+// surface height; styled cues (from ASS, say) bring their placement, size,
+// outline and shadow, and colours and weights in their markup.
 #ifndef CORVANE_RENDER_SUBTITLE_RASTERIZER_H_
 #define CORVANE_RENDER_SUBTITLE_RASTERIZER_H_
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/surface_device.h"
+#include "render/cue_layout.h"
 
 namespace corvane::render {
 
-// One active cue: UTF-8 text, either plain or Pango markup (<i>, <b>, ...).
+// One active cue: UTF-8 text, either plain or Pango markup (<i>, <b>, ...),
+// and where and how it is drawn.
 struct SubtitleCue {
+  SubtitleCue() = default;
+  SubtitleCue(std::string cueText, bool markup, CueLayout cueLayout = {})
+      : text(std::move(cueText)), isMarkup(markup), layout(cueLayout) {}
+
   std::string text;
   bool isMarkup = false;
+  CueLayout layout;
 };
 
 // Threads: one rasterizer per subtitle surface, used by one thread at a time
@@ -29,8 +39,9 @@ class SubtitleRasterizer {
   SubtitleRasterizer(const SubtitleRasterizer&) = delete;
   SubtitleRasterizer& operator=(const SubtitleRasterizer&) = delete;
 
-  // Clears `dst` to transparent and draws the cues, stacked in order (the
-  // first on top) above the bottom margin. Markup that does not parse is
+  // Clears `dst` to transparent and draws the cues. Cues that share a
+  // layout are stacked in order (the first on top); blocks placed at the
+  // same edge stack away from it. Markup that does not parse is
   // shown as its text without the tags. Returns whether anything was drawn:
   // false for no cues, cues without visible text, or an unusable view (null
   // data, zero size, stride below width * 4; such a view is left alone).

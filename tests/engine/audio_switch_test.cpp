@@ -144,5 +144,27 @@ TEST_F(EngineAudioSwitch, SwitchRightAfterSeekIntoTheLastSecond_StillEnds) {
   EXPECT_EQ(probe_.Count("MediaFailed"), 0);
 }
 
+// A track chosen while paused (as the player does for a preferred language
+// right after opening) is what plays from the first sample: the stream left
+// used to play for up to half a second first, as a local file delivered it
+// between the switch's seek and the switch itself.
+TEST_F(EngineAudioSwitch, SwitchWhilePaused_PlaysTheNewTrackFromTheFirstSample) {
+  OpenMulti();
+  if (IsSkipped()) return;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    const double expected = round % 2 == 0 ? kGermanHz : kEnglishHz;
+    SelectAudio(round % 2 == 0 ? 2 : 0);
+    probe_.Player().Play();
+    std::this_thread::sleep_for(400ms);
+    probe_.Player().Pause();
+    // The capture starts over at each flush, so at the switch's.
+    const auto samples = capture_.Samples();
+    const size_t window = AudioCapture::kRate / 10;
+    ASSERT_GE(samples.size(), window);
+    EXPECT_NEAR(ToneFrequency(samples, 0, window), expected, 30) << "the first tenth of a second";
+  }
+}
+
 }  // namespace
 }  // namespace corvane::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/player_probe.h"
+#include "platform/surface_device.h"
 #include "support/http_server.h"
 #include "support/test_media.h"
 
@@ -40,6 +41,34 @@ TEST(EngineHls, Variants_AreVideoTracks_AndSelectedIndexSwitchesBetweenThem) {
       << "and the large one after switching";
   EXPECT_GE(probe.Count("NaturalVideoSizeChanged"), 2);
   EXPECT_EQ(probe.Count("MediaFailed"), 0);
+}
+
+// The position is that of the picture shown. ffmpeg puts the transport
+// stream's clock reference 0.7 s before the first picture, and positions
+// timed from it ran that far ahead of the picture.
+TEST(EngineHls, Position_IsThatOfThePictureShown) {
+  const std::string missing = MissingElement({"souphttpsrc", "hlsdemux", "tsdemux"});
+  if (!missing.empty()) GTEST_SKIP() << "GStreamer element missing: " << missing;
+  if (TestMediaPath("hls_colours/index.m3u8").empty()) GTEST_SKIP() << "test media missing: hls_colours";
+  TestHttpServer server(TestMediaDir());
+  PlayerProbe probe;
+  probe.Open(server.Url("hls_colours/index.m3u8"));
+  ASSERT_TRUE(probe.WaitForEvent("MediaOpened", 1, 15s));
+  auto device = platform::CreateSharedMemoryDevice();
+  auto surface = device->CreateSurface(device->CreateTexture(160, 120));
+  // Red from 0 to 1 s, blue to 2 s, red to 3 s.
+  auto redAt = [&](int64_t milliseconds) {
+    EXPECT_TRUE(probe.WaitFor([&] { return probe.Session().Position() >= TimeSpan(milliseconds * 10'000); }, 5s));
+    probe.Player().CopyFrameToVideoSurface(*surface);
+    const auto pixels = surface->Texture()->Pixels();
+    const uint8_t* centre = pixels.data + (pixels.height / 2) * pixels.stride + (pixels.width / 2) * 4;
+    return centre[2] > 200 && centre[0] < 60;
+  };
+  probe.Player().Play();
+  EXPECT_FALSE(redAt(1300)) << "blue at 1.3 s";
+  EXPECT_TRUE(redAt(2300)) << "red again at 2.3 s";
+  ASSERT_TRUE(probe.WaitForEvent("MediaEnded", 1, 5s));
+  EXPECT_LE(probe.Session().Position(), probe.Session().NaturalDuration());
 }
 
 }  // namespace

@@ -440,5 +440,79 @@ TEST_F(EngineBitmapSubtitles, SwitchBackToTextTrack_WhilePlaying_ShowsItsCueInIt
   EXPECT_TRUE(probe_.WaitForEvent("MediaEnded", 1, 5s));
 }
 
+// styled_subs.mkv: an ASS track (red, top centre, "Styled" 0.5-6.5 s) and a
+// WebVTT track ("Hallo <b>Welt</b>" 0.5-6.5 s), a video keyframe every
+// second.
+class EngineStyledSubtitles : public EngineSubtitles {
+ protected:
+  static constexpr uint32_t kAssTrack = 0;
+  static constexpr uint32_t kWebVttTrack = 1;
+
+  void OpenStyled() {
+    CORVANE_REQUIRE_PLAYBACK_ELEMENTS();
+    const std::string path = TestMediaPath("styled_subs.mkv");
+    if (path.empty()) GTEST_SKIP() << "test media missing: styled_subs.mkv";
+    probe_.Open(FileUri(path));
+    ASSERT_TRUE(probe_.WaitForEvent("MediaOpened", 1, 10s));
+  }
+  struct InkRows {
+    uint32_t top = 0;     // inked pixels in the upper half
+    uint32_t bottom = 0;  // and in the lower half
+    uint32_t red = 0;     // opaque pixels that are clearly red
+  };
+  InkRows CountInk() {
+    InkRows rows;
+    const auto pixels = surface_->Texture()->Pixels();
+    for (uint32_t y = 0; y < pixels.height; ++y) {
+      const uint8_t* row = pixels.data + y * pixels.stride;
+      for (uint32_t x = 0; x < pixels.width; ++x) {
+        const uint8_t* bgra = row + x * 4;
+        if (bgra[3] == 0) continue;
+        (y < pixels.height / 2 ? rows.top : rows.bottom)++;
+        if (bgra[3] > 200 && bgra[2] > 200 && bgra[1] < 60 && bgra[0] < 60) ++rows.red;
+      }
+    }
+    return rows;
+  }
+};
+
+TEST_F(EngineStyledSubtitles, WebVttTrack_IsListedBesideTheAssTrack) {
+  OpenStyled();
+  if (IsSkipped()) return;
+  auto text = probe_.Player().Source()->TimedMetadataTracks();
+  ASSERT_EQ(text->Size(), 2u);
+  EXPECT_EQ(text->GetAt(kAssTrack).language, "en");
+  EXPECT_EQ(text->GetAt(kWebVttTrack).language, "de");
+  EXPECT_EQ(text->GetAt(kWebVttTrack).name, "Web");
+}
+
+TEST_F(EngineStyledSubtitles, AssCue_IsDrawnInItsStyleAndPlace) {
+  OpenStyled();
+  if (IsSkipped()) return;
+  PresentOnly(kAssTrack);
+  SeekAndSettle(1000);
+  ASSERT_TRUE(RenderSomething(3s));
+  const InkRows ink = CountInk();
+  EXPECT_GT(ink.top, 0u);
+  EXPECT_EQ(ink.bottom, 0u) << "the style puts the cue at the top";
+  EXPECT_GT(ink.red, 20u) << "the style's colour is red";
+}
+
+// The cues began at 0.5 s, before the keyframe at 4 s where the demuxer
+// restarts after these seeks.
+TEST_F(EngineStyledSubtitles, CueInProgress_IsShownAfterSeekAndAfterSwitch) {
+  OpenStyled();
+  if (IsSkipped()) return;
+  PresentOnly(kWebVttTrack);
+  SeekAndSettle(4200);
+  ASSERT_TRUE(RenderSomething(3s)) << "the WebVTT cue showing at 4.2 s";
+  EXPECT_GT(CountInk().bottom, 0u);
+
+  PresentOnly(kAssTrack);
+  ASSERT_TRUE(probe_.WaitFor(
+      [&] { return probe_.Player().RenderSubtitlesToSurface(*surface_) && CountInk().red > 20; }, 3s))
+      << "the ASS cue showing at the switch";
+}
+
 }  // namespace
 }  // namespace corvane::testing

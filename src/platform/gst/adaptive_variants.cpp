@@ -46,6 +46,11 @@ bool IsHlsDemuxer(GstElement* element) {
   return g_strcmp0(name, "hlsdemux") == 0 || g_strcmp0(name, "hlsdemux2") == 0;
 }
 
+bool IsTransportStreamDemuxer(GstElement* element) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  return factory && g_strcmp0(GST_OBJECT_NAME(factory), "tsdemux") == 0;
+}
+
 }  // namespace
 
 std::vector<HlsVariant> ParseHlsMasterPlaylist(const std::string& text) {
@@ -102,8 +107,23 @@ AdaptiveVariantWatch::~AdaptiveVariantWatch() {
 }
 
 void AdaptiveVariantWatch::OnElementAddedStreaming(GstBin*, GstBin*, GstElement* element, gpointer self) {
-  if (!IsHlsDemuxer(element)) return;
   auto* watch = static_cast<AdaptiveVariantWatch*>(self);
+  if (IsTransportStreamDemuxer(element)) {
+    // GStreamer 1.22's MPEG-TS demuxer times a stream from its clock
+    // reference, which packagers put up to 0.7 s before the first picture
+    // (ffmpeg's default mux delay): an HLS stream's positions ran that far
+    // ahead of the picture, and past the playlist's duration. Timed from the
+    // segments' own timestamps, the first picture is at 0. A file or a live
+    // transport stream keeps the clock reference, which it needs.
+    bool underHls = false;
+    {
+      std::lock_guard<std::mutex> lock(watch->mutex_);
+      underHls = watch->demuxer_ != nullptr;
+    }
+    if (underHls) g_object_set(element, "ignore-pcr", TRUE, nullptr);
+    return;
+  }
+  if (!IsHlsDemuxer(element)) return;
   auto sinkPad = AdoptObject(gst_element_get_static_pad(element, "sink"));
   if (sinkPad) {
     gst_pad_add_probe(sinkPad.get(), GST_PAD_PROBE_TYPE_BUFFER, &AdaptiveVariantWatch::OnManifestStreaming, watch,

@@ -35,7 +35,8 @@ std::vector<HlsVariant> ParseHlsMasterPlaylist(const std::string& text);
 // "avc1.64001e,mp4a.40.2" -> "H264"; "" when no video codec is recognised.
 std::string VideoCodecFromHlsCodecs(const std::string& codecs);
 
-// Watches a playbin for an HLS demuxer. Streaming threads add elements and
+// Watches a playbin for an HLS demuxer (and times the transport streams under
+// it from their own timestamps). Streaming threads add elements and
 // feed the playlist; the engine thread reads and pins.
 class AdaptiveVariantWatch {
  public:

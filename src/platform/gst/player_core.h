@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gst/cue_lookback.h"
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
 #include "platform/gst/pipeline.h"
@@ -165,6 +166,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
                                    SwitchedOutputFlush& output);
   void ApplyTextPresentationOnEngine();
   void SwitchTextOnEngine();
+  // After a flushing seek to `target`: finds the cue already showing there,
+  // which the demuxer does not read again (see CueLookback).
+  void LookBackForCuesOnEngine(TimeSpan target);
   void TeardownOnEngine();
   // Stops the current pipeline and lets go of it (a new source, a failure,
   // the end).
@@ -252,6 +256,10 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
 
   // Engine thread only.
   std::optional<int32_t> textSwitch_;  // text stream to select with the next seek
+  std::string uri_;                    // the current source's
+  bool lookBackForCues_ = false;       // a local Matroska file: seeks look back for cues
+  std::unique_ptr<CueLookback> cueLookback_;
+  uint64_t cueLookbackSerial_ = 0;
   bool seekInFlight_ = false;
   bool inFlightIsUser_ = false;
   // Audio and video streams chosen and not yet handed to playbin: they wait

@@ -90,6 +90,8 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   // Pipeline).
   StopPipelineOnEngine();
   textSwitch_.reset();
+  uri_ = uri;
+  lookBackForCues_ = false;
   audioOutputFlush_.Forget();
   videoOutputFlush_.Forget();
   textOutputFlush_.Forget();
@@ -180,6 +182,7 @@ void PlayerCore::FinishOpeningOnEngine() {
   // the HTTP source fails for good: such a source plays from the start and
   // does not seek.
   const bool rangesRefused = pipeline_->SourceRefusesRanges() && !HasAdaptiveDemuxer(GST_BIN(playbin));
+  lookBackForCues_ = uri_.rfind("file://", 0) == 0 && FindElementByFactory(GST_BIN(playbin), "matroskademux");
 
   const uint64_t generation = pipelineEpoch_.load();
   std::shared_ptr<MediaPlaybackItem> item;
@@ -246,6 +249,7 @@ void PlayerCore::TeardownOnEngine() {
 }
 
 void PlayerCore::StopPipelineOnEngine() {
+  cueLookback_.reset();
   std::shared_ptr<Pipeline> stopping;
   {
     std::lock_guard<std::mutex> lock(mutex_);

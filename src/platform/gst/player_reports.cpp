@@ -14,6 +14,8 @@ namespace {
 
 // Buffered ranges are checked every this many position ticks.
 constexpr unsigned kRangeTickDivider = 4;
+// A lookback that has not answered by then (a damaged file) is dropped.
+constexpr auto kCueLookbackLimit = std::chrono::seconds(5);
 
 }  // namespace
 
@@ -161,6 +163,41 @@ void PlayerCore::SwitchTextOnEngine() {
   textSwitch_.reset();
   std::lock_guard<std::mutex> lock(mutex_);
   textSwitchPending_ = false;
+}
+
+void PlayerCore::LookBackForCuesOnEngine(TimeSpan target) {
+  cueLookback_.reset();
+  if (!lookBackForCues_ || !pipeline_ || target <= TimeSpan(0)) return;
+  int32_t text = -1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!PresentingCuesLocked()) return;
+    text = selectedText_;
+  }
+  GstPad* inputRaw = nullptr;
+  g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", text, &inputRaw);
+  auto input = AdoptObject(inputRaw);  // Adopt: the action signal returns a reference
+  GCharPtr streamId(input ? gst_pad_get_stream_id(input.get()) : nullptr);  // Adopt
+  if (!streamId) return;
+  // Read after the seek, whose flush has passed the text sink by now: the
+  // cues found count only until the next flush.
+  const uint64_t epoch = pipeline_->Text().Epoch();
+  const uint64_t serial = ++cueLookbackSerial_;
+  std::weak_ptr<Pipeline> weakPipeline = pipeline_;
+  auto found = [weakPipeline, epoch, weak = weak_from_this(), serial](std::vector<TimedCue> cues) {
+    if (auto pipeline = weakPipeline.lock()) pipeline->Text().AddFound(epoch, std::move(cues));
+    if (auto core = weak.lock()) {
+      core->PostCommand([serial](PlayerCore& self) {
+        if (self.cueLookbackSerial_ == serial) self.cueLookback_.reset();
+      });
+    }
+  };
+  cueLookback_ = CueLookback::Start(uri_, streamId.get(), static_cast<GstClockTime>(ToNanoseconds(target)), found);
+  thread_->PostDelayed(kCueLookbackLimit, [weak = weak_from_this(), serial] {
+    if (auto core = weak.lock()) {
+      if (core->cueLookbackSerial_ == serial) core->cueLookback_.reset();
+    }
+  });
 }
 
 void PlayerCore::ApplyTextPresentationOnEngine() {

@@ -95,14 +95,18 @@ void PlayerCore::PumpSeeksOnEngine() {
     seekInFlightTarget_ = target;
   }
   SwitchTextOnEngine();
+  // Before the seek: its flush restarts the demuxer at once, and a local
+  // file delivers a quarter of a second of the stream left before a switch
+  // made after the seek could reach the selector; the output would play
+  // that first. The guards send the chosen stream's caps ahead of its
+  // buffers when the seek's flush cancels the selector's own sending.
+  ApplyStreamSwitchesOnEngine();
   for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
     output->FlushBeforeSeek();
   }
   const gboolean sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
-  // After the seek's flush, which would otherwise undo them.
-  ApplyStreamSwitchesOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
     for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
@@ -122,6 +126,7 @@ void PlayerCore::PumpSeeksOnEngine() {
   }
   seekInFlight_ = true;
   inFlightIsUser_ = user;
+  LookBackForCuesOnEngine(target);
   const uint64_t serial = ++seekSerial_;
   thread_->PostDelayed(kSeekWatchdog, [weak = weak_from_this(), serial] {
     if (auto core = weak.lock()) core->SeekWatchdogOnEngine(serial);
@@ -147,9 +152,8 @@ void PlayerCore::SwitchStreamOnEngine(TrackKind kind, int32_t index) {
 void PlayerCore::ApplyStreamSwitchesOnEngine() {
   // A switch sends the newly chosen stream's caps downstream with its next
   // buffer, but a flush reaching the selector before that buffer cancels the
-  // sending: its buffers would then meet the old stream's caps. So switches
-  // are made after our seek's flush, and the guards repair the caps should a
-  // later flush come too early all the same.
+  // sending: its buffers would then meet the old stream's caps. The guards
+  // repair the caps when a flush comes too early.
   if (videoSwitch_) {
     HandSwitchToPlaybinOnEngine(TrackKind::Video, *videoSwitch_, videoSwitchGuard_, videoOutputFlush_);
     videoSwitch_.reset();

@@ -45,6 +45,31 @@ bool IsDemuxer(GstElement* element) {
   return klass && std::strstr(klass, "Demux") != nullptr;
 }
 
+// Walks up the chain that feeds `pad`, through ghost pads and the element
+// of each step, and returns the first pad for which `stopAt` holds, else the
+// output of the demuxer met on the way (beyond it lies the container); null
+// when neither is found.
+template <typename StopAt>
+GObjectPtr<GstPad> WalkUpstream(GstPad* pad, StopAt stopAt) {
+  auto current = RetainObject(pad);
+  for (int step = 0; step < kMaxUpstreamSteps && current; ++step) {
+    if (stopAt(current.get())) return current;
+    auto source = AdoptObject(gst_pad_get_peer(current.get()));
+    // Ghost pads of bins (uridecodebin, decodebin) lead to the real pad.
+    while (source && GST_IS_GHOST_PAD(source.get())) {
+      auto target = AdoptObject(gst_ghost_pad_get_target(GST_GHOST_PAD(source.get())));
+      if (!target) break;
+      source = std::move(target);
+    }
+    if (!source) return nullptr;
+    auto element = AdoptObject(gst_pad_get_parent_element(source.get()));
+    if (!element) return nullptr;
+    if (IsDemuxer(element.get())) return source;
+    current = SinkPadFeeding(source.get(), element.get());
+  }
+  return nullptr;
+}
+
 struct RawStream {
   MiniPtr<GstCaps> caps;
   MiniPtr<GstTagList> tags;
@@ -62,32 +87,43 @@ RawStream ReadStream(GstElement* playbin, const char* padSignal, const char* tag
   if (!pad) return stream;
   if (encodedCaps) stream.caps = EncodedCapsUpstream(pad.get());
   if (!stream.caps) stream.caps = AdoptMini(gst_pad_get_current_caps(pad.get()));
+  // The selector's input has a stream's tags only once they passed the
+  // queues before it, which for a stream whose data comes later in the file
+  // can be after the pipeline prerolled; the demuxer holds them from the
+  // start.
+  if (auto upstream = DemuxerTagsUpstream(pad.get())) {
+    stream.tags = stream.tags ? AdoptMini(gst_tag_list_merge(stream.tags.get(), upstream.get(), GST_TAG_MERGE_KEEP))
+                              : std::move(upstream);
+  }
   return stream;
 }
 
 }  // namespace
 
 MiniPtr<GstCaps> EncodedCapsUpstream(GstPad* pad) {
-  auto current = RetainObject(pad);
-  for (int step = 0; step < kMaxUpstreamSteps && current; ++step) {
-    auto caps = AdoptMini(gst_pad_get_current_caps(current.get()));
-    if (caps && !IsDecodedCaps(caps.get())) return caps;
-    auto source = AdoptObject(gst_pad_get_peer(current.get()));
-    // Ghost pads of bins (uridecodebin, decodebin) lead to the real pad.
-    while (source && GST_IS_GHOST_PAD(source.get())) {
-      auto target = AdoptObject(gst_ghost_pad_get_target(GST_GHOST_PAD(source.get())));
-      if (!target) break;
-      source = std::move(target);
-    }
-    if (!source) return nullptr;
-    auto element = AdoptObject(gst_pad_get_parent_element(source.get()));
-    if (!element) return nullptr;
-    // A demuxer's output is the stream as stored, even when it is raw (PCM
-    // beside video): beyond it lies the container.
-    if (IsDemuxer(element.get())) return AdoptMini(gst_pad_get_current_caps(source.get()));
-    current = SinkPadFeeding(source.get(), element.get());
+  // A demuxer's output is the stream as stored, even when it is raw (PCM
+  // beside video).
+  auto found = WalkUpstream(pad, [](GstPad* current) {
+    auto caps = AdoptMini(gst_pad_get_current_caps(current));
+    return caps && !IsDecodedCaps(caps.get());
+  });
+  return found ? AdoptMini(gst_pad_get_current_caps(found.get())) : nullptr;
+}
+
+MiniPtr<GstTagList> DemuxerTagsUpstream(GstPad* pad) {
+  auto output = WalkUpstream(pad, [](GstPad*) { return false; });
+  if (!output) return nullptr;
+  MiniPtr<GstTagList> merged;
+  for (guint index = 0;; ++index) {
+    auto event = AdoptMini(gst_pad_get_sticky_event(output.get(), GST_EVENT_TAG, index));
+    if (!event) break;
+    GstTagList* tags = nullptr;
+    gst_event_parse_tag(event.get(), &tags);
+    if (tags == nullptr) continue;
+    merged = merged ? AdoptMini(gst_tag_list_merge(merged.get(), tags, GST_TAG_MERGE_KEEP))
+                    : AdoptMini(gst_tag_list_copy(tags));
   }
-  return nullptr;
+  return merged;
 }
 
 StreamFacts ReadStreamFacts(GstElement* playbin) {

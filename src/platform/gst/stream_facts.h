@@ -33,6 +33,9 @@ StreamFacts ReadStreamFacts(GstElement* playbin);
 // pads of this stream, to the first pad whose caps are not raw, or to the
 // demuxer's pad (raw audio stored as such). Null when there is none.
 MiniPtr<GstCaps> EncodedCapsUpstream(GstPad* pad);
+// The tags the demuxer sent on the stream that feeds `pad` (language,
+// title, codec), merged; null when no demuxer feeds it or it sent none.
+MiniPtr<GstTagList> DemuxerTagsUpstream(GstPad* pad);
 
 }  // namespace corvane::platform::gst
 

@@ -1,7 +1,6 @@
 #include "platform/gst/text_sink.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/hresult.h"
 
@@ -12,20 +11,74 @@ namespace {
 // and the demuxer reads a few seconds ahead.
 constexpr size_t kMaxCues = 64;
 
-// Whether `caps` are text, and pango markup rather than plain text.
-void ReadTextCaps(const GstCaps* caps, bool* isText, bool* isMarkup) {
+// What the sink takes: parsed text, the raw forms the converters read, and
+// the bitmap forms (which draw nothing). Anything else is parsed into text
+// by playbin first.
+constexpr char kAcceptedCaps[] =
+    "text/x-raw; application/x-ass; application/x-ssa; application/x-subtitle-unknown; "
+    "subpicture/x-dvd; subpicture/x-dvb; subpicture/x-pgs";
+
+std::string CodecDataText(const GstCaps* caps) {
   const GstStructure* structure = caps && !gst_caps_is_empty(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
-  *isText = structure && gst_structure_has_name(structure, "text/x-raw");
-  const char* format = structure ? gst_structure_get_string(structure, "format") : nullptr;
-  *isMarkup = format && std::strcmp(format, "pango-markup") == 0;
+  const GValue* value = structure ? gst_structure_get_value(structure, "codec_data") : nullptr;
+  if (value == nullptr || !GST_VALUE_HOLDS_BUFFER(value)) return "";
+  GstBuffer* buffer = gst_value_get_buffer(value);
+  std::string text(gst_buffer_get_size(buffer), '\0');
+  text.resize(gst_buffer_extract(buffer, 0, text.data(), text.size()));
+  return text;
 }
 
 }  // namespace
 
+CueFormat CueFormatFromCaps(const GstCaps* caps) {
+  CueFormat format;
+  format.payload = SubtitlePayloadFromCaps(caps);
+  if (format.payload == SubtitlePayload::kAss || format.payload == SubtitlePayload::kSsa) {
+    format.script = std::make_shared<const AssScript>(ParseAssScript(CodecDataText(caps)));
+  }
+  return format;
+}
+
+std::optional<render::SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer) {
+  if (format.payload == SubtitlePayload::kNone) return std::nullopt;  // bitmap subtitles draw nothing
+  GstMapInfo map;
+  if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return std::nullopt;
+  std::string text(reinterpret_cast<const char*>(map.data), map.size);
+  gst_buffer_unmap(buffer, &map);
+  while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  // Text cues are UTF-8 without inner NULs (g_utf8_validate rejects those).
+  // Anything else is no cue: after a switch to a bitmap stream its data can
+  // still arrive under the previous stream's text caps (GStreamer 1.22's
+  // selector drops the new stream's caps when a flush follows the switch),
+  // and those bytes must never reach the markup parser.
+  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::nullopt;
+  return CueFromText(format, std::move(text));
+}
+
+render::SubtitleCue CueFromText(const CueFormat& format, std::string text) {
+  switch (format.payload) {
+    case SubtitlePayload::kPangoMarkup:
+      return SubRipToCue(text);
+    case SubtitlePayload::kAss:
+    case SubtitlePayload::kSsa:
+      return format.script ? AssBlockToCue(*format.script, text) : AssBlockToCue(AssScript{}, text);
+    case SubtitlePayload::kWebVtt:
+      return WebVttToCue(text);
+    default:
+      return render::SubtitleCue{std::move(text), false, {}};
+  }
+}
+
 void CueStore::Add(GstClockTime start, GstClockTime duration, render::SubtitleCue cue) {
+  const GstClockTime end = GST_CLOCK_TIME_IS_VALID(duration) ? start + duration : GST_CLOCK_TIME_NONE;
   for (const TimedCue& known : cues_) {
-    // The preroll cue comes again as the first rendered one.
-    if (known.start == start && known.cue.text == cue.text) return;
+    if (known.cue.text != cue.text) continue;
+    // The preroll cue comes again as the first rendered one; a cue found by
+    // looking back comes again clipped to the seek target.
+    if (known.start == start) return;
+    const bool overlaps = (end == GST_CLOCK_TIME_NONE || known.start < end) &&
+                          (known.end == GST_CLOCK_TIME_NONE || start < known.end);
+    if (overlaps && known.end != GST_CLOCK_TIME_NONE && end != GST_CLOCK_TIME_NONE) return;
   }
   for (TimedCue& known : cues_) {
     if (known.end == GST_CLOCK_TIME_NONE && known.start < start) known.end = start;
@@ -33,7 +86,7 @@ void CueStore::Add(GstClockTime start, GstClockTime duration, render::SubtitleCu
   TimedCue timed;
   timed.id = nextId_++;
   timed.start = start;
-  timed.end = GST_CLOCK_TIME_IS_VALID(duration) ? start + duration : GST_CLOCK_TIME_NONE;
+  timed.end = end;
   timed.cue = std::move(cue);
   cues_.push_back(std::move(timed));
   while (cues_.size() > kMaxCues) cues_.pop_front();
@@ -79,16 +132,23 @@ GstClockTime CueStore::NextChange(GstClockTime position) const {
 TextSink::TextSink(ChangedCallback onChangedStreaming) : onChanged_(std::move(onChangedStreaming)) {
   gst_segment_init(&segment_, GST_FORMAT_TIME);
   bin_ = AdoptFloating(gst_bin_new("corvane-text-sink"));
+  auto filter = AdoptFloating(gst_element_factory_make("capsfilter", "accepted"));
   auto sink = AdoptFloating(gst_element_factory_make("fakesink", "cues"));
+  if (!filter) throw hresult_error(kFail, "GStreamer element missing: capsfilter");
   if (!sink) throw hresult_error(kFail, "GStreamer element missing: fakesink");
+  const auto accepted = AdoptMini(gst_caps_from_string(kAcceptedCaps));
+  g_object_set(filter.get(), "caps", accepted.get(), nullptr);
   // async=false: the pipeline's preroll does not wait for a text stream.
   g_object_set(sink.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
   // The element is no longer floating, so the bin takes a reference of its
   // own (gst_object_set_parent sinks, which adds one to a non-floating
   // object); adding one here as well would keep it alive forever.
+  gst_bin_add(GST_BIN(bin_.get()), filter.get());
   gst_bin_add(GST_BIN(bin_.get()), sink.get());
+  gst_element_link(filter.get(), sink.get());
   sinkPad_ = AdoptObject(gst_element_get_static_pad(sink.get(), "sink"));
-  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", sinkPad_.get()));
+  auto filterPad = AdoptObject(gst_element_get_static_pad(filter.get(), "sink"));
+  gst_element_add_pad(bin_.get(), gst_ghost_pad_new("sink", filterPad.get()));
   probeId_ = gst_pad_add_probe(
       sinkPad_.get(),
       static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
@@ -115,7 +175,7 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
     case GST_EVENT_CAPS: {
       GstCaps* caps = nullptr;
       gst_event_parse_caps(event, &caps);
-      ReadTextCaps(caps, &isText_, &isMarkup_);
+      streamFormat_ = CueFormatFromCaps(caps);
       return GST_PAD_PROBE_OK;
     }
     case GST_EVENT_SEGMENT: {
@@ -132,6 +192,7 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
       {
         std::lock_guard<std::mutex> lock(mutex_);
         store_.Clear();
+        ++epoch_;
       }
       onChanged_();
       return GST_PAD_PROBE_OK;
@@ -153,16 +214,12 @@ GstPadProbeReturn TextSink::TakeEvent(GstEvent* event) {
 }
 
 void TextSink::TakeBuffer(GstBuffer* buffer) {
-  bool isText = isText_;
-  bool isMarkup = isMarkup_;
+  CueFormat format = streamFormat_;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (chosenKnown_) {
-      isText = chosenIsText_;
-      isMarkup = chosenIsMarkup_;
-    }
+    if (chosenKnown_) format = chosenFormat_;
   }
-  if (!isText || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return;  // bitmap subtitles draw nothing
+  if (format.payload == SubtitlePayload::kNone || !buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return;
   GstClockTime start = GST_BUFFER_PTS(buffer);
   GstClockTime duration = GST_BUFFER_DURATION(buffer);
   if (segment_.format == GST_FORMAT_TIME) {
@@ -181,20 +238,28 @@ void TextSink::TakeBuffer(GstBuffer* buffer) {
       start = streamStart;
     }
   }
-  GstMapInfo map;
-  if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return;
-  std::string text(reinterpret_cast<const char*>(map.data), map.size);
-  gst_buffer_unmap(buffer, &map);
-  while (!text.empty() && (text.back() == '\0' || text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  // Text cues are UTF-8 without inner NULs (g_utf8_validate rejects those).
-  // Anything else is no cue: after a switch to a bitmap stream its data can
-  // still arrive under the previous stream's text caps (GStreamer 1.22's
-  // selector drops the new stream's caps when a flush follows the switch),
-  // and those bytes must never reach the markup parser.
-  if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return;
+  auto cue = CueFromBuffer(format, buffer);
+  if (!cue) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    store_.Add(start, duration, render::SubtitleCue{std::move(text), isMarkup});
+    store_.Add(start, duration, std::move(*cue));
+  }
+  onChanged_();
+}
+
+uint64_t TextSink::Epoch() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return epoch_;
+}
+
+void TextSink::AddFound(uint64_t epoch, std::vector<TimedCue> cues) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (epoch != epoch_) return;
+    for (TimedCue& cue : cues) {
+      const GstClockTime duration = cue.end == GST_CLOCK_TIME_NONE ? GST_CLOCK_TIME_NONE : cue.end - cue.start;
+      store_.Add(cue.start, duration, std::move(cue.cue));
+    }
   }
   onChanged_();
 }
@@ -217,14 +282,16 @@ GstClockTime TextSink::NextChange(GstClockTime position) const {
 void TextSink::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   store_.Clear();
+  ++epoch_;
   chosenKnown_ = false;
 }
 
 void TextSink::Choose(GstCaps* caps) {
   std::lock_guard<std::mutex> lock(mutex_);
   store_.Clear();
+  ++epoch_;
   chosenKnown_ = caps != nullptr;
-  if (caps) ReadTextCaps(caps, &chosenIsText_, &chosenIsMarkup_);
+  chosenFormat_ = caps ? CueFormatFromCaps(caps) : CueFormat{};
 }
 
 }  // namespace corvane::platform::gst

@@ -16,6 +16,12 @@
 // them. Bitmap subtitle streams are accepted too, so that selecting one
 // does not stop playback, but they add no cue.
 //
+// The sink takes ASS and SSA events and Matroska's WebVTT cues as the
+// container stored them, so that playbin plugs no parser: GStreamer 1.22's
+// parser drops every style, and it has none for WebVTT in Matroska, whose
+// tracks would otherwise be dropped. The subtitle-markup converters turn
+// each into styled markup.
+//
 // What a buffer holds is told by the caps before it, or, once the engine
 // chose a stream, by that stream's caps: the flush that restreams a switched
 // text selector drops the new stream's caps, so the sink would otherwise
@@ -31,12 +37,16 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/gst/detachable_callback.h"
 #include "platform/gst/gst_handles.h"
+#include "platform/gst/support/media_info.h"
+#include "platform/gst/support/subtitle_markup.h"
 #include "render/subtitle_rasterizer.h"
 
 namespace corvane::platform::gst {
@@ -70,6 +80,19 @@ class CueStore {
   uint64_t nextId_ = 1;
 };
 
+// How the buffers of a stream become cues: the payload its caps announce,
+// and for ASS and SSA the script header they carry.
+struct CueFormat {
+  SubtitlePayload payload = SubtitlePayload::kNone;
+  std::shared_ptr<const AssScript> script;
+};
+CueFormat CueFormatFromCaps(const GstCaps* caps);
+// The cue a buffer's UTF-8 text shows under `format`.
+render::SubtitleCue CueFromText(const CueFormat& format, std::string text);
+// The cue of a buffer of a stream in `format`; none for bitmaps and for
+// bytes that are not UTF-8 text.
+std::optional<render::SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer);
+
 class TextSink {
  public:
   // Streaming thread: the stored cues changed (a cue arrived or a flush
@@ -92,6 +115,11 @@ class TextSink {
   // Drops every cue and from now on reads buffers as `caps` say (the
   // chosen stream's; null: as the caps before them say).
   void Choose(GstCaps* caps);
+  // Counts the flushes and choices that drop the cues: cues found for a
+  // seek are added only while it stands (AddFound).
+  uint64_t Epoch() const;
+  // Adds `cues` (stream times) unless the cues were dropped since `epoch`.
+  void AddFound(uint64_t epoch, std::vector<TimedCue> cues);
   // Cuts the change callback off for good (see DetachableCallback).
   void DetachCallback() { onChanged_.Detach(); }
 
@@ -106,16 +134,15 @@ class TextSink {
   gulong probeId_ = 0;
 
   // Streaming thread only (the probe's pad is served by one thread).
-  bool isText_ = false;
-  bool isMarkup_ = false;
+  CueFormat streamFormat_;
   GstSegment segment_;
 
   mutable std::mutex mutex_;
   CueStore store_;                        // guarded by mutex_
+  uint64_t epoch_ = 0;                    // guarded by mutex_
   // The chosen stream's format, which wins over the caps seen.
   bool chosenKnown_ = false;              // guarded by mutex_
-  bool chosenIsText_ = false;             // guarded by mutex_
-  bool chosenIsMarkup_ = false;           // guarded by mutex_
+  CueFormat chosenFormat_;                // guarded by mutex_
 };
 
 }  // namespace corvane::platform::gst

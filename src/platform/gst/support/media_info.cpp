@@ -253,7 +253,30 @@ std::string CodecNameFromCaps(const GstCaps* caps) {
   for (const PlainCodec& codec : kPlainCodecs) {
     if (std::strcmp(mediaType, codec.mediaType) == 0) return codec.name;
   }
+  if (SubtitlePayloadFromCaps(caps) == SubtitlePayload::kWebVtt) return "WEBVTT";
   return "";
+}
+
+SubtitlePayload SubtitlePayloadFromCaps(const GstCaps* caps) {
+  const GstStructure* structure = FirstStructure(caps);
+  if (structure == nullptr) return SubtitlePayload::kNone;
+  if (gst_structure_has_name(structure, "text/x-raw")) {
+    return StringField(structure, "format") == "pango-markup" ? SubtitlePayload::kPangoMarkup
+                                                              : SubtitlePayload::kPlainText;
+  }
+  if (gst_structure_has_name(structure, "application/x-ass")) return SubtitlePayload::kAss;
+  if (gst_structure_has_name(structure, "application/x-ssa")) return SubtitlePayload::kSsa;
+  if (gst_structure_has_name(structure, "application/x-subtitle-unknown")) {
+    const GValue* codecData = gst_structure_get_value(structure, "codec_data");
+    if (codecData == nullptr || !GST_VALUE_HOLDS_BUFFER(codecData)) return SubtitlePayload::kWebVtt;
+    constexpr char kHeader[] = "WEBVTT";
+    char start[sizeof kHeader - 1] = {};
+    GstBuffer* buffer = gst_value_get_buffer(codecData);
+    const gsize copied = gst_buffer_extract(buffer, 0, start, sizeof start);
+    return copied == sizeof start && std::memcmp(start, kHeader, sizeof start) == 0 ? SubtitlePayload::kWebVtt
+                                                                                     : SubtitlePayload::kNone;
+  }
+  return SubtitlePayload::kNone;
 }
 
 std::string LanguageTagFromCode(const std::string& code) {

@@ -41,6 +41,16 @@ VideoTrack VideoTrackFromStream(const GstCaps* caps, const GstTagList* tags);
 // (IsBitmapSubtitleCaps).
 TimedMetadataTrack TextTrackFromStream(const GstCaps* caps, const GstTagList* tags);
 
+// How the buffers of a subtitle stream read, from its caps. Text reaches
+// the engine as the container stored it where a parser would lose styling
+// (ASS and SSA events, WebVTT cues in Matroska) and as parsed text
+// otherwise. GStreamer 1.22's Matroska demuxer names WebVTT tracks
+// "application/x-subtitle-unknown" and keeps no codec id; such a track is
+// read as WebVTT when it has no codec data or codec data that starts with
+// the WebVTT header, and is no text otherwise.
+enum class SubtitlePayload { kNone, kPlainText, kPangoMarkup, kAss, kSsa, kWebVtt };
+SubtitlePayload SubtitlePayloadFromCaps(const GstCaps* caps);
+
 // True for picture-based subtitles (PGS, DVD and DVB subpictures), which do
 // not arrive as text and so cannot go through the text renderer.
 bool IsBitmapSubtitleCaps(const GstCaps* caps);
