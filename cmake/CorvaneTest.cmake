@@ -4,7 +4,21 @@
 # sanitizer build does not run the binary at build time). Labels choose what
 # runs where: "tsan" marks the threading-heavy suites that the
 # ThreadSanitizer build runs; "media" marks suites that play real media.
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # Debian's GoogleTest libraries are Linux objects: a cross build compiles
+  # GoogleTest from Debian's sources with the cross compiler.
+  set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # GoogleTest 1.12 defines the GTest:: names itself; older ones do not.
+  foreach(library gtest gtest_main gmock)
+    if(NOT TARGET GTest::${library})
+      add_library(GTest::${library} ALIAS ${library})
+    endif()
+  endforeach()
+else()
+  find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 
 function(corvane_add_test)

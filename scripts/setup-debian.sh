@@ -31,6 +31,10 @@ packages=(
   libsdl2-dev xvfb xauth
   # binutils for nm (exported symbol check)
   binutils python3
+  # Windows build: the mingw-w64 cross compiler (posix thread model, for
+  # std::thread), and Wine to run its tests; the D3D11 checks under Wine
+  # need a display, from xvfb (above) with Mesa's software OpenGL
+  g++-mingw-w64-x86-64-posix wine wine64 libgl1-mesa-dri
 )
 
 missing=()

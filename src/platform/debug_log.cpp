@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/system_debug_output.h"
+
 namespace corvane::platform {
 namespace {
 
@@ -46,6 +48,7 @@ void DebugLog(const char* line) {
     std::lock_guard<std::mutex> lock(ObserverMutex());
     if (Observer()) Observer()(line);
   }
+  WriteSystemDebugLine(line);
   if (WritesToStandardError()) std::fputs(line, stderr);
 }
 

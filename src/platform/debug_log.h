@@ -1,8 +1,8 @@
 // The plugin's debug lines.
 //
-// Every line starts "CorvanePlugin: " and ends with a line feed. On Linux a
-// line goes to standard error when CORVANE_DEBUG is set and not "0", and is
-// discarded otherwise. Lines with values are formatted into a 256-character
+// Every line starts "CorvanePlugin: " and ends with a line feed. A line goes
+// to the system's debug channel (OutputDebugStringW on Windows, none on
+// Linux), and to standard error when CORVANE_DEBUG is set and not "0". Lines with values are formatted into a 256-character
 // buffer; a longer line is cut to fit and keeps its final line feed.
 // Thread-safe: engine, raster and platform threads all log.
 #ifndef CORVANE_PLATFORM_DEBUG_LOG_H_
@@ -11,6 +11,14 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+
+// GCC and clang check the arguments against the format; MSVC has no such
+// attribute.
+#if defined(__GNUC__)
+#define CORVANE_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define CORVANE_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
 
 namespace corvane::platform {
 
@@ -21,10 +29,10 @@ void DebugLog(const char* line);
 
 // Formats printf-style into a buffer of kDebugLineCapacity characters
 // (terminator included), cutting what does not fit.
-void DebugLogf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void DebugLogf(const char* format, ...) CORVANE_PRINTF_FORMAT(1, 2);
 
 // The formatting DebugLogf uses, exposed for its own test.
-std::string FormatDebugLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatDebugLine(const char* format, ...) CORVANE_PRINTF_FORMAT(1, 2);
 
 // Receives every line, whatever CORVANE_DEBUG says, while installed.
 using DebugLogObserver = std::function<void(const std::string& line)>;

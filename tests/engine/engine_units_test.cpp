@@ -12,7 +12,7 @@ namespace {
 
 constexpr GstClockTime kMs = GST_MSECOND;
 
-render::SubtitleCue Cue(const char* text) { return render::SubtitleCue{text, false}; }
+platform::gst::SubtitleCue Cue(const char* text) { return platform::gst::SubtitleCue{text, false}; }
 
 TEST(CueStore, CueIsActive_FromStartUntilStartPlusDuration) {
   CueStore store;

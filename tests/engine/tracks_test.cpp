@@ -7,7 +7,7 @@
 
 #include "engine/player_probe.h"
 #include "platform/surface_device.h"
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -179,8 +179,8 @@ class EngineSubtitles : public EngineTracks {
     const auto drawn = surface_->Texture()->Pixels();
     std::vector<uint8_t> expected(size_t{drawn.width} * drawn.height * 4);
     platform::PixelView view{expected.data(), drawn.width, drawn.height, size_t{drawn.width} * 4};
-    render::SubtitleRasterizer rasterizer;
-    rasterizer.Render({render::SubtitleCue{text, false}}, view);
+    platform::gst::SubtitleRasterizer rasterizer;
+    rasterizer.Render({platform::gst::SubtitleCue{text, false}}, view);
     return Ink(drawn) == Ink(view);
   }
   // Renders until something is drawn; false when nothing was within `timeout`.

@@ -8,7 +8,7 @@
 namespace corvane::platform::gst {
 namespace {
 
-using render::CueColour;
+
 
 // Pango's own parser is the judge of "valid markup".
 void ExpectPangoAccepts(const std::string& markup) {
@@ -94,7 +94,7 @@ TEST(AssScript, SsaStylesUseTertiaryOutlineAndLegacyAlignment) {
 
 TEST(AssBlock, StyleAndEventMarginsBecomeTheLayout) {
   const AssScript script = ParseAssScript(kHeader);
-  const render::SubtitleCue cue = AssBlockToCue(script, "3,0,Default,,0,0,108,,Hello, world");
+  const platform::gst::SubtitleCue cue = AssBlockToCue(script, "3,0,Default,,0,0,108,,Hello, world");
   EXPECT_EQ(cue.text, "Hello, world");
   EXPECT_TRUE(cue.isMarkup);
   EXPECT_EQ(cue.layout.alignment, 2);
@@ -108,7 +108,7 @@ TEST(AssBlock, StyleAndEventMarginsBecomeTheLayout) {
   EXPECT_EQ(cue.layout.shadowColour, (CueColour{0, 0, 0, 127}));
 
   // BorderStyle 3: the box is the runs' background, in the outline colour.
-  const render::SubtitleCue sign = AssBlockToCue(script, "4,0,Sign,,0,0,0,,Exit");
+  const platform::gst::SubtitleCue sign = AssBlockToCue(script, "4,0,Sign,,0,0,0,,Exit");
   EXPECT_EQ(sign.text,
             "<span font_family=\"Serif\" weight=\"bold\" style=\"italic\" foreground=\"#ffff00\" "
             "background=\"#000000\">Exit</span>");
@@ -142,7 +142,7 @@ TEST(AssBlock, OverrideTagsBecomeRunsOfMarkup) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     const std::string block = std::string("0,0,Default,,0,0,0,,") + row.input;
-    const render::SubtitleCue cue = AssBlockToCue(script, block);
+    const platform::gst::SubtitleCue cue = AssBlockToCue(script, block);
     EXPECT_EQ(cue.text, row.markup);
     ExpectPangoAccepts(cue.text);
   }
@@ -166,15 +166,15 @@ TEST(AssBlock, PlacementAndCueWideTags) {
     EXPECT_EQ(layout(row.text).alignment, row.alignment);
   }
 
-  const render::CueLayout pos = layout(R"({\pos(480,810)}x)");
+  const platform::gst::CueLayout pos = layout(R"({\pos(480,810)}x)");
   EXPECT_TRUE(pos.hasAnchor);
   EXPECT_DOUBLE_EQ(pos.anchorX, 0.25);
   EXPECT_DOUBLE_EQ(pos.anchorY, 0.75);
-  const render::CueLayout move = layout(R"({\move(960,540,0,0,0,500)}x)");
+  const platform::gst::CueLayout move = layout(R"({\move(960,540,0,0,0,500)}x)");
   EXPECT_DOUBLE_EQ(move.anchorX, 0.5);
   EXPECT_DOUBLE_EQ(move.anchorY, 0.5);
 
-  const render::CueLayout look = layout(R"({\3c&HFF0000&\4a&H00&\bord0\shad5.4\fs108}x{\fs10\bord9}y)");
+  const platform::gst::CueLayout look = layout(R"({\3c&HFF0000&\4a&H00&\bord0\shad5.4\fs108}x{\fs10\bord9}y)");
   EXPECT_EQ(look.outlineColour, (CueColour{0, 0, 255, 255}));
   EXPECT_EQ(look.shadowColour.alpha, 255);
   EXPECT_EQ(look.outlineWidth, 0);
@@ -197,7 +197,7 @@ TEST(WebVtt, TagsClassesAndReferences) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
-    const render::SubtitleCue cue = WebVttToCue(row.input);
+    const platform::gst::SubtitleCue cue = WebVttToCue(row.input);
     EXPECT_EQ(cue.text, row.markup);
     EXPECT_TRUE(cue.layout.IsDefaultPlacement());
     ExpectPangoAccepts(cue.text);
@@ -228,7 +228,7 @@ TEST(SubRip, HtmlTagsBecomePangoMarkup) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
-    const render::SubtitleCue cue = SubRipToCue(row.input);
+    const platform::gst::SubtitleCue cue = SubRipToCue(row.input);
     EXPECT_EQ(cue.text, row.markup);
     ExpectPangoAccepts(cue.text);
   }
@@ -255,7 +255,7 @@ TEST(SubtitleMarkup, HostileInputStillYieldsValidMarkup) {
   };
   const AssScript script = ParseAssScript(std::string("[V4+ Styles]\nStyle: ") + std::string(10'000, ','));
   for (const std::string& row : rows) {
-    for (const render::SubtitleCue& cue :
+    for (const platform::gst::SubtitleCue& cue :
          {SubRipToCue(row), WebVttToCue(row), AssBlockToCue(script, "0,0,,,,,,," + row)}) {
       ExpectPangoAccepts(cue.text);
       EXPECT_LE(cue.text.size(), 300'000u);

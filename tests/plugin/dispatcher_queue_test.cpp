@@ -12,7 +12,7 @@
 #include "platform/debug_log.h"
 #include "fake/fake_media_engine.h"
 #include "platform/dispatcher_queue.h"
-#include "platform/main_context_queue.h"
+#include "platform/linux/main_context_queue.h"
 
 namespace corvane::platform {
 namespace {

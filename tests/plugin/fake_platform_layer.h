@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/main_context_queue.h"
+#include "platform/linux/main_context_queue.h"
 #include "platform/platform_layer.h"
 #include "platform/process_paths.h"
-#include "platform/user_languages.h"
+#include "platform/linux/user_languages.h"
 
 namespace corvane::testing {
 

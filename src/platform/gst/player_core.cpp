@@ -13,7 +13,7 @@
 #include "platform/gst/support/frame_converter.h"
 #include "platform/gst/text_sink.h"
 #include "platform/surface_device.h"
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 
 namespace corvane::platform::gst {
 namespace {
@@ -39,7 +39,7 @@ PlayerCore::PlayerCore(const EngineOptions& options)
     : options_(options),
       thread_(std::make_shared<TaskThread>("corvane-engine")),
       converter_(std::make_unique<FrameConverter>()),
-      rasterizer_(std::make_unique<render::SubtitleRasterizer>()) {
+      rasterizer_(std::make_unique<SubtitleRasterizer>()) {
   for (auto& list : handlers_) list = std::make_shared<const HandlerList>();
   failedHandlers_ = std::make_shared<const std::vector<FailedHandler>>();
 }
@@ -330,7 +330,7 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
     std::lock_guard<std::mutex> lock(mutex_);
     presenting = PresentingCuesLocked();
   }
-  std::vector<render::SubtitleCue> cues;
+  std::vector<SubtitleCue> cues;
   if (presenting) {
     if (const auto pipeline = CurrentPipeline()) {
       cues = pipeline->Text().ActiveCues(static_cast<GstClockTime>(ToNanoseconds(Position())));

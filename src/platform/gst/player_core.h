@@ -162,6 +162,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   bool PresentingCuesLocked() const;
   void SwitchStreamOnEngine(TrackKind kind, int32_t index);
   void ApplyStreamSwitchesOnEngine();
+  // The selector input playbin plays for `kind`, which a switch to stream
+  // `chosen` leaves; null when there is none or it is the chosen one.
+  GObjectPtr<GstPad> InputBeingLeftOnEngine(TrackKind kind, int32_t chosen);
   void HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,
                                    SwitchedOutputFlush& output);
   void ApplyTextPresentationOnEngine();
@@ -292,7 +295,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   MiniPtr<GstCaps> frameCaps_;  // guarded by copyMutex_: caps frameInfo_ was read from
   GstVideoInfo frameInfo_{};    // guarded by copyMutex_
   std::unique_ptr<FrameConverter> converter_;
-  std::unique_ptr<render::SubtitleRasterizer> rasterizer_;
+  std::unique_ptr<SubtitleRasterizer> rasterizer_;
 };
 
 }  // namespace corvane::platform::gst

@@ -14,6 +14,28 @@ constexpr auto kSeekWatchdog = std::chrono::seconds(5);
 // Restreams at most this often for a video switch the output lags behind.
 constexpr int kVideoSwitchRetries = 3;
 
+// Drops the buffers reaching a selector input while it lives.
+class AudioInputHold {
+ public:
+  explicit AudioInputHold(GObjectPtr<GstPad> input) : input_(std::move(input)) {
+    if (input_) {
+      probeId_ = gst_pad_add_probe(input_.get(),
+                                   static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+                                   [](GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_DROP; }, nullptr,
+                                   nullptr);
+    }
+  }
+  ~AudioInputHold() {
+    if (probeId_) gst_pad_remove_probe(input_.get(), probeId_);
+  }
+  AudioInputHold(const AudioInputHold&) = delete;
+  AudioInputHold& operator=(const AudioInputHold&) = delete;
+
+ private:
+  GObjectPtr<GstPad> input_;
+  gulong probeId_ = 0;
+};
+
 }  // namespace
 
 void PlayerCore::CompleteSeeksOnEngine(int count) {
@@ -95,18 +117,19 @@ void PlayerCore::PumpSeeksOnEngine() {
     seekInFlightTarget_ = target;
   }
   SwitchTextOnEngine();
-  // Before the seek: its flush restarts the demuxer at once, and a local
-  // file delivers a quarter of a second of the stream left before a switch
-  // made after the seek could reach the selector; the output would play
-  // that first. The guards send the chosen stream's caps ahead of its
-  // buffers when the seek's flush cancels the selector's own sending.
-  ApplyStreamSwitchesOnEngine();
   for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
     output->FlushBeforeSeek();
   }
+  // The seek's flush restarts the demuxer at once: a local file delivers a
+  // quarter of a second of the audio stream being left before the switch
+  // below reaches the selector, and the output would play it first. Until
+  // then that stream's buffers go no further.
+  const AudioInputHold hold(audioSwitch_ ? InputBeingLeftOnEngine(TrackKind::Audio, *audioSwitch_) : nullptr);
   const gboolean sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
+  // After the seek's flush, which would otherwise undo them.
+  ApplyStreamSwitchesOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
     for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
@@ -152,8 +175,9 @@ void PlayerCore::SwitchStreamOnEngine(TrackKind kind, int32_t index) {
 void PlayerCore::ApplyStreamSwitchesOnEngine() {
   // A switch sends the newly chosen stream's caps downstream with its next
   // buffer, but a flush reaching the selector before that buffer cancels the
-  // sending: its buffers would then meet the old stream's caps. The guards
-  // repair the caps when a flush comes too early.
+  // sending: its buffers would then meet the old stream's caps. So switches
+  // are made after our seek's flush, and the guards repair the caps should a
+  // later flush come too early all the same.
   if (videoSwitch_) {
     HandSwitchToPlaybinOnEngine(TrackKind::Video, *videoSwitch_, videoSwitchGuard_, videoOutputFlush_);
     videoSwitch_.reset();
@@ -163,6 +187,17 @@ void PlayerCore::ApplyStreamSwitchesOnEngine() {
     HandSwitchToPlaybinOnEngine(TrackKind::Audio, *audioSwitch_, audioSwitchGuard_, audioOutputFlush_);
     audioSwitch_.reset();
   }
+}
+
+GObjectPtr<GstPad> PlayerCore::InputBeingLeftOnEngine(TrackKind kind, int32_t chosen) {
+  if (!pipeline_) return nullptr;
+  const bool audio = kind == TrackKind::Audio;
+  gint current = -1;
+  g_object_get(pipeline_->Playbin(), audio ? "current-audio" : "current-video", &current, nullptr);
+  if (current < 0 || current == chosen) return nullptr;
+  GstPad* input = nullptr;
+  g_signal_emit_by_name(pipeline_->Playbin(), audio ? "get-audio-pad" : "get-video-pad", current, &input);
+  return AdoptObject(input);  // Adopt: the action signal returns a reference
 }
 
 void PlayerCore::HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,

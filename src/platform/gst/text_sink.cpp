@@ -39,7 +39,7 @@ CueFormat CueFormatFromCaps(const GstCaps* caps) {
   return format;
 }
 
-std::optional<render::SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer) {
+std::optional<SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer) {
   if (format.payload == SubtitlePayload::kNone) return std::nullopt;  // bitmap subtitles draw nothing
   GstMapInfo map;
   if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return std::nullopt;
@@ -55,7 +55,7 @@ std::optional<render::SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuf
   return CueFromText(format, std::move(text));
 }
 
-render::SubtitleCue CueFromText(const CueFormat& format, std::string text) {
+SubtitleCue CueFromText(const CueFormat& format, std::string text) {
   switch (format.payload) {
     case SubtitlePayload::kPangoMarkup:
       return SubRipToCue(text);
@@ -65,11 +65,11 @@ render::SubtitleCue CueFromText(const CueFormat& format, std::string text) {
     case SubtitlePayload::kWebVtt:
       return WebVttToCue(text);
     default:
-      return render::SubtitleCue{std::move(text), false, {}};
+      return SubtitleCue{std::move(text), false, {}};
   }
 }
 
-void CueStore::Add(GstClockTime start, GstClockTime duration, render::SubtitleCue cue) {
+void CueStore::Add(GstClockTime start, GstClockTime duration, SubtitleCue cue) {
   const GstClockTime end = GST_CLOCK_TIME_IS_VALID(duration) ? start + duration : GST_CLOCK_TIME_NONE;
   for (const TimedCue& known : cues_) {
     if (known.cue.text != cue.text) continue;
@@ -112,8 +112,8 @@ std::vector<uint64_t> CueStore::ActiveIds(GstClockTime position) const {
   return ids;
 }
 
-std::vector<render::SubtitleCue> CueStore::ActiveCues(GstClockTime position) const {
-  std::vector<render::SubtitleCue> active;
+std::vector<SubtitleCue> CueStore::ActiveCues(GstClockTime position) const {
+  std::vector<SubtitleCue> active;
   for (const TimedCue& cue : cues_) {
     if (IsActive(cue, position)) active.push_back(cue.cue);
   }
@@ -269,7 +269,7 @@ std::vector<uint64_t> TextSink::ActiveIds(GstClockTime position) const {
   return store_.ActiveIds(position);
 }
 
-std::vector<render::SubtitleCue> TextSink::ActiveCues(GstClockTime position) const {
+std::vector<SubtitleCue> TextSink::ActiveCues(GstClockTime position) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return store_.ActiveCues(position);
 }

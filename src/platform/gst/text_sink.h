@@ -47,7 +47,7 @@
 #include "platform/gst/gst_handles.h"
 #include "platform/gst/support/media_info.h"
 #include "platform/gst/support/subtitle_markup.h"
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 
 namespace corvane::platform::gst {
 
@@ -57,20 +57,20 @@ struct TimedCue {
   uint64_t id = 0;
   GstClockTime start = 0;
   GstClockTime end = GST_CLOCK_TIME_NONE;  // NONE: until the next cue or gap
-  render::SubtitleCue cue;
+  SubtitleCue cue;
 };
 
 // The cue bookkeeping, apart from GStreamer's elements so it can be tested
 // with plain values. Not thread-safe by itself.
 class CueStore {
  public:
-  void Add(GstClockTime start, GstClockTime duration, render::SubtitleCue cue);
+  void Add(GstClockTime start, GstClockTime duration, SubtitleCue cue);
   // A gap at `time`: open-ended cues end there.
   void Gap(GstClockTime time);
   void Clear();
   // Ids of the cues shown at `position`, in arrival order.
   std::vector<uint64_t> ActiveIds(GstClockTime position) const;
-  std::vector<render::SubtitleCue> ActiveCues(GstClockTime position) const;
+  std::vector<SubtitleCue> ActiveCues(GstClockTime position) const;
   // The first start or end after `position`; NONE when there is none.
   GstClockTime NextChange(GstClockTime position) const;
 
@@ -88,10 +88,10 @@ struct CueFormat {
 };
 CueFormat CueFormatFromCaps(const GstCaps* caps);
 // The cue a buffer's UTF-8 text shows under `format`.
-render::SubtitleCue CueFromText(const CueFormat& format, std::string text);
+SubtitleCue CueFromText(const CueFormat& format, std::string text);
 // The cue of a buffer of a stream in `format`; none for bitmaps and for
 // bytes that are not UTF-8 text.
-std::optional<render::SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer);
+std::optional<SubtitleCue> CueFromBuffer(const CueFormat& format, GstBuffer* buffer);
 
 class TextSink {
  public:
@@ -108,7 +108,7 @@ class TextSink {
   GstElement* Element() const { return bin_.get(); }
 
   std::vector<uint64_t> ActiveIds(GstClockTime position) const;
-  std::vector<render::SubtitleCue> ActiveCues(GstClockTime position) const;
+  std::vector<SubtitleCue> ActiveCues(GstClockTime position) const;
   GstClockTime NextChange(GstClockTime position) const;
   // Drops every cue and takes cues of any stream (a new source).
   void Clear();

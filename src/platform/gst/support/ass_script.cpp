@@ -164,7 +164,7 @@ std::optional<double> ParseScriptNumber(std::string_view text) {
   return value;
 }
 
-std::optional<render::CueColour> ParseAssColour(std::string_view value) {
+std::optional<CueColour> ParseAssColour(std::string_view value) {
   value = Trim(value);
   uint32_t bits = 0;
   if (!value.empty() && (value.front() == '&' || value.front() == 'H' || value.front() == 'h')) {
@@ -181,7 +181,7 @@ std::optional<render::CueColour> ParseAssColour(std::string_view value) {
     if (error != std::errc() || end == value.data()) return std::nullopt;
     bits = static_cast<uint32_t>(number);
   }
-  return render::CueColour{static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+  return CueColour{static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
                            static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(255 - (bits >> 24))};
 }
 

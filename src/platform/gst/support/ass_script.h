@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/cue_layout.h"
+#include "platform/gst/cue_layout.h"
 
 namespace corvane::platform::gst {
 
@@ -30,9 +30,9 @@ struct AssStyle {
   std::string name = "Default";
   std::string fontName;  // empty: the renderer's font
   double fontSize = 0;   // 0: the renderer's size
-  render::CueColour primary{255, 255, 255, 255};
-  render::CueColour outline = render::CueLayout{}.outlineColour;
-  render::CueColour back = render::CueLayout{}.shadowColour;  // the shadow's colour
+  CueColour primary{255, 255, 255, 255};
+  CueColour outline = CueLayout{}.outlineColour;
+  CueColour back = CueLayout{}.shadowColour;  // the shadow's colour
   int weight = 400;  // 100 to 1000, 700 bold
   bool italic = false;
   bool underline = false;
@@ -75,7 +75,7 @@ AssScript ParseAssScript(std::string_view header);
 // number as SSA styles write them (negative ones wrap to 32 bits). ASS
 // alpha counts transparency (00 opaque, FF invisible); the result's is
 // straight. nullopt when there are no digits.
-std::optional<render::CueColour> ParseAssColour(std::string_view value);
+std::optional<CueColour> ParseAssColour(std::string_view value);
 
 // A decimal number as scripts write it ("12", "-3.5", "+2"; '.' whatever
 // the locale), ignoring surrounding spaces and anything after the number.

@@ -12,7 +12,6 @@
 namespace corvane::platform::gst {
 namespace {
 
-using render::CueColour;
 
 // Deeper than any real subtitle nests; elements beyond it are ignored, which
 // also bounds the work each end tag does.
@@ -566,12 +565,12 @@ std::vector<double> Arguments(std::string_view text) {
 
 class AssEventConverter {
  public:
-  AssEventConverter(const AssScript& script, const AssStyle& style, const render::CueLayout& layout)
+  AssEventConverter(const AssScript& script, const AssStyle& style, const CueLayout& layout)
       : script_(script), eventStyle_(style), base_(&style), run_(RunOf(style)), layout_(layout) {
     TakeCueLook(style);
   }
 
-  render::SubtitleCue Convert(std::string_view text) {
+  SubtitleCue Convert(std::string_view text) {
     std::string pending;
     bool bracesClose = true;  // false once no '}' is left: every later '{' is text
     for (size_t i = 0; i < text.size();) {
@@ -760,7 +759,7 @@ class AssEventConverter {
   const AssStyle& eventStyle_;
   const AssStyle* base_;  // the style \r last chose, which empty values return to
   AssRun run_;
-  render::CueLayout layout_;
+  CueLayout layout_;
   std::optional<CueColour> box_;  // BorderStyle 3's box, fixed at the first text
   bool textStarted_ = false;
   bool aligned_ = false;
@@ -889,7 +888,7 @@ void ApplySubRipTag(MarkupWriter& writer, std::string_view tag) {
 
 }  // namespace
 
-render::SubtitleCue AssBlockToCue(const AssScript& script, std::string_view block) {
+SubtitleCue AssBlockToCue(const AssScript& script, std::string_view block) {
   // ReadOrder, Layer, Style, Name, MarginL, MarginR, MarginV, Effect.
   std::string_view fields[8];
   std::string_view text = block;
@@ -912,7 +911,7 @@ render::SubtitleCue AssBlockToCue(const AssScript& script, std::string_view bloc
     const double chosen = value && *value > 0 ? *value : fromStyle;
     return chosen < 0 ? -1 : chosen / extent;
   };
-  render::CueLayout layout;
+  CueLayout layout;
   layout.alignment = style.alignment;
   layout.marginLeft = margin(fields[4], style.marginLeft, script.playResX);
   layout.marginRight = margin(fields[5], style.marginRight, script.playResX);
@@ -920,7 +919,7 @@ render::SubtitleCue AssBlockToCue(const AssScript& script, std::string_view bloc
   return AssEventConverter(script, style, layout).Convert(text);
 }
 
-render::SubtitleCue WebVttToCue(std::string_view payload) {
+SubtitleCue WebVttToCue(std::string_view payload) {
   const std::string text = NormalisedLines(payload);
   MarkupWriter writer;
   std::string pending;
@@ -947,9 +946,9 @@ render::SubtitleCue WebVttToCue(std::string_view payload) {
   return {writer.Finish(), true, {}};
 }
 
-render::SubtitleCue SubRipToCue(std::string_view input) {
+SubtitleCue SubRipToCue(std::string_view input) {
   const std::string text = NormalisedLines(input);
-  render::SubtitleCue cue;
+  SubtitleCue cue;
   cue.isMarkup = true;
   MarkupWriter writer;
   std::string pending;

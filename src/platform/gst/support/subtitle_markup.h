@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "platform/gst/support/ass_script.h"
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 
 namespace corvane::platform::gst {
 
@@ -44,7 +44,7 @@ namespace corvane::platform::gst {
 // In the text, \N breaks the line, \n too under WrapStyle 2 and is a space
 // otherwise, \h is a no-break space. BorderStyle 3's box is drawn as the
 // runs' background in the outline colour, with no outline and no shadow.
-render::SubtitleCue AssBlockToCue(const AssScript& script, std::string_view block);
+SubtitleCue AssBlockToCue(const AssScript& script, std::string_view block);
 
 // The text lines of one WebVTT cue, as Matroska stores them. <b> <i> <u>
 // are kept; the standard colour classes (white, lime, cyan, red, yellow,
@@ -53,7 +53,7 @@ render::SubtitleCue AssBlockToCue(const AssScript& script, std::string_view bloc
 // not even that. Mismatched end tags are ignored, as WebVTT parsers do.
 // Character references: &amp; &lt; &gt; &quot; &apos; &nbsp; &lrm; &rlm;
 // and numeric ones. The layout is the default one.
-render::SubtitleCue WebVttToCue(std::string_view payload);
+SubtitleCue WebVttToCue(std::string_view payload);
 
 // SubRip-style text: plain text with HTML-like tags, any case: <b> <i> <u>
 // <s>, <font color face> (colour as "#rrggbb", "rrggbb", "#rgb", a CSS
@@ -64,7 +64,7 @@ render::SubtitleCue WebVttToCue(std::string_view payload);
 // values come out as "#rrggbb"). The first {\anN} or legacy {\aN} sets the
 // alignment; other {\...} blocks are dropped. Same character references as
 // WebVTT; a '&' or '<' that starts none is text.
-render::SubtitleCue SubRipToCue(std::string_view text);
+SubtitleCue SubRipToCue(std::string_view text);
 
 }  // namespace corvane::platform::gst
 

@@ -1,4 +1,4 @@
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace corvane::render {
+namespace corvane::platform::gst {
 namespace {
 
 // A BGRA destination; bytes past each row's pixels hold a sentinel.
@@ -232,4 +232,4 @@ TEST_F(SubtitleRasterizerTest, UnusableViews_AreLeftAlone) {
 }
 
 }  // namespace
-}  // namespace corvane::render
+}  // namespace corvane::platform::gst

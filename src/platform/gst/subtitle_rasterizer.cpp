@@ -1,4 +1,4 @@
-#include "render/subtitle_rasterizer.h"
+#include "platform/gst/subtitle_rasterizer.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
@@ -8,7 +8,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace corvane::render {
+namespace corvane::platform::gst {
 namespace {
 
 // Proportions of the surface.
@@ -283,4 +283,4 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
   return true;
 }
 
-}  // namespace corvane::render
+}  // namespace corvane::platform::gst

@@ -4,10 +4,10 @@
 
 #include "platform/debug_log.h"
 #include "platform/gst/gst_media_engine.h"
-#include "platform/main_context_queue.h"
+#include "platform/linux/main_context_queue.h"
 #include "platform/platform_layer.h"
 #include "platform/process_paths.h"
-#include "platform/user_languages.h"
+#include "platform/linux/user_languages.h"
 
 namespace corvane::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/main_context_queue.h"
+#include "platform/linux/main_context_queue.h"
 
 #include <glib.h>
 
@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/glib_ref.h"
+#include "platform/linux/glib_ref.h"
 
 namespace corvane::platform {
 namespace {

@@ -4,8 +4,8 @@
 // bottom-centred, wrapped to 90% of the width, the font size following the
 // surface height; styled cues (from ASS, say) bring their placement, size,
 // outline and shadow, and colours and weights in their markup.
-#ifndef CORVANE_RENDER_SUBTITLE_RASTERIZER_H_
-#define CORVANE_RENDER_SUBTITLE_RASTERIZER_H_
+#ifndef CORVANE_PLATFORM_GST_SUBTITLE_RASTERIZER_H_
+#define CORVANE_PLATFORM_GST_SUBTITLE_RASTERIZER_H_
 
 #include <memory>
 #include <string>
@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/surface_device.h"
-#include "render/cue_layout.h"
+#include "platform/gst/cue_layout.h"
 
-namespace corvane::render {
+namespace corvane::platform::gst {
 
 // One active cue: UTF-8 text, either plain or Pango markup (<i>, <b>, ...),
 // and where and how it is drawn.
@@ -54,6 +54,6 @@ class SubtitleRasterizer {
   std::vector<uint8_t> scratch_;
 };
 
-}  // namespace corvane::render
+}  // namespace corvane::platform::gst
 
-#endif  // CORVANE_RENDER_SUBTITLE_RASTERIZER_H_
+#endif  // CORVANE_PLATFORM_GST_SUBTITLE_RASTERIZER_H_

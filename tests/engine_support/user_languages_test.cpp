@@ -1,4 +1,4 @@
-#include "platform/user_languages.h"
+#include "platform/linux/user_languages.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

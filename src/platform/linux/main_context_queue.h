@@ -7,8 +7,8 @@
 // context) and never blocks. The queue keeps a reference to each source it
 // has attached and not yet run, so Shutdown can destroy them: a task posted
 // before shutdown and not yet run is dropped unrun.
-#ifndef CORVANE_PLATFORM_MAIN_CONTEXT_QUEUE_H_
-#define CORVANE_PLATFORM_MAIN_CONTEXT_QUEUE_H_
+#ifndef CORVANE_PLATFORM_LINUX_MAIN_CONTEXT_QUEUE_H_
+#define CORVANE_PLATFORM_LINUX_MAIN_CONTEXT_QUEUE_H_
 
 #include <memory>
 
@@ -28,4 +28,4 @@ std::shared_ptr<DispatcherQueue> CreateMainContextQueue(GMainContext* context);
 
 }  // namespace corvane::platform
 
-#endif  // CORVANE_PLATFORM_MAIN_CONTEXT_QUEUE_H_
+#endif  // CORVANE_PLATFORM_LINUX_MAIN_CONTEXT_QUEUE_H_

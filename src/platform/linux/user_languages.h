@@ -9,8 +9,8 @@
 // gives "en-US", "sr_RS@latin" gives "sr-RS". "C", "POSIX", "C.*" and empty
 // names give no language, and a LANGUAGE naming none counts as unset.
 // Case is kept; the track choice lower-cases.
-#ifndef CORVANE_PLATFORM_USER_LANGUAGES_H_
-#define CORVANE_PLATFORM_USER_LANGUAGES_H_
+#ifndef CORVANE_PLATFORM_LINUX_USER_LANGUAGES_H_
+#define CORVANE_PLATFORM_LINUX_USER_LANGUAGES_H_
 
 #include <string>
 #include <vector>
@@ -26,4 +26,4 @@ std::vector<std::string> UserLanguagesFromEnvironment();
 
 }  // namespace corvane::platform
 
-#endif  // CORVANE_PLATFORM_USER_LANGUAGES_H_
+#endif  // CORVANE_PLATFORM_LINUX_USER_LANGUAGES_H_

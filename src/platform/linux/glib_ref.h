@@ -1,8 +1,8 @@
 // An owning reference to a GLib reference-counted object. Each wrap site
 // says whether it takes over a reference the caller already owns (Adopt) or
 // takes a new one (Retain).
-#ifndef CORVANE_PLATFORM_GLIB_REF_H_
-#define CORVANE_PLATFORM_GLIB_REF_H_
+#ifndef CORVANE_PLATFORM_LINUX_GLIB_REF_H_
+#define CORVANE_PLATFORM_LINUX_GLIB_REF_H_
 
 #include <glib.h>
 
@@ -48,4 +48,4 @@ using SourceRef = GlibRef<GSource, g_source_ref, g_source_unref>;
 
 }  // namespace corvane::platform
 
-#endif  // CORVANE_PLATFORM_GLIB_REF_H_
+#endif  // CORVANE_PLATFORM_LINUX_GLIB_REF_H_

@@ -7,12 +7,12 @@
 // texture size: horizontal ones of its width, vertical ones and font sizes
 // of its height. A default-constructed layout is the plain look: white text
 // with a dark outline, bottom-centred above the default margin.
-#ifndef CORVANE_RENDER_CUE_LAYOUT_H_
-#define CORVANE_RENDER_CUE_LAYOUT_H_
+#ifndef CORVANE_PLATFORM_GST_CUE_LAYOUT_H_
+#define CORVANE_PLATFORM_GST_CUE_LAYOUT_H_
 
 #include <cstdint>
 
-namespace corvane::render {
+namespace corvane::platform::gst {
 
 // Straight (not premultiplied) RGBA; alpha 255 is opaque.
 struct CueColour {
@@ -53,6 +53,6 @@ struct CueLayout {
   }
 };
 
-}  // namespace corvane::render
+}  // namespace corvane::platform::gst
 
-#endif  // CORVANE_RENDER_CUE_LAYOUT_H_
+#endif  // CORVANE_PLATFORM_GST_CUE_LAYOUT_H_
