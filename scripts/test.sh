@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test suite:
 #   normal build      every suite, then the soak (scripts/soak.sh)
+#   Windows           corvane_plugin.dll cross-built with mingw-w64, its exports
+#                     and imports, the portable and Windows suites under Wine
 #   ASan + UBSan      every suite
 #   ThreadSanitizer   the threading-heavy suites (label "tsan"), short clips
 #   fuzz smoke        the codec fuzzer for a bounded time (clang, ASan + UBSan)
@@ -63,6 +65,26 @@ bash scripts/soak.sh build-release "${CORVANE_SOAK_CYCLES:-150}"
 stage_done
 
 [ $quick -eq 1 ] && exit 0
+
+stage "Windows build (mingw-w64 cross compiler)"
+build build-windows -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64-x86_64.cmake"
+stage_done
+
+stage "Windows: exports and imports of corvane_plugin.dll"
+bash scripts/check-windows-dll.sh build-windows/src/plugin/corvane_plugin.dll
+stage_done
+
+stage "Windows tests under Wine"
+# Portable suites, the Windows platform layer, the Runtime ABI checks and
+# the real DLL loaded by a test host. Wine's prefix lives in the build
+# folder so a clean checkout starts from nothing.
+WINEPREFIX="$root/build-windows/wine-prefix" bash scripts/wine-ctest.sh build-windows --output-on-failure -j2
+stage_done
+
+stage "Windows: a Flutter app's CMake adding the plugin"
+WINEPREFIX="$root/build-windows/wine-prefix" bash scripts/check-flutter-windows-app.sh "$root/build-windows-app"
+stage_done
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 # intercept_tls_get_addr=0: LeakSanitizer's tracking of the thread-local

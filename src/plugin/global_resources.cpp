@@ -16,12 +16,12 @@ GlobalResources::GlobalResources(platform::PlatformLayer& platform) : platform_(
     DebugLog("CorvanePlugin: COM initialized in initGlobal\n");
   }
   modern_ = platform_.IsModernWindows();
-  if (!modern_) {
-    DebugLog("CorvanePlugin: Skipping DispatcherQueue creation on pre-1803 Windows\n");
-  } else {
-    queue_ = platform_.QueueForCurrentThread();
-    if (!queue_) DebugLog("CorvanePlugin: Running without DispatcherQueueController\n");
-  }
+  if (!modern_) DebugLog("CorvanePlugin: Skipping DispatcherQueue creation on pre-1803 Windows\n");
+  // Older systems get a queue too: without one, engine callbacks would run
+  // on engine threads and send events off the platform thread. The layer
+  // offers what the system has (on Windows before 1803, a message window).
+  queue_ = platform_.QueueForCurrentThread();
+  if (!queue_) DebugLog("CorvanePlugin: Running without DispatcherQueueController\n");
   device_ = platform_.AcquireSharedDevice();
 }
 

@@ -21,6 +21,7 @@ class FakePlatformLayer final : public platform::PlatformLayer {
  public:
   bool modern = true;
   bool withQueue = true;  // false: the inline mode
+  int queueRequests = 0;
   platform::hresult apartmentAnswer = platform::kOk;
   std::optional<std::vector<std::string>> languages;  // unset: the environment's
   std::function<std::shared_ptr<platform::SurfaceDevice>()> makeDevice;
@@ -36,6 +37,7 @@ class FakePlatformLayer final : public platform::PlatformLayer {
   }
   void UninitializeApartment() override { ++apartmentUninits; }
   std::shared_ptr<platform::DispatcherQueue> QueueForCurrentThread() override {
+    ++queueRequests;
     return withQueue ? platform::CreateQueueForThreadDefaultContext() : nullptr;
   }
   // The process's own languages and paths unless a test sets them.

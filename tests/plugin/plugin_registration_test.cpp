@@ -72,6 +72,7 @@ TEST(PluginRegistration, ReportsEachMissingFacility_AndStillAnswers) {
     EXPECT_EQ(host.Call("nothing").kind, MethodResponse::Kind::kNotImplemented);
     if (!c.modern) {
       EXPECT_TRUE(log.Has("CorvanePlugin: Using fallback mode for older Windows\n"));
+      EXPECT_EQ(layer.queueRequests, 1) << "an older system still gets the queue the layer can offer";
     }
   }
 }

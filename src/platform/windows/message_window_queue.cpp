@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -38,12 +39,13 @@ std::mutex& ClassMutex() {
   return mutex;
 }
 
-LRESULT CALLBACK QueueWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
+// The module this code is linked into (the plugin DLL, or a test program),
+// found from the address of one of its own objects.
 HMODULE ThisModule() {
+  static const char anchor = 0;
   HMODULE module = nullptr;
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&QueueWindowProc), &module);
+                     reinterpret_cast<LPCWSTR>(&anchor), &module);
   return module;
 }
 
@@ -74,8 +76,9 @@ void RunOldestTask(HWND window) {
     task = std::move(state->tasks.front());
     state->tasks.pop_front();
   }
-  // Nothing may unwind into the system's message dispatch; the queue has
-  // no one to report a failure to, as the system queue has none.
+  // Nothing may unwind through the system's message dispatch. A failure
+  // goes unreported, as it does with the system's DispatcherQueue, which
+  // only receives the handler's code.
   ToHresult(task);
 }
 
@@ -149,7 +152,8 @@ class MessageWindowQueue final : public DispatcherQueue {
       DestroyQueueWindow(window);
     } else {
       // A window can only be destroyed by its own thread. If that thread
-      // has ended, the system has destroyed the window with it.
+      // has ended, the system has destroyed the window with it and the
+      // post fails harmlessly.
       PostMessageW(window, kDestroyWindow, 0, 0);
     }
     // `dropped` frees the unrun tasks here, outside the lock.
