@@ -30,8 +30,9 @@ void VideoController::OnVideoSizeChanged(const std::shared_ptr<MediaPlaybackSess
   const uint32_t height = session->NaturalVideoHeight();
   link_->videoSurface->SetWantedSize(width, height);
   link_->subtitleSurface->SetWantedSize(width, height);
-  DebugLogf("CorvanePlugin: Video size changed to %zux%zu\n", static_cast<size_t>(width),
-            static_cast<size_t>(height));
+  // %u: the Windows C runtime's printf knows no %zu.
+  DebugLogf("CorvanePlugin: Video size changed to %ux%u\n", static_cast<unsigned>(width),
+            static_cast<unsigned>(height));
   SendEvent(VideoSizeEvent(width, height));
   // A frame decoded before this size was taken in was skipped, and a paused
   // player may decode no other: draw the newest one at the new size now.
