@@ -1,6 +1,9 @@
-// The engine's platform thread: a GLib main loop on a context of its own,
-// pushed as thread-default, so that a plugin's
-// g_main_context_ref_thread_default() during registration names it.
+// The engine's platform thread. On Linux a GLib main loop on a context of
+// its own, pushed as thread-default, so that a plugin's
+// g_main_context_ref_thread_default() during registration names it. On
+// Windows a Win32 message loop, as a Flutter runner's main thread has: a
+// plugin's message-only window made there during registration gets its
+// messages dispatched.
 #ifndef CORVANE_EMBEDDER_PLATFORM_THREAD_H_
 #define CORVANE_EMBEDDER_PLATFORM_THREAD_H_
 
@@ -10,7 +13,9 @@
 #include <mutex>
 #include <thread>
 
+#ifndef _WIN32
 #include "glib_ptr.h"
+#endif
 
 namespace corvane::embedder::internal {
 
@@ -33,15 +38,26 @@ class PlatformThread {
 
   // Quits the loop and joins the thread. Tasks queued and not yet run are
   // dropped, and so is whatever a plugin attaches to the context afterwards:
-  // the context is never iterated again. Must not be called on the thread.
+  // the context is never iterated again (on Windows: the thread's message
+  // queue is never pumped again). Must not be called on the thread.
   void Stop();
 
  private:
   void Run();
+#ifdef _WIN32
+  // Runs the oldest queued task; on the thread, for our wake-up message.
+  void RunOneTask();
+  // Posts the wake-up message. Called with mutex_ held.
+  void PostWakeLocked();
+
+  // Set once by the thread before the constructor returns, then read-only.
+  unsigned long native_thread_id_ = 0;
+#else
   static gboolean RunOneTask(gpointer self);
 
   MainContextPtr context_;  // created here, iterated only by the thread
   MainLoopPtr loop_;
+#endif
   std::thread thread_;
   std::thread::id thread_id_;
 
@@ -50,6 +66,12 @@ class PlatformThread {
   std::mutex mutex_;
   std::deque<std::function<void()>> tasks_;
   bool accepting_ = true;
+#ifdef _WIN32
+  // Guarded by mutex_. At most one wake-up message waits in the thread's
+  // queue: a posted-message queue holds only so many, and the plugin's own
+  // queue window shares it.
+  bool wake_pending_ = false;
+#endif
 };
 
 }  // namespace corvane::embedder::internal

@@ -1,5 +1,6 @@
 // A plugin library opened with dlopen, closed when the engine that loaded
-// it is destroyed (after its threads are joined).
+// it is destroyed (after its threads are joined). Linux only: the Windows
+// host loads none (plugin_library_windows.cpp says so).
 #ifndef CORVANE_EMBEDDER_PLUGIN_LIBRARY_H_
 #define CORVANE_EMBEDDER_PLUGIN_LIBRARY_H_
 

@@ -7,10 +7,16 @@
 // number or a larger buffer maps again. The buffer is visible_width x
 // visible_height; width and height are what the plugin wants next and are
 // never used to read.
+//
+// On Windows the handle would be a DXGI shared handle, which this host does
+// not open: descriptors are refused with a reason, and only pixel-buffer
+// textures bring pixels there.
 #ifndef CORVANE_EMBEDDER_SURFACE_READER_H_
 #define CORVANE_EMBEDDER_SURFACE_READER_H_
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +28,7 @@
 
 namespace corvane::embedder::internal {
 
+#ifndef _WIN32
 // A read-only shared mapping, unmapped on destruction.
 class SharedMapping {
  public:
@@ -43,6 +50,7 @@ class SharedMapping {
   void* address_ = nullptr;
   size_t length_ = 0;
 };
+#endif
 
 class SurfaceReader {
  public:
@@ -51,11 +59,13 @@ class SurfaceReader {
   std::string Read(const FlutterDesktopGpuSurfaceDescriptor& descriptor, std::vector<uint8_t>* bgra,
                    size_t* width, size_t* height);
 
+#ifndef _WIN32
  private:
   int fd_ = -1;
   dev_t device_ = 0;
   ino_t inode_ = 0;
   SharedMapping mapping_;
+#endif
 };
 
 // The value of a C enum field as the plugin wrote it. A C plugin may store

@@ -1,6 +1,7 @@
 // The plugin registered on the host library with the scripted engine and
 // the real shared-memory device: players whose media the test decides,
-// textures the host really reads.
+// textures the host really reads. On Windows, whose host reads no shared
+// surfaces, the device is the fake one: frames are drawn but not read.
 #ifndef CORVANE_TESTS_PLUGIN_FAKE_ENGINE_HARNESS_H_
 #define CORVANE_TESTS_PLUGIN_FAKE_ENGINE_HARNESS_H_
 
@@ -13,6 +14,9 @@
 
 #include "fake/fake_media_engine.h"
 #include "plugin/plugin_harness.h"
+#ifdef _WIN32
+#include "plugin/fake_surface_device.h"
+#endif
 
 namespace corvane::testing {
 
@@ -44,7 +48,11 @@ class FakeEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     layer.makeEngine = [engine = engine] { return engine; };
+#ifdef _WIN32
+    layer.makeDevice = [] { return std::make_shared<FakeSurfaceDevice>(); };
+#else
     layer.makeDevice = [] { return platform::CreateSharedMemoryDevice(); };
+#endif
     host = std::make_unique<PluginHarness>(layer);
     ASSERT_TRUE(host->Register());
   }

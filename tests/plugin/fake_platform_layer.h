@@ -1,5 +1,8 @@
 // A platform layer for tests: each outcome of the probe, the apartment and
 // the queue can be chosen, and the device and engine come from the test.
+// The queue is the system's own: on Linux one on the thread-default GLib
+// context, on Windows the message-only window; either belongs to the
+// thread that registers the plugin, the host's platform thread.
 #ifndef CORVANE_TESTS_PLUGIN_FAKE_PLATFORM_LAYER_H_
 #define CORVANE_TESTS_PLUGIN_FAKE_PLATFORM_LAYER_H_
 
@@ -10,10 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/main_context_queue.h"
 #include "platform/platform_layer.h"
 #include "platform/process_paths.h"
+#ifdef _WIN32
+#include "platform/windows/message_window_queue.h"
+#else
+#include "platform/linux/main_context_queue.h"
 #include "platform/linux/user_languages.h"
+#endif
 
 namespace corvane::testing {
 
@@ -38,15 +45,31 @@ class FakePlatformLayer final : public platform::PlatformLayer {
   void UninitializeApartment() override { ++apartmentUninits; }
   std::shared_ptr<platform::DispatcherQueue> QueueForCurrentThread() override {
     ++queueRequests;
-    return withQueue ? platform::CreateQueueForThreadDefaultContext() : nullptr;
+    if (!withQueue) return nullptr;
+#ifdef _WIN32
+    return platform::windows::CreateMessageWindowQueue();
+#else
+    return platform::CreateQueueForThreadDefaultContext();
+#endif
   }
-  // The process's own languages and paths unless a test sets them.
+  // The process's own languages and paths unless a test sets them. On
+  // Windows the languages come from the Windows Runtime, which needs an
+  // apartment this fake never enters: none are preferred there.
   std::vector<std::string> UserLanguages() override {
-    return languages ? *languages : platform::UserLanguagesFromEnvironment();
+    if (languages) return *languages;
+#ifdef _WIN32
+    return {};
+#else
+    return platform::UserLanguagesFromEnvironment();
+#endif
   }
   std::string ExecutablePath() override { return platform::ExecutablePath(); }
   std::string WorkingDirectory() override { return platform::WorkingDirectory(); }
+#ifdef _WIN32
+  bool UsesWindowsPaths() const override { return true; }
+#else
   bool UsesWindowsPaths() const override { return false; }
+#endif
 
  protected:
   bool ProbeCapabilities() override { return modern; }
