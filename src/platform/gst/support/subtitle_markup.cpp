@@ -919,16 +919,23 @@ SubtitleCue AssBlockToCue(const AssScript& script, std::string_view block) {
   return AssEventConverter(script, style, layout).Convert(text);
 }
 
-SubtitleCue WebVttToCue(std::string_view payload) {
-  const std::string text = NormalisedLines(payload);
+// HTML-like text (WebVTT, SubRip) as markup: each tag goes to `applyTag`,
+// character references are decoded, the rest is text. `skip` may claim a
+// construct of its own at a position first, returning its length (0: none).
+template <typename ApplyTag, typename Skip>
+std::string TaggedTextMarkup(const std::string& text, bool digitMayStartTag, ApplyTag applyTag, Skip skip) {
   MarkupWriter writer;
   std::string pending;
   for (size_t i = 0; i < text.size();) {
+    if (const size_t skipped = skip(i)) {
+      i += skipped;
+      continue;
+    }
     if (text[i] == '<') {
-      if (const size_t length = TagLength(text, i, true)) {
+      if (const size_t length = TagLength(text, i, digitMayStartTag)) {
         writer.Text(pending);
         pending.clear();
-        ApplyWebVttTag(writer, std::string_view(text).substr(i + 1, length - 2));
+        applyTag(writer, std::string_view(text).substr(i + 1, length - 2));
         i += length;
         continue;
       }
@@ -943,48 +950,32 @@ SubtitleCue WebVttToCue(std::string_view payload) {
     pending += text[i++];
   }
   writer.Text(pending);
-  return {writer.Finish(), true, {}};
+  return writer.Finish();
+}
+
+SubtitleCue WebVttToCue(std::string_view payload) {
+  const std::string text = NormalisedLines(payload);
+  return {TaggedTextMarkup(text, true, ApplyWebVttTag, [](size_t) { return size_t{0}; }), true, {}};
 }
 
 SubtitleCue SubRipToCue(std::string_view input) {
   const std::string text = NormalisedLines(input);
   SubtitleCue cue;
   cue.isMarkup = true;
-  MarkupWriter writer;
-  std::string pending;
   bool aligned = false;  // the first alignment wins
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == '{' && i + 1 < text.size() && text[i + 1] == '\\') {
-      const size_t close = std::string_view(text).substr(0, i + kMaxTagBytes).find('}', i + 2);
-      if (close != std::string::npos) {
-        const int alignment = aligned ? 0 : AlignmentIn(std::string_view(text).substr(i + 1, close - i - 1));
-        if (alignment != 0) {
-          cue.layout.alignment = alignment;
-          aligned = true;
-        }
-        i = close + 1;
-        continue;
-      }
-    } else if (text[i] == '<') {
-      if (const size_t length = TagLength(text, i, false)) {
-        writer.Text(pending);
-        pending.clear();
-        ApplySubRipTag(writer, std::string_view(text).substr(i + 1, length - 2));
-        i += length;
-        continue;
-      }
-    } else if (text[i] == '&') {
-      size_t length = 0;
-      if (const std::optional<char32_t> c = DecodeReference(text, i, length)) {
-        AppendUtf8(pending, *c);
-        i += length;
-        continue;
-      }
+  // {\...} override blocks: the first alignment is kept, the rest dropped.
+  auto overrideBlock = [&](size_t i) -> size_t {
+    if (text[i] != '{' || i + 1 >= text.size() || text[i + 1] != '\\') return 0;
+    const size_t close = std::string_view(text).substr(0, i + kMaxTagBytes).find('}', i + 2);
+    if (close == std::string::npos) return 0;
+    const int alignment = aligned ? 0 : AlignmentIn(std::string_view(text).substr(i + 1, close - i - 1));
+    if (alignment != 0) {
+      cue.layout.alignment = alignment;
+      aligned = true;
     }
-    pending += text[i++];
-  }
-  writer.Text(pending);
-  cue.text = writer.Finish();
+    return close + 1 - i;
+  };
+  cue.text = TaggedTextMarkup(text, false, ApplySubRipTag, overrideBlock);
   return cue;
 }
 
