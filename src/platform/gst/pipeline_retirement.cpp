@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "platform/gst/task_thread.h"
+#include "platform/engine_core/engine_thread.h"
 
 namespace corvane::platform::gst {
 namespace {
@@ -49,7 +49,7 @@ class Retirement {
   std::vector<Waiting> waiting_;  // retirement thread only
   // Declared last, destroyed first: at exit it runs what is queued and is
   // joined before the pipelines still waiting are stopped.
-  TaskThread thread_{"corvane-retire"};
+  EngineThread thread_{"corvane-retire"};
 };
 
 }  // namespace

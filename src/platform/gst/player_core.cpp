@@ -37,7 +37,7 @@ std::shared_ptr<PlayerCore> PlayerCore::Create(const EngineOptions& options) {
 
 PlayerCore::PlayerCore(const EngineOptions& options)
     : options_(options),
-      thread_(std::make_shared<TaskThread>("corvane-engine")),
+      thread_(std::make_shared<EngineThread>("corvane-engine")),
       converter_(std::make_unique<FrameConverter>()),
       rasterizer_(std::make_unique<SubtitleRasterizer>()) {
   for (auto& list : handlers_) list = std::make_shared<const HandlerList>();

@@ -7,7 +7,7 @@
 //    operations. Commands only record what is wanted and post a task; reads
 //    answer from the recorded state or a GStreamer query. None blocks on the
 //    pipeline except Close, boundedly.
-//  - the engine thread (TaskThread) runs every command against the pipeline,
+//  - the engine thread (EngineThread) runs every command against the pipeline,
 //    translates what the pipeline reports and raises every notification,
 //    outside all locks, so handlers may call back in.
 //  - GStreamer streaming threads only post to the engine thread. They never
@@ -41,7 +41,7 @@
 #include "platform/gst/pipeline.h"
 #include "platform/gst/stream_switch_guard.h"
 #include "platform/gst/switched_output_flush.h"
-#include "platform/gst/task_thread.h"
+#include "platform/engine_core/engine_thread.h"
 #include "platform/media_engine.h"
 
 namespace corvane::render {
@@ -194,7 +194,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   }
 
   const EngineOptions options_;
-  std::shared_ptr<TaskThread> thread_;
+  std::shared_ptr<EngineThread> thread_;
   AudioOutputChoice audioOutput_;  // set by Build, constant afterwards
 
   // The current source's pipeline, null between sources and after a

@@ -1,15 +1,19 @@
-#include "platform/gst/task_thread.h"
+#include "platform/engine_core/engine_thread.h"
 
-#include <pthread.h>
+#include <string>
 
-namespace corvane::platform::gst {
+#include "platform/thread_name.h"
 
-TaskThread::TaskThread(const char* name) {
-  thread_ = std::thread([state = state_] { Run(state); });
-  pthread_setname_np(thread_.native_handle(), name);
+namespace corvane::platform {
+
+EngineThread::EngineThread(const char* name) {
+  thread_ = std::thread([state = state_, name = std::string(name)] {
+    NameCurrentThread(name.c_str());
+    Run(state);
+  });
 }
 
-TaskThread::~TaskThread() {
+EngineThread::~EngineThread() {
   Stop();
   if (IsCurrent()) {
     thread_.detach();
@@ -18,7 +22,7 @@ TaskThread::~TaskThread() {
   }
 }
 
-void TaskThread::Post(Task task) {
+void EngineThread::Post(Task task) {
   // A task may end the last owner of this object as soon as the lock is
   // released; the state outlives it.
   const std::shared_ptr<State> state = state_;
@@ -30,7 +34,7 @@ void TaskThread::Post(Task task) {
   state->wake.notify_one();
 }
 
-void TaskThread::PostDelayed(Clock::duration delay, Task task) {
+void EngineThread::PostDelayed(Clock::duration delay, Task task) {
   // A task may end the last owner of this object as soon as the lock is
   // released; the state outlives it.
   const std::shared_ptr<State> state = state_;
@@ -42,12 +46,12 @@ void TaskThread::PostDelayed(Clock::duration delay, Task task) {
   state->wake.notify_one();
 }
 
-void TaskThread::SetSignalTask(Task task) {
+void EngineThread::SetSignalTask(Task task) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->signalTask = std::move(task);
 }
 
-void TaskThread::Signal() {
+void EngineThread::Signal() {
   // A task may end the last owner of this object as soon as the lock is
   // released; the state outlives it.
   const std::shared_ptr<State> state = state_;
@@ -59,7 +63,7 @@ void TaskThread::Signal() {
   state->wake.notify_one();
 }
 
-void TaskThread::Stop() {
+void EngineThread::Stop() {
   std::multimap<Clock::time_point, Task> dropped;
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
@@ -69,13 +73,13 @@ void TaskThread::Stop() {
   state_->wake.notify_one();
 }
 
-bool TaskThread::WaitStopped(Clock::duration timeout) {
+bool EngineThread::WaitStopped(Clock::duration timeout) {
   if (IsCurrent()) return true;
   std::unique_lock<std::mutex> lock(state_->mutex);
   return state_->ended.wait_for(lock, timeout, [this] { return state_->ended_flag; });
 }
 
-void TaskThread::Run(const std::shared_ptr<State>& state) {
+void EngineThread::Run(const std::shared_ptr<State>& state) {
   std::unique_lock<std::mutex> lock(state->mutex);
   for (;;) {
     if (!state->tasks.empty()) {
@@ -119,4 +123,4 @@ void TaskThread::Run(const std::shared_ptr<State>& state) {
   lock.unlock();
 }
 
-}  // namespace corvane::platform::gst
+}  // namespace corvane::platform

@@ -1,12 +1,13 @@
 // A thread of the engine's own that runs posted tasks one at a time.
 //
-// Each player owns one. Everything GStreamer reports (bus messages, frames,
-// cues) is posted here by the streaming threads, and every notification is
-// raised from here, so handlers never run inside a GStreamer or engine lock
-// and may call back into the player. Commands that change the pipeline run
-// here too, in the order they were given.
-#ifndef CORVANE_PLATFORM_GST_TASK_THREAD_H_
-#define CORVANE_PLATFORM_GST_TASK_THREAD_H_
+// Each player owns one. What the system's media framework reports (bus
+// messages, frames, cues, runtime events) is posted here from the
+// framework's threads, and every notification is raised from here, so
+// handlers never run inside a framework or engine lock, never inside the
+// caller's own call, and may call back into the player. Commands that
+// change the pipeline run here too, in the order they were given.
+#ifndef CORVANE_PLATFORM_ENGINE_CORE_ENGINE_THREAD_H_
+#define CORVANE_PLATFORM_ENGINE_CORE_ENGINE_THREAD_H_
 
 #include <chrono>
 #include <condition_variable>
@@ -18,19 +19,19 @@
 #include <mutex>
 #include <thread>
 
-namespace corvane::platform::gst {
+namespace corvane::platform {
 
-class TaskThread {
+class EngineThread {
  public:
   using Task = std::function<void()>;
   using Clock = std::chrono::steady_clock;
 
-  explicit TaskThread(const char* name);
+  explicit EngineThread(const char* name);
   // Stops (see Stop) and joins; detaches instead when destroyed on its own
   // thread (the last owner let go from inside a task).
-  ~TaskThread();
-  TaskThread(const TaskThread&) = delete;
-  TaskThread& operator=(const TaskThread&) = delete;
+  ~EngineThread();
+  EngineThread(const EngineThread&) = delete;
+  EngineThread& operator=(const EngineThread&) = delete;
 
   // Any thread. Tasks posted after Stop are dropped.
   void Post(Task task);
@@ -71,6 +72,6 @@ class TaskThread {
   std::thread thread_;
 };
 
-}  // namespace corvane::platform::gst
+}  // namespace corvane::platform
 
-#endif  // CORVANE_PLATFORM_GST_TASK_THREAD_H_
+#endif  // CORVANE_PLATFORM_ENGINE_CORE_ENGINE_THREAD_H_

@@ -8,15 +8,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/gst/task_thread.h"
+#include "platform/engine_core/engine_thread.h"
 
-namespace corvane::platform::gst {
+namespace corvane::platform {
 namespace {
 
 using namespace std::chrono_literals;
 
-TEST(TaskThread, RunsPostedTasksInOrder_AndTimersWhenDue) {
-  TaskThread thread("test");
+TEST(EngineThread, RunsPostedTasksInOrder_AndTimersWhenDue) {
+  EngineThread thread("test");
   std::mutex mutex;
   std::vector<int> order;
   std::promise<void> done;
@@ -36,8 +36,8 @@ TEST(TaskThread, RunsPostedTasksInOrder_AndTimersWhenDue) {
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }
 
-TEST(TaskThread, Signals_BeforeTheTaskRuns_RunItOnce) {
-  TaskThread thread("test");
+TEST(EngineThread, Signals_BeforeTheTaskRuns_RunItOnce) {
+  EngineThread thread("test");
   std::atomic<int> runs{0};
   std::promise<void> release;
   auto released = release.get_future().share();
@@ -56,8 +56,8 @@ TEST(TaskThread, Signals_BeforeTheTaskRuns_RunItOnce) {
   EXPECT_EQ(waitForRuns(2), 2) << "a signal after the run runs it again";
 }
 
-TEST(TaskThread, Stop_RunsWhatWasPosted_DropsPendingTimers_AndRefusesMore) {
-  TaskThread thread("test");
+TEST(EngineThread, Stop_RunsWhatWasPosted_DropsPendingTimers_AndRefusesMore) {
+  EngineThread thread("test");
   std::atomic<int> posted{0}, timers{0}, late{0};
   thread.Post([&] { ++posted; });
   thread.PostDelayed(10s, [&] { ++timers; });
@@ -70,8 +70,8 @@ TEST(TaskThread, Stop_RunsWhatWasPosted_DropsPendingTimers_AndRefusesMore) {
   EXPECT_EQ(late.load(), 0);
 }
 
-TEST(TaskThread, CanBeDestroyedFromItsOwnTask) {
-  auto thread = std::make_shared<TaskThread>("test");
+TEST(EngineThread, CanBeDestroyedFromItsOwnTask) {
+  auto thread = std::make_shared<EngineThread>("test");
   std::promise<void> destroyed;
   auto* raw = thread.get();
   raw->Post([holder = std::move(thread), &destroyed]() mutable {
@@ -82,4 +82,4 @@ TEST(TaskThread, CanBeDestroyedFromItsOwnTask) {
 }
 
 }  // namespace
-}  // namespace corvane::platform::gst
+}  // namespace corvane::platform
