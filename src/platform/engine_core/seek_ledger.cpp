@@ -32,6 +32,8 @@ SeekLedger::Decision SeekLedger::Next(const Media& media, bool switchWantsFlush)
     decision.byUser = true;
     pending_.reset();
     restartAt_.reset();
+    // The position is the target from now on, not the pipeline's.
+    shown_ = decision.target;
   } else if (restartAt_) {
     decision.step = Step::kSeek;
     decision.target = *restartAt_;

@@ -51,28 +51,28 @@ GstBusSyncReply PlayerCore::OnBusMessageStreaming(GstBus*, GstMessage* message, 
     default:
       return GST_BUS_DROP;
   }
-  core->PostFromStreaming([held = std::move(held)](PlayerCore& engine, uint64_t epoch) {
-    engine.HandleMessageOnEngine(epoch, held.get());
+  core->PostFromStreaming([held = std::move(held)](PlayerCore& engine, SourceNumber loaded) {
+    engine.HandleMessageOnEngine(loaded, held.get());
   });
   return GST_BUS_DROP;
 }
 
-void PlayerCore::PostFromStreaming(std::function<void(PlayerCore&, uint64_t epoch)> work) {
-  const uint64_t epoch = pipelineEpoch_.load();
-  thread_->Post([weak = weak_from_this(), epoch, work = std::move(work)] {
-    if (auto core = weak.lock()) work(*core, epoch);
+void PlayerCore::PostFromStreaming(std::function<void(PlayerCore&, SourceNumber loaded)> work) {
+  const SourceNumber loaded = loaded_.load();
+  thread_->Post([weak = weak_from_this(), loaded, work = std::move(work)] {
+    if (auto core = weak.lock()) work(*core, loaded);
   });
 }
 
-void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
-  if (epoch != pipelineEpoch_.load() || tornDown_.load()) return;
-  Phase phase;
+void PlayerCore::HandleMessageOnEngine(SourceNumber source, GstMessage* message) {
+  if (source != loaded_.load() || tornDown_.load()) return;
+  SourcePhase phase;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || epoch != generation_) return;
-    phase = phase_;
+    if (!IsWantedLocked(source)) return;
+    phase = source_.phase;
   }
-  if (phase == Phase::Failed || phase == Phase::Idle) return;
+  if (phase == SourcePhase::kFailed || phase == SourcePhase::kIdle) return;
   switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_ERROR: {
       FirstError first;
@@ -96,14 +96,14 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
       break;
     }
     case GST_MESSAGE_EOS: {
-      if (phase != Phase::Opened) break;
+      if (phase != SourcePhase::kOpened) break;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (ended_) break;
-        ended_ = true;
+        if (source_.ended) break;
+        source_.ended = true;
       }
-      Raise(PlayerEvent::PositionChanged, epoch);
-      Raise(PlayerEvent::MediaEnded, epoch);
+      Raise(PlayerEvent::PositionChanged, source);
+      Raise(PlayerEvent::MediaEnded, source);
       break;
     }
     case GST_MESSAGE_ASYNC_DONE:
@@ -112,7 +112,7 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
     case GST_MESSAGE_STATE_CHANGED: {
       // Playing again after a seek: the sinks count from the new base time.
       std::lock_guard<std::mutex> lock(mutex_);
-      if (!seekInFlight_) seekInFlightTarget_.reset();
+      source_.seeks.Settled();
       break;
     }
     case GST_MESSAGE_BUFFERING: {
@@ -123,11 +123,11 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
     }
     case GST_MESSAGE_DURATION_CHANGED: {
       gint64 duration = 0;
-      if (phase == Phase::Opened && pipeline_ &&
+      if (phase == SourcePhase::kOpened && pipeline_ &&
           gst_element_query_duration(pipeline_->Playbin(), GST_FORMAT_TIME, &duration) &&
           duration > 0) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!live_) duration_ = FromNanoseconds(duration);
+        if (!source_.live) source_.duration = FromNanoseconds(duration);
       }
       break;
     }
@@ -137,17 +137,16 @@ void PlayerCore::HandleMessageOnEngine(uint64_t epoch, GstMessage* message) {
 }
 
 void PlayerCore::HandleAsyncDoneOnEngine() {
-  Phase phase;
+  SourcePhase phase;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    phase = phase_;
+    phase = source_.phase;
+    if (phase != SourcePhase::kOpening && !source_.seeks.InFlight()) return;
   }
-  if (phase == Phase::Opening) {
+  if (phase == SourcePhase::kOpening) {
     FinishOpeningOnEngine();
     return;
   }
-  if (!seekInFlight_) return;
-  seekInFlight_ = false;
   // Prerolled, the pipeline goes on to play by itself; until it does, its
   // sinks may still count from the base time before the seek (seen after a
   // text switch's restream: the target plus all that had been played). The
@@ -155,54 +154,48 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   GstState state = GST_STATE_VOID_PENDING;
   GstState pending = GST_STATE_VOID_PENDING;
   if (pipeline_) gst_element_get_state(pipeline_->Playbin(), &state, &pending, 0);
-  const bool toPlaying = pending == GST_STATE_PLAYING;
   int completed = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!toPlaying) seekInFlightTarget_.reset();
-    // A later position supersedes this seek: its completion comes with that one.
-    if (inFlightIsUser_ && !pendingSeek_) {
-      completed = owedSeeks_;
-      owedSeeks_ = 0;
-    }
+    completed = source_.seeks.Confirmed(pending == GST_STATE_PLAYING);
   }
   CompleteSeeksOnEngine(completed);
   EvaluateCuesOnEngine();
   // A video switch goes right after its seek's flush, but now and then the
   // old stream's first frame gets to the output before it; paused, that
   // frame would stay. One more flush brings the chosen stream's.
-  if (checkVideoSwitch_ > 0 && videoSwitchGuard_.OutputLagsChosenStream()) {
+  if (run_->checkVideoSwitch > 0 && run_->videoSwitchGuard.OutputLagsChosenStream()) {
     DebugLine("The video output still shows the stream left; restreaming");
-    --checkVideoSwitch_;
+    --run_->checkVideoSwitch;
     std::lock_guard<std::mutex> lock(mutex_);
-    restream_ = true;
+    source_.seeks.FlushHere();
   } else {
-    checkVideoSwitch_ = 0;
+    run_->checkVideoSwitch = 0;
   }
   PumpSeeksOnEngine();
 }
 
 void PlayerCore::HandleBufferingOnEngine(int percent) {
-  Phase phase;
-  uint64_t generation;
+  SourcePhase phase;
+  SourceNumber source;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    phase = phase_;
-    generation = generation_;
+    phase = source_.phase;
+    source = source_.number;
   }
-  if (percent < 100 && !buffering_) {
-    buffering_ = true;
-    if (phase == Phase::Opened) {
+  if (percent < 100 && !run_->buffering) {
+    run_->buffering = true;
+    if (phase == SourcePhase::kOpened) {
       ApplyPlayStateOnEngine();
-      bufferingRaised_ = true;
-      Raise(PlayerEvent::BufferingStarted, generation);
+      run_->bufferingRaised = true;
+      Raise(PlayerEvent::BufferingStarted, source);
     }
-  } else if (percent >= 100 && buffering_) {
-    buffering_ = false;
+  } else if (percent >= 100 && run_->buffering) {
+    run_->buffering = false;
     ApplyPlayStateOnEngine();
-    if (bufferingRaised_) {
-      bufferingRaised_ = false;
-      Raise(PlayerEvent::BufferingEnded, generation);
+    if (run_->bufferingRaised) {
+      run_->bufferingRaised = false;
+      Raise(PlayerEvent::BufferingEnded, source);
     }
   }
 }

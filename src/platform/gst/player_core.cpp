@@ -39,10 +39,7 @@ PlayerCore::PlayerCore(const EngineOptions& options)
     : options_(options),
       thread_(std::make_shared<EngineThread>("corvane-engine")),
       converter_(std::make_unique<FrameConverter>()),
-      rasterizer_(std::make_unique<SubtitleRasterizer>()) {
-  for (auto& list : handlers_) list = std::make_shared<const HandlerList>();
-  failedHandlers_ = std::make_shared<const std::vector<FailedHandler>>();
-}
+      rasterizer_(std::make_unique<SubtitleRasterizer>()) {}
 
 void PlayerCore::Build() {
   Pipeline::CheckElements();
@@ -51,7 +48,7 @@ void PlayerCore::Build() {
   // nothing; the task reads the current epoch, and a new source's pipeline
   // starts without frames.
   thread_->SetSignalTask([weak = weak_from_this()] {
-    if (auto core = weak.lock()) core->AnnounceFrameOnEngine(core->pipelineEpoch_.load());
+    if (auto core = weak.lock()) core->AnnounceFrameOnEngine(core->loaded_.load());
   });
 }
 
@@ -62,11 +59,11 @@ Pipeline::Callbacks PlayerCore::PipelineCallbacks() {
   Pipeline::Callbacks callbacks;
   callbacks.video.onFrameReadyStreaming = [this] { thread_->Signal(); };
   callbacks.video.onDisplaySizeStreaming = [this](DisplaySize size) {
-    PostFromStreaming([size](PlayerCore& core, uint64_t epoch) { core.AnnounceSizeOnEngine(epoch, size); });
+    PostFromStreaming([size](PlayerCore& core, SourceNumber source) { core.AnnounceSizeOnEngine(source, size); });
   };
   callbacks.textChanged = [this] {
-    PostFromStreaming([](PlayerCore& core, uint64_t epoch) {
-      if (epoch == core.pipelineEpoch_.load()) core.EvaluateCuesOnEngine();
+    PostFromStreaming([](PlayerCore& core, SourceNumber source) {
+      if (source == core.loaded_.load()) core.EvaluateCuesOnEngine();
     });
   };
   callbacks.busHandler = &PlayerCore::OnBusMessageStreaming;
@@ -86,62 +83,43 @@ std::shared_ptr<Pipeline> PlayerCore::CurrentPipeline() const {
 
 std::shared_ptr<MediaPlaybackItem> PlayerCore::Source() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return item_;
+  return source_.item;
 }
 
 void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   std::string uri;
-  uint64_t generation = 0;
+  SourceNumber number = 0;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (closed_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (gate_.IsClosed()) {
       // Clearing a closed player's source is what teardown paths do anyway.
       if (!item) return;
       throw hresult_error(kObjectClosed, "the player is closed");
     }
-    generation = ++generation_;
-    item_ = std::move(item);
-    uri = item_ && item_->Source() ? item_->Source()->Uri() : std::string();
-    phase_ = uri.empty() ? Phase::Idle : Phase::Opening;
-    network_ = IsNetworkUri(uri);
-    wantPlaying_ = false;
-    ended_ = false;
-    duration_ = TimeSpan(0);
-    live_ = false;
-    seekable_ = false;
-    naturalSize_ = {};
-    variantBandwidths_.clear();
-    downloadQueue_.reset();
-    totalBytes_ = 0;
-    owedSeeks_ = 0;  // completions of the old source are never raised
-    pendingSeek_.reset();
-    internalSeek_.reset();
-    seekInFlightTarget_.reset();
-    rateDirty_ = false;
-    restream_ = false;
-    lastPosition_ = TimeSpan(0);
-    tracks_ = {};
-    selectedAudio_ = selectedVideo_ = selectedText_ = -1;
-    textSwitchPending_ = false;
-    textModes_.clear();
-    // A handler of the old source may be running on the engine thread; once
-    // this returns none may, so wait for it (unless we are that handler).
-    if (raising_ && !thread_->IsCurrent()) {
-      raiseDone_.wait_for(lock, kRaiseWait, [this] { return !raising_; });
-    }
+    LoadedSource wanted;
+    wanted.number = number = gate_.Advance();
+    wanted.item = std::move(item);
+    uri = wanted.item && wanted.item->Source() ? wanted.item->Source()->Uri() : std::string();
+    wanted.phase = uri.empty() ? SourcePhase::kIdle : SourcePhase::kOpening;
+    wanted.remote = IsNetworkUri(uri);
+    // Completions owed for the old source are never raised.
+    source_ = std::move(wanted);
   }
-  PostCommand([generation, uri = std::move(uri)](PlayerCore& core) { core.LoadOnEngine(generation, uri); });
+  // A handler of the old source may be running on the engine thread; once
+  // this returns none may (unless we are that handler).
+  if (!gate_.AwaitRaisesEnded(kRaiseWait)) DebugLine("A handler of the previous source is still running");
+  PostCommand([number, uri = std::move(uri)](PlayerCore& core) { core.LoadOnEngine(number, uri); });
 }
 
 void PlayerCore::Play() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    wantPlaying_ = true;
-    if (ended_) {
+    if (gate_.IsClosed()) return;
+    source_.wantPlaying = true;
+    if (source_.ended) {
       // Playing again after the end starts over, as an internal seek.
-      ended_ = false;
-      internalSeek_ = TimeSpan(0);
+      source_.ended = false;
+      source_.seeks.Restart(TimeSpan(0));
     }
   }
   PostCommand([](PlayerCore& core) {
@@ -153,8 +131,8 @@ void PlayerCore::Play() {
 void PlayerCore::Pause() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    wantPlaying_ = false;
+    if (gate_.IsClosed()) return;
+    source_.wantPlaying = false;
   }
   PostCommand([](PlayerCore& core) { core.ApplyPlayStateOnEngine(); });
 }
@@ -191,7 +169,7 @@ void PlayerCore::SetRate(double rate) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (rate == rate_) return;
     rate_ = rate;
-    rateDirty_ = true;
+    source_.seeks.FlushHere();
   }
   PostCommand([](PlayerCore& core) { core.PumpSeeksOnEngine(); });
 }
@@ -204,37 +182,35 @@ std::optional<TimeSpan> PlayerCore::QueryPosition() const {
 TimeSpan PlayerCore::Position() const {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (pendingSeek_) return *pendingSeek_;
-    if (seekInFlightTarget_) return *seekInFlightTarget_;
-    if (phase_ != Phase::Opened) return lastPosition_;
-    if (ended_ && !live_) return duration_;
+    if (const auto shown = source_.seeks.ShownPosition()) return *shown;
+    if (source_.phase != SourcePhase::kOpened) return source_.lastPosition;
+    if (source_.ended && !source_.live) return source_.duration;
   }
   const auto position = QueryPosition();
   std::lock_guard<std::mutex> lock(mutex_);
   // Sinks may count past the end by the audio still queued, or by an
   // adaptive stream's segments running longer than its playlist says.
-  if (position) lastPosition_ = live_ ? *position : std::min(*position, duration_);
-  return lastPosition_;
+  if (position) source_.lastPosition = source_.live ? *position : std::min(*position, source_.duration);
+  return source_.lastPosition;
 }
 
 void PlayerCore::Seek(TimeSpan position) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    ++owedSeeks_;
-    pendingSeek_ = std::max(position, TimeSpan(0));
+    if (gate_.IsClosed()) return;
+    source_.seeks.SetPosition(position);
   }
   PostCommand([](PlayerCore& core) { core.PumpSeeksOnEngine(); });
 }
 
 TimeSpan PlayerCore::Duration() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return duration_;
+  return source_.duration;
 }
 
 DisplaySize PlayerCore::NaturalSize() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return naturalSize_;
+  return source_.naturalSize;
 }
 
 std::vector<MediaTimeRange> PlayerCore::BufferedRanges() const {
@@ -243,11 +219,11 @@ std::vector<MediaTimeRange> PlayerCore::BufferedRanges() const {
   gint64 totalBytes = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (phase_ != Phase::Opened || live_) return {};
-    if (!network_) return {MediaTimeRange{TimeSpan(0), duration_}};
-    downloadQueue = RetainObject(downloadQueue_.get());
-    duration = duration_;
-    totalBytes = totalBytes_;
+    if (source_.phase != SourcePhase::kOpened || source_.live) return {};
+    if (!source_.remote) return {MediaTimeRange{TimeSpan(0), source_.duration}};
+    downloadQueue = RetainObject(source_.downloadQueue.get());
+    duration = source_.duration;
+    totalBytes = source_.totalBytes;
   }
   const auto position = QueryPosition();
   if (!position) return {};
@@ -343,9 +319,8 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
 void PlayerCore::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    closed_ = true;
-    item_.reset();
+    if (!gate_.Close()) return;
+    source_.item.reset();
   }
   // The teardown task holds the core, so it runs even if the caller lets go.
   thread_->Post([self = shared_from_this()] { self->TeardownOnEngine(); });
@@ -353,60 +328,62 @@ void PlayerCore::Close() {
   if (!thread_->WaitStopped(kCloseWait)) DebugLine("The media engine thread did not stop in time");
 }
 
-int32_t PlayerCore::SelectedIndex(TrackKind kind, uint64_t generation) const {
+int32_t PlayerCore::SelectedIndex(TrackKind kind, SourceNumber source) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (generation != generation_) return -1;
+  if (source != source_.number) return -1;
   switch (kind) {
     case TrackKind::Audio:
-      return selectedAudio_;
+      return source_.selectedAudio;
     case TrackKind::Video:
-      return selectedVideo_;
+      return source_.selectedVideo;
     case TrackKind::Text:
-      return selectedText_;
+      return source_.selectedText;
   }
   return -1;
 }
 
-void PlayerCore::Select(TrackKind kind, uint64_t generation, int32_t index) {
+void PlayerCore::Select(TrackKind kind, SourceNumber source, int32_t index) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || generation != generation_ || phase_ != Phase::Opened) return;
-    const size_t size = kind == TrackKind::Audio ? tracks_.audio.size() : tracks_.video.size();
+    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
+    const size_t size = kind == TrackKind::Audio ? source_.audioTracks.size() : source_.videoTracks.size();
     // An index outside the list changes nothing (it must not stop playback).
     if (index < 0 || static_cast<size_t>(index) >= size) {
       DebugLine("Track index " + std::to_string(index) + " is outside the list; selection kept");
       return;
     }
-    int32_t& selected = kind == TrackKind::Audio ? selectedAudio_ : selectedVideo_;
+    int32_t& selected = kind == TrackKind::Audio ? source_.selectedAudio : source_.selectedVideo;
     selected = index;
-    if (kind == TrackKind::Video && !variantBandwidths_.empty()) {
-      const uint32_t bandwidth = variantBandwidths_[static_cast<size_t>(index)];
-      PostCommand([bandwidth, generation](PlayerCore& core) {
-        if (core.pipelineEpoch_.load() == generation && core.pipeline_) core.pipeline_->Variants().Pin(bandwidth);
+    if (kind == TrackKind::Video && !source_.variantBandwidths.empty()) {
+      const uint32_t bandwidth = source_.variantBandwidths[static_cast<size_t>(index)];
+      PostCommand([bandwidth, source](PlayerCore& core) {
+        if (core.loaded_.load() == source && core.pipeline_) core.pipeline_->Variants().Pin(bandwidth);
       });
       return;
     }
   }
-  PostCommand([kind, index, generation](PlayerCore& core) {
-    if (core.pipelineEpoch_.load() != generation) return;
+  PostCommand([kind, index, source](PlayerCore& core) {
+    if (core.loaded_.load() != source) return;
     core.SwitchStreamOnEngine(kind, index);
   });
 }
 
-TimedMetadataTrackPresentationMode PlayerCore::TextMode(uint64_t generation, uint32_t index) const {
+TimedMetadataTrackPresentationMode PlayerCore::TextMode(SourceNumber source, uint32_t index) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (generation != generation_ || index >= textModes_.size()) return TimedMetadataTrackPresentationMode::Disabled;
-  return textModes_[index];
+  if (source != source_.number || index >= source_.textModes.size()) {
+    return TimedMetadataTrackPresentationMode::Disabled;
+  }
+  return source_.textModes[index];
 }
 
-void PlayerCore::SetTextMode(uint64_t generation, uint32_t index, TimedMetadataTrackPresentationMode mode) {
+void PlayerCore::SetTextMode(SourceNumber source, uint32_t index, TimedMetadataTrackPresentationMode mode) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || generation != generation_ || index >= textModes_.size()) return;
-    textModes_[index] = mode;
+    if (!IsWantedLocked(source) || index >= source_.textModes.size()) return;
+    source_.textModes[index] = mode;
   }
-  PostCommand([generation](PlayerCore& core) {
-    if (core.pipelineEpoch_.load() == generation) core.ApplyTextPresentationOnEngine();
+  PostCommand([source](PlayerCore& core) {
+    if (core.loaded_.load() == source) core.ApplyTextPresentationOnEngine();
   });
 }
 

@@ -14,10 +14,10 @@
 //    hold a strong reference to the core, so the core is never destroyed on
 //    one (its teardown stops the pipeline, which joins them).
 //
-// Sources replace each other by generation: each Source() set starts a new
-// one, whose pipeline the engine thread builds once the previous one is
-// stopped, and a notification is raised only while its generation is
-// current.
+// Sources replace each other by number: each Source() set starts a new
+// one (the wanted source), whose pipeline the engine thread builds once the
+// previous one is stopped (the loaded source), and a notification is raised
+// only while its source is the wanted one (see NotificationGate).
 #ifndef CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 #define CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 
@@ -35,13 +35,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/engine_core/engine_thread.h"
+#include "platform/engine_core/notification_gate.h"
 #include "platform/gst/cue_lookback.h"
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
+#include "platform/gst/loaded_source.h"
 #include "platform/gst/pipeline.h"
 #include "platform/gst/stream_switch_guard.h"
 #include "platform/gst/switched_output_flush.h"
-#include "platform/engine_core/engine_thread.h"
 #include "platform/media_engine.h"
 
 namespace corvane::render {
@@ -100,26 +102,20 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   bool RenderSubtitlesTo(VideoSurface& surface);
   void Close();
 
-  // Track lists of generation `generation` (stale lists read their snapshot
-  // and command nothing).
-  int32_t SelectedIndex(TrackKind kind, uint64_t generation) const;
-  void Select(TrackKind kind, uint64_t generation, int32_t index);
-  TimedMetadataTrackPresentationMode TextMode(uint64_t generation, uint32_t index) const;
-  void SetTextMode(uint64_t generation, uint32_t index, TimedMetadataTrackPresentationMode mode);
+  // Track lists of source `source` (stale lists read their snapshot and
+  // command nothing).
+  int32_t SelectedIndex(TrackKind kind, SourceNumber source) const;
+  void Select(TrackKind kind, SourceNumber source, int32_t index);
+  TimedMetadataTrackPresentationMode TextMode(SourceNumber source, uint32_t index) const;
+  void SetTextMode(SourceNumber source, uint32_t index, TimedMetadataTrackPresentationMode mode);
 
   // Subscriptions last for the player's life.
-  void Subscribe(PlayerEvent event, std::function<hresult()> handler);
-  void SubscribeFailed(FailedHandler handler);
+  void Subscribe(PlayerEvent event, NotificationGate::Handler handler) {
+    gate_.Subscribe(static_cast<size_t>(event), std::move(handler));
+  }
+  void SubscribeFailed(FailedHandler handler) { gate_.SubscribeFailed(std::move(handler)); }
 
  private:
-  enum class Phase { Idle, Opening, Opened, Failed };
-
-  struct Tracks {
-    std::vector<AudioTrack> audio;
-    std::vector<VideoTrack> video;
-    std::vector<TimedMetadataTrack> text;
-  };
-
   struct FirstError {
     bool set = false;
     GQuark domain = 0;
@@ -128,19 +124,16 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
     std::string debug;
   };
 
-  using Handler = std::function<hresult()>;
-  using HandlerList = std::vector<Handler>;
-
   void Build();
 
   // Streaming threads (and the thread that changes the pipeline's state).
   static GstBusSyncReply OnBusMessageStreaming(GstBus* bus, GstMessage* message, gpointer self);
   Pipeline::Callbacks PipelineCallbacks();
-  void PostFromStreaming(std::function<void(PlayerCore&, uint64_t epoch)> work);
+  void PostFromStreaming(std::function<void(PlayerCore&, SourceNumber loaded)> work);
 
   // Engine thread only.
-  void LoadOnEngine(uint64_t generation, std::string uri);
-  void HandleMessageOnEngine(uint64_t epoch, GstMessage* message);
+  void LoadOnEngine(SourceNumber source, std::string uri);
+  void HandleMessageOnEngine(SourceNumber source, GstMessage* message);
   void FinishOpeningOnEngine();
   void FailOnEngine(MediaPlayerFailedEventArgs args);
   void HandleAsyncDoneOnEngine();
@@ -149,13 +142,13 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void ApplyVolumeOnEngine(double volume);
   void PumpSeeksOnEngine();
   void CompleteSeeksOnEngine(int count);
-  void SeekWatchdogOnEngine(uint64_t serial);
+  void SeekWatchdogOnEngine(SourceNumber source, uint64_t ticket);
   void TickOnEngine(uint64_t serial);
   void ScheduleTickOnEngine();
   void EvaluateCuesOnEngine();
   void CheckBufferedRangesOnEngine();
-  void AnnounceFrameOnEngine(uint64_t epoch);
-  void AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size);
+  void AnnounceFrameOnEngine(SourceNumber source);
+  void AnnounceSizeOnEngine(SourceNumber source, DisplaySize size);
   void ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index);
   // Whether the cues held belong to a text track that is to be shown.
   // Callers hold mutex_.
@@ -176,12 +169,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   // Stops the current pipeline and lets go of it (a new source, a failure,
   // the end).
   void StopPipelineOnEngine();
-  void Raise(PlayerEvent event, uint64_t generation);
-  void RaiseFailed(const MediaPlayerFailedEventArgs& args, uint64_t generation);
-  // Snapshot of an event's handlers when `generation` is current and the
-  // player open; marks a raise as running. Null otherwise.
-  std::shared_ptr<const HandlerList> BeginRaise(PlayerEvent event, uint64_t generation);
-  void EndRaise();
+  void Raise(PlayerEvent event, SourceNumber source) { gate_.Raise(static_cast<size_t>(event), source); }
+  // Whether `source` is the wanted one and the player open. Callers hold mutex_.
+  bool IsWantedLocked(SourceNumber source) const { return !gate_.IsClosed() && source == gate_.Current(); }
   // Any thread: the current pipeline, or null.
   std::shared_ptr<Pipeline> CurrentPipeline() const;
   std::optional<TimeSpan> QueryPosition() const;
@@ -196,6 +186,8 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   const EngineOptions options_;
   std::shared_ptr<EngineThread> thread_;
   AudioOutputChoice audioOutput_;  // set by Build, constant afterwards
+  // Who hears what, for which source; any thread.
+  NotificationGate gate_{static_cast<size_t>(PlayerEvent::kCount)};
 
   // The current source's pipeline, null between sources and after a
   // failure. The engine thread replaces it under mutex_ and reads it
@@ -203,92 +195,35 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::shared_ptr<Pipeline> pipeline_;
   std::atomic<bool> tornDown_{false};
 
-  // The generation whose media the pipeline holds; messages and callbacks
-  // carry it. Written by the engine thread while the pipeline is stopped.
-  std::atomic<uint64_t> pipelineEpoch_{0};
+  // The source whose media the pipeline holds (the loaded one); messages
+  // and callbacks carry it. The wanted source is gate_.Current(). Written
+  // by the engine thread while the pipeline is stopped.
+  std::atomic<SourceNumber> loaded_{0};
 
   mutable std::mutex mutex_;  // never held while calling GStreamer or a handler
-  std::condition_variable raiseDone_;
-  bool closed_ = false;
-  bool raising_ = false;
-  uint64_t generation_ = 0;
-  std::shared_ptr<MediaPlaybackItem> item_;
-  Phase phase_ = Phase::Idle;
-  bool network_ = false;
-  bool wantPlaying_ = false;
-  bool ended_ = false;
+  // Guarded by mutex_: the wanted source, replaced whole by SetSource.
+  LoadedSource source_;
+  // Guarded by mutex_: the player's own settings, kept across sources.
   double volume_ = 1.0;
   double rate_ = 1.0;
-  bool rateDirty_ = false;
-  // A flushing seek to the current position is owed: the text stream
-  // changed, so the demuxer must read its cues again (see
-  // ApplyTextPresentationOnEngine), or a video switch made while paused was
-  // overtaken by the old stream's frame (see HandleAsyncDoneOnEngine).
-  bool restream_ = false;
   bool frameServer_ = false;
   bool realTime_ = false;
-  TimeSpan duration_{0};
-  bool live_ = false;
-  bool seekable_ = false;
-  DisplaySize naturalSize_;
-  GObjectPtr<GstElement> downloadQueue_;  // the network source's queue2, if any
-  gint64 totalBytes_ = 0;                 // the source's length, 0 when unknown
-  std::vector<uint32_t> variantBandwidths_;  // HLS variants shown as video tracks
-  int owedSeeks_ = 0;
-  std::optional<TimeSpan> pendingSeek_;
-  // The position while a seek is in flight, and after it until the
-  // pipeline plays again (see HandleAsyncDoneOnEngine).
-  std::optional<TimeSpan> seekInFlightTarget_;
-  mutable TimeSpan lastPosition_{0};
-  Tracks tracks_;
-  int32_t selectedAudio_ = -1;
-  int32_t selectedVideo_ = -1;
-  int32_t selectedText_ = -1;  // the stream playbin decodes
-  // A text stream was chosen and not yet handed to playbin: the cues held
-  // are still the old stream's, so none is shown until the switch.
-  bool textSwitchPending_ = false;
-  std::vector<TimedMetadataTrackPresentationMode> textModes_;
-  // Copied on subscribe, so a raise takes a reference and allocates nothing.
-  std::array<std::shared_ptr<const HandlerList>, static_cast<size_t>(PlayerEvent::kCount)> handlers_;
-  std::shared_ptr<const std::vector<FailedHandler>> failedHandlers_;
-  std::optional<TimeSpan> internalSeek_;  // restart after the end
 
   // Set by the bus sync handler; read by the engine thread.
   std::mutex errorMutex_;
   FirstError firstError_;  // guarded by errorMutex_
 
-  // Engine thread only.
-  std::optional<int32_t> textSwitch_;  // text stream to select with the next seek
-  std::string uri_;                    // the current source's
-  bool lookBackForCues_ = false;       // a local Matroska file: seeks look back for cues
-  std::unique_ptr<CueLookback> cueLookback_;
+  // Engine thread only: the loaded source's pipeline run, replaced whole by
+  // LoadOnEngine.
+  std::unique_ptr<PipelineRun> run_ = std::make_unique<PipelineRun>();
+  // Engine thread only: timer serials, kept across runs so that a timer of
+  // an earlier run never matches a later one.
   uint64_t cueLookbackSerial_ = 0;
-  bool seekInFlight_ = false;
-  bool inFlightIsUser_ = false;
-  // Audio and video streams chosen and not yet handed to playbin: they wait
-  // for the seek in flight and go with a flushing seek (see
-  // SwitchStreamOnEngine).
-  std::optional<int32_t> audioSwitch_;
-  std::optional<int32_t> videoSwitch_;
-  int checkVideoSwitch_ = 0;  // restreams left for the latest video switch
-  StreamSwitchGuard audioSwitchGuard_{StreamSwitchGuard::Kind::kAudio};
-  StreamSwitchGuard videoSwitchGuard_{StreamSwitchGuard::Kind::kVideo};
-  SwitchedOutputFlush audioOutputFlush_{"audio_sink", SwitchedOutputFlush::Until::kFirstSeek};
-  SwitchedOutputFlush videoOutputFlush_{"video_sink", SwitchedOutputFlush::Until::kFirstSeek};
-  SwitchedOutputFlush textOutputFlush_{"text_sink", SwitchedOutputFlush::Until::kNewSource};
-  uint64_t seekSerial_ = 0;
-  bool buffering_ = false;
-  bool bufferingRaised_ = false;
   bool tickScheduled_ = false;
-  uint64_t tickEpoch_ = 0;   // the source the scheduled tick is for
-  uint64_t tickSerial_ = 0;  // of the scheduled tick; older ones do nothing
+  SourceNumber tickSource_ = 0;  // the source the scheduled tick is for
+  uint64_t tickSerial_ = 0;      // of the scheduled tick; older ones do nothing
   unsigned tickCount_ = 0;
-  std::vector<MediaTimeRange> reportedRanges_;
-  std::vector<uint64_t> reportedCues_;
   uint64_t cueTimerSerial_ = 0;
-  DisplaySize reportedSize_;
-  bool sizeReported_ = false;
-  TimeSpan reportedPosition_{-1};
 
   // Serialises the converters, which keep scratch buffers.
   std::mutex copyMutex_;

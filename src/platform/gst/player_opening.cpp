@@ -84,40 +84,24 @@ std::vector<uint32_t> VariantsAsVideoTracks(const std::vector<HlsVariant>& varia
 
 }  // namespace
 
-void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
+void PlayerCore::LoadOnEngine(SourceNumber source, std::string uri) {
   // Stopping joins the streaming threads of the previous media, so nothing of
   // it is posted after this; each source gets a pipeline of its own (see
-  // Pipeline).
+  // Pipeline), and a run of its own.
   StopPipelineOnEngine();
-  textSwitch_.reset();
-  uri_ = uri;
-  lookBackForCues_ = false;
-  audioOutputFlush_.Forget();
-  videoOutputFlush_.Forget();
-  textOutputFlush_.Forget();
-  audioSwitchGuard_.Forget();
-  videoSwitchGuard_.Forget();
+  run_ = std::make_unique<PipelineRun>();
+  run_->uri = uri;
   {
     std::lock_guard<std::mutex> lock(errorMutex_);
     firstError_ = {};
   }
-  seekInFlight_ = false;
-  audioSwitch_.reset();
-  videoSwitch_.reset();
-  checkVideoSwitch_ = 0;
-  buffering_ = false;
-  bufferingRaised_ = false;
-  reportedRanges_.clear();
-  reportedCues_.clear();
-  sizeReported_ = false;
-  reportedSize_ = {};
   double volume = 1.0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || generation != generation_) return;  // a later source follows
+    if (!IsWantedLocked(source)) return;  // a later source follows
     volume = volume_;
   }
-  pipelineEpoch_ = generation;
+  loaded_ = source;
   if (uri.empty()) {
     PumpSeeksOnEngine();  // positions set with no media complete at once
     return;
@@ -144,13 +128,13 @@ void PlayerCore::LoadOnEngine(uint64_t generation, std::string uri) {
   } else if (result == GST_STATE_CHANGE_FAILURE) {
     // The error message was posted during the state change and is queued
     // ahead of this check; if there was none, fail without a reason.
-    PostCommand([generation](PlayerCore& core) {
+    PostCommand([source](PlayerCore& core) {
       bool opening = false;
       {
         std::lock_guard<std::mutex> lock(core.mutex_);
-        opening = generation == core.generation_ && core.phase_ == Phase::Opening;
+        opening = core.IsWantedLocked(source) && core.source_.phase == SourcePhase::kOpening;
       }
-      if (opening && core.pipelineEpoch_.load() == generation) {
+      if (opening && core.loaded_.load() == source) {
         MediaPlayerFailedEventArgs args;
         args.errorMessage = "the media cannot be opened";
         core.FailOnEngine(std::move(args));
@@ -182,63 +166,62 @@ void PlayerCore::FinishOpeningOnEngine() {
   // the HTTP source fails for good: such a source plays from the start and
   // does not seek.
   const bool rangesRefused = pipeline_->SourceRefusesRanges() && !HasAdaptiveDemuxer(GST_BIN(playbin));
-  lookBackForCues_ = uri_.rfind("file://", 0) == 0 && FindElementByFactory(GST_BIN(playbin), "matroskademux");
+  run_->lookBackForCues =
+      run_->uri.rfind("file://", 0) == 0 && FindElementByFactory(GST_BIN(playbin), "matroskademux");
 
-  const uint64_t generation = pipelineEpoch_.load();
+  const SourceNumber source = loaded_.load();
   std::shared_ptr<MediaPlaybackItem> item;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || generation != generation_ || phase_ != Phase::Opening) return;
-    phase_ = Phase::Opened;
+    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpening) return;
+    source_.phase = SourcePhase::kOpened;
     // A source whose length is unknown once open is live, whatever the
     // demuxer says about seeking (an HTTP stream without length or ranges).
-    live_ = !haveDuration;
-    duration_ = live_ ? kLiveDuration : FromNanoseconds(durationNs);
-    seekable_ = seekable && !live_ && !rangesRefused;
-    naturalSize_ = size;
-    downloadQueue_ = std::move(downloadQueue);
-    variantBandwidths_ = variantBandwidths;
-    totalBytes_ = totalBytes;
-    tracks_ = Tracks{tracks.audio, tracks.video, tracks.text};
-    selectedAudio_ = tracks.currentAudio;
-    selectedVideo_ = tracks.currentVideo;
-    selectedText_ = tracks.currentText;
-    textModes_.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
-    if (rate_ != 1.0) rateDirty_ = true;
-    item = item_;
+    source_.live = !haveDuration;
+    source_.duration = source_.live ? kLiveDuration : FromNanoseconds(durationNs);
+    source_.seekable = seekable && !source_.live && !rangesRefused;
+    source_.naturalSize = size;
+    source_.downloadQueue = std::move(downloadQueue);
+    source_.variantBandwidths = variantBandwidths;
+    source_.totalBytes = totalBytes;
+    source_.audioTracks = tracks.audio;
+    source_.videoTracks = tracks.video;
+    source_.textTracks = tracks.text;
+    source_.selectedAudio = tracks.currentAudio;
+    source_.selectedVideo = tracks.currentVideo;
+    source_.selectedText = tracks.currentText;
+    source_.textModes.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
+    if (rate_ != 1.0) source_.seeks.FlushHere();
+    item = source_.item;
   }
   if (item) {
     auto weak = weak_from_this();
-    item->AttachTracks(std::make_shared<LiveAudioTrackList>(weak, generation, std::move(tracks.audio)),
-                       std::make_shared<LiveVideoTrackList>(weak, generation, std::move(tracks.video)),
-                       std::make_shared<LiveTextTrackList>(weak, generation, std::move(tracks.text)));
+    item->AttachTracks(std::make_shared<LiveAudioTrackList>(weak, source, std::move(tracks.audio)),
+                       std::make_shared<LiveVideoTrackList>(weak, source, std::move(tracks.video)),
+                       std::make_shared<LiveTextTrackList>(weak, source, std::move(tracks.text)));
   }
   if (size.width > 0 && size.height > 0) {
-    sizeReported_ = true;
-    reportedSize_ = size;
-    Raise(PlayerEvent::NaturalVideoSizeChanged, generation);
+    run_->sizeReported = true;
+    run_->reportedSize = size;
+    Raise(PlayerEvent::NaturalVideoSizeChanged, source);
   }
-  Raise(PlayerEvent::MediaOpened, generation);
+  Raise(PlayerEvent::MediaOpened, source);
   PumpSeeksOnEngine();
   ApplyPlayStateOnEngine();
-  AnnounceFrameOnEngine(generation);
+  AnnounceFrameOnEngine(source);
 }
 
 void PlayerCore::FailOnEngine(MediaPlayerFailedEventArgs args) {
   StopPipelineOnEngine();
-  const uint64_t generation = pipelineEpoch_.load();
+  const SourceNumber source = loaded_.load();
   int owed = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (generation != generation_) return;
-    phase_ = Phase::Failed;
-    owed = owedSeeks_;
-    owedSeeks_ = 0;
-    pendingSeek_.reset();
-    seekInFlightTarget_.reset();
+    if (source != source_.number) return;
+    source_.phase = SourcePhase::kFailed;
+    owed = source_.seeks.Failed();
   }
-  seekInFlight_ = false;
-  RaiseFailed(args, generation);
+  gate_.RaiseFailed(args, source);
   CompleteSeeksOnEngine(owed);
 }
 
@@ -249,7 +232,7 @@ void PlayerCore::TeardownOnEngine() {
 }
 
 void PlayerCore::StopPipelineOnEngine() {
-  cueLookback_.reset();
+  run_->cueLookback.reset();
   std::shared_ptr<Pipeline> stopping;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -20,14 +20,14 @@ constexpr auto kCueLookbackLimit = std::chrono::seconds(5);
 }  // namespace
 
 void PlayerCore::ScheduleTickOnEngine() {
-  const uint64_t epoch = pipelineEpoch_.load();
+  const SourceNumber source = loaded_.load();
   // A tick due for this source keeps the chain going. One still due for the
   // previous source must not stand in for it: it ends when it comes, and
   // the new source would never be ticked (no position reports ever after
   // opening a source on a player that was playing).
-  if (tickScheduled_ && tickEpoch_ == epoch) return;
+  if (tickScheduled_ && tickSource_ == source) return;
   tickScheduled_ = true;
-  tickEpoch_ = epoch;
+  tickSource_ = source;
   const uint64_t serial = ++tickSerial_;
   thread_->PostDelayed(options_.positionInterval, [weak = weak_from_this(), serial] {
     if (auto core = weak.lock()) core->TickOnEngine(serial);
@@ -37,19 +37,20 @@ void PlayerCore::ScheduleTickOnEngine() {
 void PlayerCore::TickOnEngine(uint64_t serial) {
   if (serial != tickSerial_) return;  // replaced by a later source's tick
   tickScheduled_ = false;
-  const uint64_t epoch = tickEpoch_;
-  if (epoch != pipelineEpoch_.load() || tornDown_.load()) return;
+  const SourceNumber source = tickSource_;
+  if (source != loaded_.load() || tornDown_.load()) return;
   bool report = false;
-  Phase phase;
+  SourcePhase phase;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || epoch != generation_) return;
-    phase = phase_;
-    report = phase_ == Phase::Opened && wantPlaying_ && !ended_ && !buffering_;
+    if (!IsWantedLocked(source)) return;
+    phase = source_.phase;
+    report = phase == SourcePhase::kOpened && source_.wantPlaying && !source_.ended && !run_->buffering &&
+             !source_.seeks.InFlight();
   }
-  if (phase != Phase::Opening && phase != Phase::Opened) return;
-  if (report && !seekInFlight_) Raise(PlayerEvent::PositionChanged, epoch);
-  if (phase == Phase::Opened) {
+  if (phase != SourcePhase::kOpening && phase != SourcePhase::kOpened) return;
+  if (report) Raise(PlayerEvent::PositionChanged, source);
+  if (phase == SourcePhase::kOpened) {
     EvaluateCuesOnEngine();
     if (++tickCount_ % kRangeTickDivider == 0) CheckBufferedRangesOnEngine();
   }
@@ -57,15 +58,15 @@ void PlayerCore::TickOnEngine(uint64_t serial) {
 }
 
 void PlayerCore::EvaluateCuesOnEngine() {
-  const uint64_t epoch = pipelineEpoch_.load();
+  const SourceNumber source = loaded_.load();
   bool presenting = false;
   bool playing = false;
   double rate = 1.0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || epoch != generation_ || phase_ != Phase::Opened) return;
+    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
     presenting = PresentingCuesLocked();
-    playing = wantPlaying_ && !ended_;
+    playing = source_.wantPlaying && !source_.ended;
     rate = rate_;
   }
   std::vector<uint64_t> active;
@@ -74,9 +75,9 @@ void PlayerCore::EvaluateCuesOnEngine() {
     position = static_cast<GstClockTime>(ToNanoseconds(Position()));
     active = pipeline_->Text().ActiveIds(position);
   }
-  if (active != reportedCues_) {
-    reportedCues_ = std::move(active);
-    Raise(PlayerEvent::SubtitleFrameChanged, epoch);
+  if (active != run_->reportedCues) {
+    run_->reportedCues = std::move(active);
+    Raise(PlayerEvent::SubtitleFrameChanged, source);
   }
   // Wake up at the next cue boundary; a later evaluation replaces the timer.
   if (presenting && playing && GST_CLOCK_TIME_IS_VALID(position)) {
@@ -85,9 +86,9 @@ void PlayerCore::EvaluateCuesOnEngine() {
       const auto wait = std::chrono::nanoseconds(static_cast<int64_t>((next - position) / rate)) +
                         std::chrono::milliseconds(2);
       const uint64_t serial = ++cueTimerSerial_;
-      thread_->PostDelayed(wait, [weak = weak_from_this(), epoch, serial] {
+      thread_->PostDelayed(wait, [weak = weak_from_this(), source, serial] {
         auto core = weak.lock();
-        if (core && core->pipelineEpoch_.load() == epoch && core->cueTimerSerial_ == serial) {
+        if (core && core->loaded_.load() == source && core->cueTimerSerial_ == serial) {
           core->EvaluateCuesOnEngine();
         }
       });
@@ -96,46 +97,46 @@ void PlayerCore::EvaluateCuesOnEngine() {
 }
 
 void PlayerCore::CheckBufferedRangesOnEngine() {
-  const uint64_t epoch = pipelineEpoch_.load();
+  const SourceNumber source = loaded_.load();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!network_) return;
+    if (!source_.remote) return;
   }
   auto ranges = BufferedRanges();
-  const bool same = ranges.size() == reportedRanges_.size() &&
-                    std::equal(ranges.begin(), ranges.end(), reportedRanges_.begin(),
+  const bool same = ranges.size() == run_->reportedRanges.size() &&
+                    std::equal(ranges.begin(), ranges.end(), run_->reportedRanges.begin(),
                                [](const MediaTimeRange& a, const MediaTimeRange& b) {
                                  return a.start == b.start && a.end == b.end;
                                });
   if (same) return;
-  reportedRanges_ = std::move(ranges);
-  Raise(PlayerEvent::BufferedRangesChanged, epoch);
+  run_->reportedRanges = std::move(ranges);
+  Raise(PlayerEvent::BufferedRangesChanged, source);
 }
 
-void PlayerCore::AnnounceFrameOnEngine(uint64_t epoch) {
+void PlayerCore::AnnounceFrameOnEngine(SourceNumber source) {
   if (!pipeline_) return;
   // Acknowledge first: a frame arriving from now on is announced again.
   pipeline_->Video().AcknowledgeFrame();
-  if (epoch != pipelineEpoch_.load()) return;
+  if (source != loaded_.load()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || epoch != generation_ || phase_ != Phase::Opened || !frameServer_) return;
+    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened || !frameServer_) return;
   }
   if (!pipeline_->Video().NewestFrame().sample) return;
-  Raise(PlayerEvent::VideoFrameAvailable, epoch);
+  Raise(PlayerEvent::VideoFrameAvailable, source);
 }
 
-void PlayerCore::AnnounceSizeOnEngine(uint64_t epoch, DisplaySize size) {
-  if (epoch != pipelineEpoch_.load() || size.width == 0 || size.height == 0) return;
+void PlayerCore::AnnounceSizeOnEngine(SourceNumber source, DisplaySize size) {
+  if (source != loaded_.load() || size.width == 0 || size.height == 0) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || epoch != generation_ || phase_ != Phase::Opened) return;
-    naturalSize_ = size;
+    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
+    source_.naturalSize = size;
   }
-  if (sizeReported_ && size == reportedSize_) return;
-  sizeReported_ = true;
-  reportedSize_ = size;
-  Raise(PlayerEvent::NaturalVideoSizeChanged, epoch);
+  if (run_->sizeReported && size == run_->reportedSize) return;
+  run_->sizeReported = true;
+  run_->reportedSize = size;
+  Raise(PlayerEvent::NaturalVideoSizeChanged, source);
 }
 
 void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
@@ -145,34 +146,36 @@ void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
 }
 
 bool PlayerCore::PresentingCuesLocked() const {
-  return !textSwitchPending_ && selectedText_ >= 0 && static_cast<size_t>(selectedText_) < textModes_.size() &&
-         textModes_[selectedText_] == TimedMetadataTrackPresentationMode::PlatformPresented;
+  const int32_t text = source_.selectedText;
+  return !source_.textSwitchPending && text >= 0 && static_cast<size_t>(text) < source_.textModes.size() &&
+         source_.textModes[static_cast<size_t>(text)] == TimedMetadataTrackPresentationMode::PlatformPresented;
 }
 
 void PlayerCore::SwitchTextOnEngine() {
-  if (!textSwitch_ || !pipeline_) return;
-  ApplyTrackSelectionOnEngine(TrackKind::Text, *textSwitch_);
-  textOutputFlush_.NoteSwitch(pipeline_->Playbin());
+  if (!run_->textSwitch || !pipeline_) return;
+  const int32_t chosen = *run_->textSwitch;
+  ApplyTrackSelectionOnEngine(TrackKind::Text, chosen);
+  run_->textOutputFlush.NoteSwitch(pipeline_->Playbin());
   // The cues of the stream shown so far no longer apply; the restreaming
   // seek's flush drops any that were on their way.
   GstPad* inputRaw = nullptr;
-  g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", *textSwitch_, &inputRaw);
+  g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", chosen, &inputRaw);
   auto input = AdoptObject(inputRaw);  // Adopt: the action signal returns a reference
   auto caps = input ? AdoptMini(gst_pad_get_current_caps(input.get())) : nullptr;  // Adopt
   pipeline_->Text().Choose(caps.get());
-  textSwitch_.reset();
+  run_->textSwitch.reset();
   std::lock_guard<std::mutex> lock(mutex_);
-  textSwitchPending_ = false;
+  source_.textSwitchPending = false;
 }
 
 void PlayerCore::LookBackForCuesOnEngine(TimeSpan target) {
-  cueLookback_.reset();
-  if (!lookBackForCues_ || !pipeline_ || target <= TimeSpan(0)) return;
+  run_->cueLookback.reset();
+  if (!run_->lookBackForCues || !pipeline_ || target <= TimeSpan(0)) return;
   int32_t text = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!PresentingCuesLocked()) return;
-    text = selectedText_;
+    text = source_.selectedText;
   }
   GstPad* inputRaw = nullptr;
   g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", text, &inputRaw);
@@ -188,14 +191,14 @@ void PlayerCore::LookBackForCuesOnEngine(TimeSpan target) {
     if (auto pipeline = weakPipeline.lock()) pipeline->Text().AddFound(epoch, std::move(cues));
     if (auto core = weak.lock()) {
       core->PostCommand([serial](PlayerCore& self) {
-        if (self.cueLookbackSerial_ == serial) self.cueLookback_.reset();
+        if (self.cueLookbackSerial_ == serial) self.run_->cueLookback.reset();
       });
     }
   };
-  cueLookback_ = CueLookback::Start(uri_, streamId.get(), static_cast<GstClockTime>(ToNanoseconds(target)), found);
+  run_->cueLookback = CueLookback::Start(run_->uri, streamId.get(), static_cast<GstClockTime>(ToNanoseconds(target)), found);
   thread_->PostDelayed(kCueLookbackLimit, [weak = weak_from_this(), serial] {
     if (auto core = weak.lock()) {
-      if (core->cueLookbackSerial_ == serial) core->cueLookback_.reset();
+      if (core->cueLookbackSerial_ == serial) core->run_->cueLookback.reset();
     }
   });
 }
@@ -205,14 +208,14 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
   int32_t current = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (size_t i = 0; i < textModes_.size(); ++i) {
-      if (textModes_[i] == TimedMetadataTrackPresentationMode::PlatformPresented) {
+    for (size_t i = 0; i < source_.textModes.size(); ++i) {
+      if (source_.textModes[i] == TimedMetadataTrackPresentationMode::PlatformPresented) {
         presented = static_cast<int32_t>(i);
         break;
       }
     }
-    current = selectedText_;
-    if (presented >= 0) selectedText_ = presented;
+    current = source_.selectedText;
+    if (presented >= 0) source_.selectedText = presented;
     // Switching streams alone shows none of the new stream's cues: our text
     // sink takes cues as fast as the demuxer reads them, so the selector's
     // active text stream runs seconds ahead of playback, and the selector
@@ -222,7 +225,7 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     // comes second). A flushing seek to the current position has the
     // demuxer read the new stream's cues again; it is internal, so no
     // completion is raised. After the end there is nothing left to show.
-    if (presented >= 0 && presented != current && !ended_) restream_ = true;
+    if (presented >= 0 && presented != current && !source_.ended) source_.seeks.FlushHere();
   }
   if (presented >= 0 && presented != current) {
     // The switch goes to playbin just before the flushing seek that
@@ -231,13 +234,18 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     // leave the new stream without cues or go unconfirmed. That flush drops
     // the new stream's caps, so the text sink is told the chosen stream's
     // format itself.
-    textSwitch_ = presented;
+    run_->textSwitch = presented;
+    bool seekInFlight = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      textSwitchPending_ = true;
+      source_.textSwitchPending = true;
     }
     PumpSeeksOnEngine();
-    if (textSwitch_ && !seekInFlight_) SwitchTextOnEngine();  // after the end: no seek
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      seekInFlight = source_.seeks.InFlight();
+    }
+    if (run_->textSwitch && !seekInFlight) SwitchTextOnEngine();  // after the end: no seek
   }
   EvaluateCuesOnEngine();
 }

@@ -40,91 +40,72 @@ class AudioInputHold {
 
 void PlayerCore::CompleteSeeksOnEngine(int count) {
   if (count <= 0) return;
-  const uint64_t generation = pipelineEpoch_.load();
-  for (int i = 0; i < count; ++i) Raise(PlayerEvent::SeekCompleted, generation);
-  Raise(PlayerEvent::PositionChanged, generation);
+  const SourceNumber source = loaded_.load();
+  for (int i = 0; i < count; ++i) Raise(PlayerEvent::SeekCompleted, source);
+  Raise(PlayerEvent::PositionChanged, source);
 }
 
 void PlayerCore::PumpSeeksOnEngine() {
-  if (seekInFlight_ || tornDown_.load()) return;
-  const uint64_t generation = pipelineEpoch_.load();
-  TimeSpan target{0};
+  if (tornDown_.load()) return;
+  const SourceNumber source = loaded_.load();
+  const bool switchWaiting = run_->audioSwitch || run_->videoSwitch;
+  SeekLedger::Decision next;
   double rate = 1.0;
-  bool user = false;
-  bool currentPosition = false;
-  std::optional<TimeSpan> settledTarget;  // the last seek's, while it stands for the position
-  int completeNow = 0;
-  bool nothingToSeek = false;
-  bool switchOnly = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (generation != generation_ || phase_ == Phase::Opening) return;
-    if (phase_ != Phase::Opened || !seekable_) {
-      // Nothing to seek in (no media, failed, live or unseekable): every
-      // position set completes at once; rate and restart cannot apply.
-      completeNow = owedSeeks_;
-      owedSeeks_ = 0;
-      pendingSeek_.reset();
-      internalSeek_.reset();
-      rateDirty_ = false;
-      restream_ = false;
-      nothingToSeek = true;
-    } else if (pendingSeek_) {
-      target = std::min(*pendingSeek_, duration_);
-      pendingSeek_.reset();
-      internalSeek_.reset();
-      seekInFlightTarget_ = target;
-      user = true;
-      ended_ = false;
-    } else if (internalSeek_) {
-      target = *internalSeek_;
-      internalSeek_.reset();
-    } else if (rateDirty_ || restream_ || ((audioSwitch_ || videoSwitch_) && !ended_)) {
-      currentPosition = true;
-      // Right after a seek, until the pipeline plays again, its sinks count
-      // from the old base time and report as far again beyond the target
-      // (two quick track switches skipped seconds): the target is the
-      // position then.
-      settledTarget = seekInFlightTarget_;
-    } else if (audioSwitch_ || videoSwitch_) {
-      switchOnly = true;  // at the end: playing again restarts with a flush
-    } else {
-      return;
-    }
-    // Any flushing seek restreams the text, so it serves a pending
-    // restream too.
-    rateDirty_ = false;
-    restream_ = false;
+    if (!IsWantedLocked(source)) return;
+    SeekLedger::Media media;
+    media.opening = source_.phase == SourcePhase::kOpening;
+    media.seekable = source_.phase == SourcePhase::kOpened && source_.seekable;
+    media.duration = source_.duration;
+    // At the end a switch needs no seek of its own: playing again restarts
+    // with a flush.
+    next = source_.seeks.Next(media, switchWaiting && !source_.ended);
+    if (next.step == SeekLedger::Step::kSeek && next.byUser) source_.ended = false;
     rate = rate_;
   }
-  if (nothingToSeek) {
-    SwitchTextOnEngine();
-    ApplyStreamSwitchesOnEngine();
-    CompleteSeeksOnEngine(completeNow);
-    return;
-  }
-  if (switchOnly) {
-    ApplyStreamSwitchesOnEngine();
-    return;
+  switch (next.step) {
+    case SeekLedger::Step::kWait:
+      return;
+    case SeekLedger::Step::kCompleteAll:
+      // Nothing to seek in (no media, failed, live or unseekable).
+      SwitchTextOnEngine();
+      ApplyStreamSwitchesOnEngine();
+      CompleteSeeksOnEngine(next.completions);
+      return;
+    case SeekLedger::Step::kNothing:
+      if (switchWaiting) ApplyStreamSwitchesOnEngine();
+      return;
+    case SeekLedger::Step::kSeek:
+    case SeekLedger::Step::kSeekHere:
+      break;
   }
   if (!pipeline_) return;
-  if (currentPosition) target = settledTarget ? *settledTarget : pipeline_->QueryPosition().value_or(TimeSpan(0));
+  TimeSpan target = next.target;
+  // Right after a seek, until the pipeline plays again, its sinks count from
+  // the old base time and report as far again beyond the target (two quick
+  // track switches skipped seconds): the target is the position then.
+  if (next.step == SeekLedger::Step::kSeekHere) {
+    target = next.settled ? *next.settled : pipeline_->QueryPosition().value_or(TimeSpan(0));
+  }
+  uint64_t ticket = 0;
   {
     // Until the seek completes the pipeline's own position is meaningless:
     // its sinks count on from the old base time, so right after a seek to
     // the current position they report as far again beyond it.
     std::lock_guard<std::mutex> lock(mutex_);
-    seekInFlightTarget_ = target;
+    ticket = source_.seeks.Sent(target, next.byUser);
   }
   SwitchTextOnEngine();
-  for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
+  for (SwitchedOutputFlush* output : {&run_->audioOutputFlush, &run_->videoOutputFlush, &run_->textOutputFlush}) {
     output->FlushBeforeSeek();
   }
   // The seek's flush restarts the demuxer at once: a local file delivers a
   // quarter of a second of the audio stream being left before the switch
   // below reaches the selector, and the output would play it first. Until
   // then that stream's buffers go no further.
-  const AudioInputHold hold(audioSwitch_ ? InputBeingLeftOnEngine(TrackKind::Audio, *audioSwitch_) : nullptr);
+  const AudioInputHold hold(run_->audioSwitch ? InputBeingLeftOnEngine(TrackKind::Audio, *run_->audioSwitch)
+                                              : nullptr);
   const gboolean sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
                                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                          GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
@@ -132,27 +113,20 @@ void PlayerCore::PumpSeeksOnEngine() {
   ApplyStreamSwitchesOnEngine();
   if (!sent) {
     DebugLine("Seek refused by the pipeline");
-    for (SwitchedOutputFlush* output : {&audioOutputFlush_, &videoOutputFlush_, &textOutputFlush_}) {
+    for (SwitchedOutputFlush* output : {&run_->audioOutputFlush, &run_->videoOutputFlush, &run_->textOutputFlush}) {
       output->EndFlushOfRefusedSeek();
     }
     int completed = 0;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      seekInFlightTarget_.reset();
-      if (user && !pendingSeek_) {
-        completed = owedSeeks_;
-        owedSeeks_ = 0;
-      }
+      completed = source_.seeks.Refused();
     }
     CompleteSeeksOnEngine(completed);
     return;
   }
-  seekInFlight_ = true;
-  inFlightIsUser_ = user;
   LookBackForCuesOnEngine(target);
-  const uint64_t serial = ++seekSerial_;
-  thread_->PostDelayed(kSeekWatchdog, [weak = weak_from_this(), serial] {
-    if (auto core = weak.lock()) core->SeekWatchdogOnEngine(serial);
+  thread_->PostDelayed(kSeekWatchdog, [weak = weak_from_this(), source, ticket] {
+    if (auto core = weak.lock()) core->SeekWatchdogOnEngine(source, ticket);
   });
 }
 
@@ -168,7 +142,7 @@ void PlayerCore::SwitchStreamOnEngine(TrackKind kind, int32_t index) {
   //   of played out first;
   // - paused, the output prerolls again on the chosen stream: a video switch
   //   shows the new stream's picture without playing.
-  (kind == TrackKind::Audio ? audioSwitch_ : videoSwitch_) = index;
+  (kind == TrackKind::Audio ? run_->audioSwitch : run_->videoSwitch) = index;
   PumpSeeksOnEngine();
 }
 
@@ -178,14 +152,15 @@ void PlayerCore::ApplyStreamSwitchesOnEngine() {
   // sending: its buffers would then meet the old stream's caps. So switches
   // are made after our seek's flush, and the guards repair the caps should a
   // later flush come too early all the same.
-  if (videoSwitch_) {
-    HandSwitchToPlaybinOnEngine(TrackKind::Video, *videoSwitch_, videoSwitchGuard_, videoOutputFlush_);
-    videoSwitch_.reset();
-    checkVideoSwitch_ = kVideoSwitchRetries;
+  PipelineRun& run = *run_;
+  if (run.videoSwitch) {
+    HandSwitchToPlaybinOnEngine(TrackKind::Video, *run.videoSwitch, run.videoSwitchGuard, run.videoOutputFlush);
+    run.videoSwitch.reset();
+    run.checkVideoSwitch = kVideoSwitchRetries;
   }
-  if (audioSwitch_) {
-    HandSwitchToPlaybinOnEngine(TrackKind::Audio, *audioSwitch_, audioSwitchGuard_, audioOutputFlush_);
-    audioSwitch_.reset();
+  if (run.audioSwitch) {
+    HandSwitchToPlaybinOnEngine(TrackKind::Audio, *run.audioSwitch, run.audioSwitchGuard, run.audioOutputFlush);
+    run.audioSwitch.reset();
   }
 }
 
@@ -209,8 +184,12 @@ void PlayerCore::HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, Stre
   output.NoteSwitch(pipeline_->Playbin());
 }
 
-void PlayerCore::SeekWatchdogOnEngine(uint64_t serial) {
-  if (!seekInFlight_ || serial != seekSerial_) return;
+void PlayerCore::SeekWatchdogOnEngine(SourceNumber source, uint64_t ticket) {
+  if (source != loaded_.load()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (source != source_.number || !source_.seeks.WatchdogFinds(ticket)) return;
+  }
   DebugLine("A seek was not confirmed in time; completing it");
   HandleAsyncDoneOnEngine();
 }
@@ -219,11 +198,11 @@ void PlayerCore::ApplyPlayStateOnEngine() {
   bool playing = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || phase_ != Phase::Opened || pipelineEpoch_.load() != generation_) return;
-    playing = wantPlaying_ && (!buffering_ || live_);
+    if (!IsWantedLocked(loaded_.load()) || source_.phase != SourcePhase::kOpened) return;
+    playing = source_.wantPlaying && (!run_->buffering || source_.live);
     // Paused, the pipeline's position is right again (see
     // HandleAsyncDoneOnEngine).
-    if (!playing && !seekInFlight_) seekInFlightTarget_.reset();
+    if (!playing) source_.seeks.Settled();
   }
   if (pipeline_) gst_element_set_state(pipeline_->Playbin(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }

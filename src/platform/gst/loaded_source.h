@@ -1,0 +1,90 @@
+// What belongs to one source, as values replaced whole when the source
+// changes, so that nothing of one source leaks into the next:
+//  - LoadedSource: what callers read and command (phase, facts, tracks and
+//    selections, the seeks owed), kept under the player's lock;
+//  - PipelineRun: the engine thread's work on one pipeline (stream
+//    switches in progress, what was last reported, buffering).
+#ifndef CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
+#define CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/engine_core/notification_gate.h"
+#include "platform/engine_core/seek_ledger.h"
+#include "platform/gst/cue_lookback.h"
+#include "platform/gst/gst_handles.h"
+#include "platform/gst/stream_switch_guard.h"
+#include "platform/gst/switched_output_flush.h"
+#include "platform/gst/video_sink.h"
+#include "platform/media_engine.h"
+
+namespace corvane::platform::gst {
+
+enum class SourcePhase { kIdle, kOpening, kOpened, kFailed };
+
+struct LoadedSource {
+  SourceNumber number = 0;
+  std::shared_ptr<MediaPlaybackItem> item;
+  SourcePhase phase = SourcePhase::kIdle;
+  bool remote = false;  // read over the network: ranges are what has arrived
+  bool wantPlaying = false;
+  bool ended = false;
+
+  // Facts, once opened.
+  TimeSpan duration{0};
+  bool live = false;
+  bool seekable = false;
+  DisplaySize naturalSize;
+  GObjectPtr<GstElement> downloadQueue;      // the network source's queue2, if any
+  gint64 totalBytes = 0;                     // the source's length, 0 when unknown
+  std::vector<uint32_t> variantBandwidths;  // HLS variants shown as video tracks
+
+  // Tracks and what is selected, once opened.
+  std::vector<AudioTrack> audioTracks;
+  std::vector<VideoTrack> videoTracks;
+  std::vector<TimedMetadataTrack> textTracks;
+  int32_t selectedAudio = -1;
+  int32_t selectedVideo = -1;
+  int32_t selectedText = -1;  // the stream playbin decodes
+  std::vector<TimedMetadataTrackPresentationMode> textModes;
+  // A text stream was chosen and not yet handed to playbin: the cues held
+  // are still the old stream's, so none is shown until the switch.
+  bool textSwitchPending = false;
+
+  SeekLedger seeks;
+  // The last position read from the pipeline (reads update it).
+  mutable TimeSpan lastPosition{0};
+};
+
+struct PipelineRun {
+  std::string uri;
+  bool lookBackForCues = false;  // a local Matroska file: seeks look back for cues
+  std::unique_ptr<CueLookback> cueLookback;
+  std::optional<int32_t> textSwitch;  // text stream to select with the next seek
+  // Audio and video streams chosen and not yet handed to playbin: they wait
+  // for the seek in flight and go with a flushing seek.
+  std::optional<int32_t> audioSwitch;
+  std::optional<int32_t> videoSwitch;
+  int checkVideoSwitch = 0;  // restreams left for the latest video switch
+  StreamSwitchGuard audioSwitchGuard{StreamSwitchGuard::Kind::kAudio};
+  StreamSwitchGuard videoSwitchGuard{StreamSwitchGuard::Kind::kVideo};
+  SwitchedOutputFlush audioOutputFlush{"audio_sink", SwitchedOutputFlush::Until::kFirstSeek};
+  SwitchedOutputFlush videoOutputFlush{"video_sink", SwitchedOutputFlush::Until::kFirstSeek};
+  SwitchedOutputFlush textOutputFlush{"text_sink", SwitchedOutputFlush::Until::kNewSource};
+  bool buffering = false;
+  bool bufferingRaised = false;
+  std::vector<MediaTimeRange> reportedRanges;
+  std::vector<uint64_t> reportedCues;
+  DisplaySize reportedSize;
+  bool sizeReported = false;
+};
+
+}  // namespace corvane::platform::gst
+
+#endif  // CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
