@@ -70,7 +70,7 @@ void PlayerCore::HandleMessageOnEngine(SourceNumber source, GstMessage* message)
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!IsWantedLocked(source)) return;
-    phase = source_.phase;
+    phase = wanted_.phase;
   }
   if (phase == SourcePhase::kFailed || phase == SourcePhase::kIdle) return;
   switch (GST_MESSAGE_TYPE(message)) {
@@ -99,8 +99,8 @@ void PlayerCore::HandleMessageOnEngine(SourceNumber source, GstMessage* message)
       if (phase != SourcePhase::kOpened) break;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (source_.ended) break;
-        source_.ended = true;
+        if (wanted_.ended) break;
+        wanted_.ended = true;
       }
       Raise(PlayerEvent::PositionChanged, source);
       Raise(PlayerEvent::MediaEnded, source);
@@ -112,7 +112,7 @@ void PlayerCore::HandleMessageOnEngine(SourceNumber source, GstMessage* message)
     case GST_MESSAGE_STATE_CHANGED: {
       // Playing again after a seek: the sinks count from the new base time.
       std::lock_guard<std::mutex> lock(mutex_);
-      source_.seeks.Settled();
+      wanted_.seeks.Settled();
       break;
     }
     case GST_MESSAGE_BUFFERING: {
@@ -127,7 +127,7 @@ void PlayerCore::HandleMessageOnEngine(SourceNumber source, GstMessage* message)
           gst_element_query_duration(pipeline_->Playbin(), GST_FORMAT_TIME, &duration) &&
           duration > 0) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!source_.live) source_.duration = FromNanoseconds(duration);
+        if (!wanted_.live) wanted_.duration = FromNanoseconds(duration);
       }
       break;
     }
@@ -140,8 +140,8 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   SourcePhase phase;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    phase = source_.phase;
-    if (phase != SourcePhase::kOpening && !source_.seeks.InFlight()) return;
+    phase = wanted_.phase;
+    if (phase != SourcePhase::kOpening && !wanted_.seeks.InFlight()) return;
   }
   if (phase == SourcePhase::kOpening) {
     FinishOpeningOnEngine();
@@ -157,20 +157,14 @@ void PlayerCore::HandleAsyncDoneOnEngine() {
   int completed = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    completed = source_.seeks.Confirmed(pending == GST_STATE_PLAYING);
+    completed = wanted_.seeks.Confirmed(pending == GST_STATE_PLAYING);
   }
   CompleteSeeksOnEngine(completed);
   EvaluateCuesOnEngine();
-  // A video switch goes right after its seek's flush, but now and then the
-  // old stream's first frame gets to the output before it; paused, that
-  // frame would stay. One more flush brings the chosen stream's.
-  if (run_->checkVideoSwitch > 0 && run_->videoSwitchGuard.OutputLagsChosenStream()) {
+  if (run_->switches.VideoOutputLags()) {
     DebugLine("The video output still shows the stream left; restreaming");
-    --run_->checkVideoSwitch;
     std::lock_guard<std::mutex> lock(mutex_);
-    source_.seeks.FlushHere();
-  } else {
-    run_->checkVideoSwitch = 0;
+    wanted_.seeks.FlushHere();
   }
   PumpSeeksOnEngine();
 }
@@ -180,8 +174,8 @@ void PlayerCore::HandleBufferingOnEngine(int percent) {
   SourceNumber source;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    phase = source_.phase;
-    source = source_.number;
+    phase = wanted_.phase;
+    source = wanted_.number;
   }
   if (percent < 100 && !run_->buffering) {
     run_->buffering = true;

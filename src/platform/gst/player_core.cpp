@@ -10,10 +10,8 @@
 
 #include "platform/gst/debug_log.h"
 #include "platform/gst/time_units.h"
-#include "platform/gst/support/frame_converter.h"
 #include "platform/gst/text_sink.h"
 #include "platform/surface_device.h"
-#include "platform/gst/subtitle_rasterizer.h"
 
 namespace corvane::platform::gst {
 namespace {
@@ -37,9 +35,7 @@ std::shared_ptr<PlayerCore> PlayerCore::Create(const EngineOptions& options) {
 
 PlayerCore::PlayerCore(const EngineOptions& options)
     : options_(options),
-      thread_(std::make_shared<EngineThread>("corvane-engine")),
-      converter_(std::make_unique<FrameConverter>()),
-      rasterizer_(std::make_unique<SubtitleRasterizer>()) {}
+      thread_(std::make_shared<EngineThread>("corvane-engine")) {}
 
 void PlayerCore::Build() {
   Pipeline::CheckElements();
@@ -83,7 +79,7 @@ std::shared_ptr<Pipeline> PlayerCore::CurrentPipeline() const {
 
 std::shared_ptr<MediaPlaybackItem> PlayerCore::Source() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return source_.item;
+  return wanted_.item;
 }
 
 void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
@@ -96,14 +92,14 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
       if (!item) return;
       throw hresult_error(kObjectClosed, "the player is closed");
     }
-    LoadedSource wanted;
+    WantedSource wanted;
     wanted.number = number = gate_.Advance();
     wanted.item = std::move(item);
     uri = wanted.item && wanted.item->Source() ? wanted.item->Source()->Uri() : std::string();
     wanted.phase = uri.empty() ? SourcePhase::kIdle : SourcePhase::kOpening;
     wanted.remote = IsNetworkUri(uri);
     // Completions owed for the old source are never raised.
-    source_ = std::move(wanted);
+    wanted_ = std::move(wanted);
   }
   // A handler of the old source may be running on the engine thread; once
   // this returns none may (unless we are that handler).
@@ -115,11 +111,11 @@ void PlayerCore::Play() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gate_.IsClosed()) return;
-    source_.wantPlaying = true;
-    if (source_.ended) {
+    wanted_.wantPlaying = true;
+    if (wanted_.ended) {
       // Playing again after the end starts over, as an internal seek.
-      source_.ended = false;
-      source_.seeks.Restart(TimeSpan(0));
+      wanted_.ended = false;
+      wanted_.seeks.Restart(TimeSpan(0));
     }
   }
   PostCommand([](PlayerCore& core) {
@@ -132,7 +128,7 @@ void PlayerCore::Pause() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gate_.IsClosed()) return;
-    source_.wantPlaying = false;
+    wanted_.wantPlaying = false;
   }
   PostCommand([](PlayerCore& core) { core.ApplyPlayStateOnEngine(); });
 }
@@ -169,7 +165,7 @@ void PlayerCore::SetRate(double rate) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (rate == rate_) return;
     rate_ = rate;
-    source_.seeks.FlushHere();
+    wanted_.seeks.FlushHere();
   }
   PostCommand([](PlayerCore& core) { core.PumpSeeksOnEngine(); });
 }
@@ -182,35 +178,35 @@ std::optional<TimeSpan> PlayerCore::QueryPosition() const {
 TimeSpan PlayerCore::Position() const {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (const auto shown = source_.seeks.ShownPosition()) return *shown;
-    if (source_.phase != SourcePhase::kOpened) return source_.lastPosition;
-    if (source_.ended && !source_.live) return source_.duration;
+    if (const auto shown = wanted_.seeks.ShownPosition()) return *shown;
+    if (wanted_.phase != SourcePhase::kOpened) return wanted_.lastPosition;
+    if (wanted_.ended && !wanted_.live) return wanted_.duration;
   }
   const auto position = QueryPosition();
   std::lock_guard<std::mutex> lock(mutex_);
   // Sinks may count past the end by the audio still queued, or by an
   // adaptive stream's segments running longer than its playlist says.
-  if (position) source_.lastPosition = source_.live ? *position : std::min(*position, source_.duration);
-  return source_.lastPosition;
+  if (position) wanted_.lastPosition = wanted_.live ? *position : std::min(*position, wanted_.duration);
+  return wanted_.lastPosition;
 }
 
 void PlayerCore::Seek(TimeSpan position) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gate_.IsClosed()) return;
-    source_.seeks.SetPosition(position);
+    wanted_.seeks.SetPosition(position);
   }
   PostCommand([](PlayerCore& core) { core.PumpSeeksOnEngine(); });
 }
 
 TimeSpan PlayerCore::Duration() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return source_.duration;
+  return wanted_.duration;
 }
 
 DisplaySize PlayerCore::NaturalSize() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return source_.naturalSize;
+  return wanted_.naturalSize;
 }
 
 std::vector<MediaTimeRange> PlayerCore::BufferedRanges() const {
@@ -219,11 +215,11 @@ std::vector<MediaTimeRange> PlayerCore::BufferedRanges() const {
   gint64 totalBytes = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (source_.phase != SourcePhase::kOpened || source_.live) return {};
-    if (!source_.remote) return {MediaTimeRange{TimeSpan(0), source_.duration}};
-    downloadQueue = RetainObject(source_.downloadQueue.get());
-    duration = source_.duration;
-    totalBytes = source_.totalBytes;
+    if (wanted_.phase != SourcePhase::kOpened || wanted_.live) return {};
+    if (!wanted_.remote) return {MediaTimeRange{TimeSpan(0), wanted_.duration}};
+    downloadQueue = RetainObject(wanted_.downloadQueue.get());
+    duration = wanted_.duration;
+    totalBytes = wanted_.totalBytes;
   }
   const auto position = QueryPosition();
   if (!position) return {};
@@ -267,33 +263,7 @@ void PlayerCore::CopyFrameTo(VideoSurface& surface) {
   if (!pixels.data) throw hresult_error(kFail, "the surface cannot be mapped");
   const auto pipeline = CurrentPipeline();
   // No source: the surface keeps what it holds.
-  if (!pipeline) return;
-  VideoSink::Frame frame = pipeline->Video().NewestFrame();
-  // Nothing decoded yet: the surface keeps what it holds.
-  if (!frame.sample) return;
-  GstCaps* caps = gst_sample_get_caps(frame.sample.get());
-  GstBuffer* buffer = gst_sample_get_buffer(frame.sample.get());
-  if (!caps || !buffer) throw hresult_error(kFail, "frame without caps");
-  bool converted = false;
-  {
-    std::lock_guard<std::mutex> lock(copyMutex_);
-    // Caps change rarely; parse them once per caps object, not per frame.
-    if (caps != frameCaps_.get()) {
-      if (!gst_video_info_from_caps(&frameInfo_, caps)) {
-        frameCaps_.reset();
-        throw hresult_error(kFail, "frame caps are not raw video");
-      }
-      frameCaps_ = RetainMini(caps);
-    }
-    GstVideoFrame mapped;
-    if (!gst_video_frame_map(&mapped, &frameInfo_, buffer, GST_MAP_READ)) {
-      throw hresult_error(kFail, "frame cannot be mapped");
-    }
-    converted = converter_->Convert(mapped, pixels, frame.orientation);
-    gst_video_frame_unmap(&mapped);
-  }
-  pipeline->Video().MarkCopied(frame.serial);
-  if (!converted) throw hresult_error(kFail, "frame format cannot be converted");
+  if (pipeline) frames_.CopyNewest(pipeline->Video(), pixels);
 }
 
 bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
@@ -312,15 +282,14 @@ bool PlayerCore::RenderSubtitlesTo(VideoSurface& surface) {
       cues = pipeline->Text().ActiveCues(static_cast<GstClockTime>(ToNanoseconds(Position())));
     }
   }
-  std::lock_guard<std::mutex> lock(copyMutex_);
-  return rasterizer_->Render(cues, pixels);
+  return frames_.Draw(cues, pixels);
 }
 
 void PlayerCore::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!gate_.Close()) return;
-    source_.item.reset();
+    wanted_.item.reset();
   }
   // The teardown task holds the core, so it runs even if the caller lets go.
   thread_->Post([self = shared_from_this()] { self->TeardownOnEngine(); });
@@ -330,14 +299,14 @@ void PlayerCore::Close() {
 
 int32_t PlayerCore::SelectedIndex(TrackKind kind, SourceNumber source) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (source != source_.number) return -1;
+  if (source != wanted_.number) return -1;
   switch (kind) {
     case TrackKind::Audio:
-      return source_.selectedAudio;
+      return wanted_.selectedAudio;
     case TrackKind::Video:
-      return source_.selectedVideo;
+      return wanted_.selectedVideo;
     case TrackKind::Text:
-      return source_.selectedText;
+      return wanted_.selectedText;
   }
   return -1;
 }
@@ -345,17 +314,17 @@ int32_t PlayerCore::SelectedIndex(TrackKind kind, SourceNumber source) const {
 void PlayerCore::Select(TrackKind kind, SourceNumber source, int32_t index) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
-    const size_t size = kind == TrackKind::Audio ? source_.audioTracks.size() : source_.videoTracks.size();
+    if (!IsWantedLocked(source) || wanted_.phase != SourcePhase::kOpened) return;
+    const size_t size = kind == TrackKind::Audio ? wanted_.audioTracks.size() : wanted_.videoTracks.size();
     // An index outside the list changes nothing (it must not stop playback).
     if (index < 0 || static_cast<size_t>(index) >= size) {
       DebugLine("Track index " + std::to_string(index) + " is outside the list; selection kept");
       return;
     }
-    int32_t& selected = kind == TrackKind::Audio ? source_.selectedAudio : source_.selectedVideo;
+    int32_t& selected = kind == TrackKind::Audio ? wanted_.selectedAudio : wanted_.selectedVideo;
     selected = index;
-    if (kind == TrackKind::Video && !source_.variantBandwidths.empty()) {
-      const uint32_t bandwidth = source_.variantBandwidths[static_cast<size_t>(index)];
+    if (kind == TrackKind::Video && !wanted_.variantBandwidths.empty()) {
+      const uint32_t bandwidth = wanted_.variantBandwidths[static_cast<size_t>(index)];
       PostCommand([bandwidth, source](PlayerCore& core) {
         if (core.loaded_.load() == source && core.pipeline_) core.pipeline_->Variants().Pin(bandwidth);
       });
@@ -364,23 +333,24 @@ void PlayerCore::Select(TrackKind kind, SourceNumber source, int32_t index) {
   }
   PostCommand([kind, index, source](PlayerCore& core) {
     if (core.loaded_.load() != source) return;
-    core.SwitchStreamOnEngine(kind, index);
+    core.run_->switches.Choose(kind, index);
+    core.PumpSeeksOnEngine();
   });
 }
 
 TimedMetadataTrackPresentationMode PlayerCore::TextMode(SourceNumber source, uint32_t index) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (source != source_.number || index >= source_.textModes.size()) {
+  if (source != wanted_.number || index >= wanted_.textModes.size()) {
     return TimedMetadataTrackPresentationMode::Disabled;
   }
-  return source_.textModes[index];
+  return wanted_.textModes[index];
 }
 
 void PlayerCore::SetTextMode(SourceNumber source, uint32_t index, TimedMetadataTrackPresentationMode mode) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || index >= source_.textModes.size()) return;
-    source_.textModes[index] = mode;
+    if (!IsWantedLocked(source) || index >= wanted_.textModes.size()) return;
+    wanted_.textModes[index] = mode;
   }
   PostCommand([source](PlayerCore& core) {
     if (core.loaded_.load() == source) core.ApplyTextPresentationOnEngine();

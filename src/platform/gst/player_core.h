@@ -22,11 +22,8 @@
 #define CORVANE_PLATFORM_GST_PLAYER_CORE_H_
 
 #include <gst/gst.h>
-#include <gst/video/video.h>
 
-#include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,21 +35,14 @@
 #include "platform/engine_core/engine_thread.h"
 #include "platform/engine_core/notification_gate.h"
 #include "platform/gst/cue_lookback.h"
+#include "platform/gst/frame_copier.h"
 #include "platform/gst/gst_engine_options.h"
 #include "platform/gst/gst_handles.h"
-#include "platform/gst/loaded_source.h"
+#include "platform/gst/source_state.h"
 #include "platform/gst/pipeline.h"
-#include "platform/gst/stream_switch_guard.h"
-#include "platform/gst/switched_output_flush.h"
 #include "platform/media_engine.h"
 
-namespace corvane::render {
-class SubtitleRasterizer;
-}
-
 namespace corvane::platform::gst {
-
-class FrameConverter;
 
 enum class PlayerEvent : size_t {
   NaturalVideoSizeChanged,
@@ -67,8 +57,6 @@ enum class PlayerEvent : size_t {
   SubtitleFrameChanged,
   kCount,
 };
-
-enum class TrackKind { Audio, Video, Text };
 
 class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
  public:
@@ -149,19 +137,12 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void CheckBufferedRangesOnEngine();
   void AnnounceFrameOnEngine(SourceNumber source);
   void AnnounceSizeOnEngine(SourceNumber source, DisplaySize size);
-  void ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index);
   // Whether the cues held belong to a text track that is to be shown.
   // Callers hold mutex_.
   bool PresentingCuesLocked() const;
-  void SwitchStreamOnEngine(TrackKind kind, int32_t index);
-  void ApplyStreamSwitchesOnEngine();
-  // The selector input playbin plays for `kind`, which a switch to stream
-  // `chosen` leaves; null when there is none or it is the chosen one.
-  GObjectPtr<GstPad> InputBeingLeftOnEngine(TrackKind kind, int32_t chosen);
-  void HandSwitchToPlaybinOnEngine(TrackKind kind, int32_t index, StreamSwitchGuard& guard,
-                                   SwitchedOutputFlush& output);
   void ApplyTextPresentationOnEngine();
-  void SwitchTextOnEngine();
+  // Hands a waiting text stream to playbin (see StreamSwitches).
+  void HandTextOverOnEngine();
   // After a flushing seek to `target`: finds the cue already showing there,
   // which the demuxer does not read again (see CueLookback).
   void LookBackForCuesOnEngine(TimeSpan target);
@@ -202,7 +183,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
 
   mutable std::mutex mutex_;  // never held while calling GStreamer or a handler
   // Guarded by mutex_: the wanted source, replaced whole by SetSource.
-  LoadedSource source_;
+  WantedSource wanted_;
   // Guarded by mutex_: the player's own settings, kept across sources.
   double volume_ = 1.0;
   double rate_ = 1.0;
@@ -225,12 +206,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   unsigned tickCount_ = 0;
   uint64_t cueTimerSerial_ = 0;
 
-  // Serialises the converters, which keep scratch buffers.
-  std::mutex copyMutex_;
-  MiniPtr<GstCaps> frameCaps_;  // guarded by copyMutex_: caps frameInfo_ was read from
-  GstVideoInfo frameInfo_{};    // guarded by copyMutex_
-  std::unique_ptr<FrameConverter> converter_;
-  std::unique_ptr<SubtitleRasterizer> rasterizer_;
+  FrameCopier frames_;  // any thread
 };
 
 }  // namespace corvane::platform::gst

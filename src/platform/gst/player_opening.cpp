@@ -132,7 +132,7 @@ void PlayerCore::LoadOnEngine(SourceNumber source, std::string uri) {
       bool opening = false;
       {
         std::lock_guard<std::mutex> lock(core.mutex_);
-        opening = core.IsWantedLocked(source) && core.source_.phase == SourcePhase::kOpening;
+        opening = core.IsWantedLocked(source) && core.wanted_.phase == SourcePhase::kOpening;
       }
       if (opening && core.loaded_.load() == source) {
         MediaPlayerFailedEventArgs args;
@@ -173,26 +173,26 @@ void PlayerCore::FinishOpeningOnEngine() {
   std::shared_ptr<MediaPlaybackItem> item;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpening) return;
-    source_.phase = SourcePhase::kOpened;
+    if (!IsWantedLocked(source) || wanted_.phase != SourcePhase::kOpening) return;
+    wanted_.phase = SourcePhase::kOpened;
     // A source whose length is unknown once open is live, whatever the
     // demuxer says about seeking (an HTTP stream without length or ranges).
-    source_.live = !haveDuration;
-    source_.duration = source_.live ? kLiveDuration : FromNanoseconds(durationNs);
-    source_.seekable = seekable && !source_.live && !rangesRefused;
-    source_.naturalSize = size;
-    source_.downloadQueue = std::move(downloadQueue);
-    source_.variantBandwidths = variantBandwidths;
-    source_.totalBytes = totalBytes;
-    source_.audioTracks = tracks.audio;
-    source_.videoTracks = tracks.video;
-    source_.textTracks = tracks.text;
-    source_.selectedAudio = tracks.currentAudio;
-    source_.selectedVideo = tracks.currentVideo;
-    source_.selectedText = tracks.currentText;
-    source_.textModes.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
-    if (rate_ != 1.0) source_.seeks.FlushHere();
-    item = source_.item;
+    wanted_.live = !haveDuration;
+    wanted_.duration = wanted_.live ? kLiveDuration : FromNanoseconds(durationNs);
+    wanted_.seekable = seekable && !wanted_.live && !rangesRefused;
+    wanted_.naturalSize = size;
+    wanted_.downloadQueue = std::move(downloadQueue);
+    wanted_.variantBandwidths = variantBandwidths;
+    wanted_.totalBytes = totalBytes;
+    wanted_.audioTracks = tracks.audio;
+    wanted_.videoTracks = tracks.video;
+    wanted_.textTracks = tracks.text;
+    wanted_.selectedAudio = tracks.currentAudio;
+    wanted_.selectedVideo = tracks.currentVideo;
+    wanted_.selectedText = tracks.currentText;
+    wanted_.textModes.assign(tracks.text.size(), TimedMetadataTrackPresentationMode::Disabled);
+    if (rate_ != 1.0) wanted_.seeks.FlushHere();
+    item = wanted_.item;
   }
   if (item) {
     auto weak = weak_from_this();
@@ -217,9 +217,9 @@ void PlayerCore::FailOnEngine(MediaPlayerFailedEventArgs args) {
   int owed = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (source != source_.number) return;
-    source_.phase = SourcePhase::kFailed;
-    owed = source_.seeks.Failed();
+    if (source != wanted_.number) return;
+    wanted_.phase = SourcePhase::kFailed;
+    owed = wanted_.seeks.Failed();
   }
   gate_.RaiseFailed(args, source);
   CompleteSeeksOnEngine(owed);

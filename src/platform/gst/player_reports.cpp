@@ -44,9 +44,9 @@ void PlayerCore::TickOnEngine(uint64_t serial) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!IsWantedLocked(source)) return;
-    phase = source_.phase;
-    report = phase == SourcePhase::kOpened && source_.wantPlaying && !source_.ended && !run_->buffering &&
-             !source_.seeks.InFlight();
+    phase = wanted_.phase;
+    report = phase == SourcePhase::kOpened && wanted_.wantPlaying && !wanted_.ended && !run_->buffering &&
+             !wanted_.seeks.InFlight();
   }
   if (phase != SourcePhase::kOpening && phase != SourcePhase::kOpened) return;
   if (report) Raise(PlayerEvent::PositionChanged, source);
@@ -64,9 +64,9 @@ void PlayerCore::EvaluateCuesOnEngine() {
   double rate = 1.0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
+    if (!IsWantedLocked(source) || wanted_.phase != SourcePhase::kOpened) return;
     presenting = PresentingCuesLocked();
-    playing = source_.wantPlaying && !source_.ended;
+    playing = wanted_.wantPlaying && !wanted_.ended;
     rate = rate_;
   }
   std::vector<uint64_t> active;
@@ -100,7 +100,7 @@ void PlayerCore::CheckBufferedRangesOnEngine() {
   const SourceNumber source = loaded_.load();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!source_.remote) return;
+    if (!wanted_.remote) return;
   }
   auto ranges = BufferedRanges();
   const bool same = ranges.size() == run_->reportedRanges.size() &&
@@ -120,7 +120,7 @@ void PlayerCore::AnnounceFrameOnEngine(SourceNumber source) {
   if (source != loaded_.load()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened || !frameServer_) return;
+    if (!IsWantedLocked(source) || wanted_.phase != SourcePhase::kOpened || !frameServer_) return;
   }
   if (!pipeline_->Video().NewestFrame().sample) return;
   Raise(PlayerEvent::VideoFrameAvailable, source);
@@ -130,8 +130,8 @@ void PlayerCore::AnnounceSizeOnEngine(SourceNumber source, DisplaySize size) {
   if (source != loaded_.load() || size.width == 0 || size.height == 0) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!IsWantedLocked(source) || source_.phase != SourcePhase::kOpened) return;
-    source_.naturalSize = size;
+    if (!IsWantedLocked(source) || wanted_.phase != SourcePhase::kOpened) return;
+    wanted_.naturalSize = size;
   }
   if (run_->sizeReported && size == run_->reportedSize) return;
   run_->sizeReported = true;
@@ -139,33 +139,16 @@ void PlayerCore::AnnounceSizeOnEngine(SourceNumber source, DisplaySize size) {
   Raise(PlayerEvent::NaturalVideoSizeChanged, source);
 }
 
-void PlayerCore::ApplyTrackSelectionOnEngine(TrackKind kind, int32_t index) {
-  const char* property = kind == TrackKind::Audio ? "current-audio" : kind == TrackKind::Video ? "current-video"
-                                                                                                : "current-text";
-  if (pipeline_) g_object_set(pipeline_->Playbin(), property, index, nullptr);
-}
-
 bool PlayerCore::PresentingCuesLocked() const {
-  const int32_t text = source_.selectedText;
-  return !source_.textSwitchPending && text >= 0 && static_cast<size_t>(text) < source_.textModes.size() &&
-         source_.textModes[static_cast<size_t>(text)] == TimedMetadataTrackPresentationMode::PlatformPresented;
+  const int32_t text = wanted_.selectedText;
+  return !wanted_.textSwitchPending && text >= 0 && static_cast<size_t>(text) < wanted_.textModes.size() &&
+         wanted_.textModes[static_cast<size_t>(text)] == TimedMetadataTrackPresentationMode::PlatformPresented;
 }
 
-void PlayerCore::SwitchTextOnEngine() {
-  if (!run_->textSwitch || !pipeline_) return;
-  const int32_t chosen = *run_->textSwitch;
-  ApplyTrackSelectionOnEngine(TrackKind::Text, chosen);
-  run_->textOutputFlush.NoteSwitch(pipeline_->Playbin());
-  // The cues of the stream shown so far no longer apply; the restreaming
-  // seek's flush drops any that were on their way.
-  GstPad* inputRaw = nullptr;
-  g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", chosen, &inputRaw);
-  auto input = AdoptObject(inputRaw);  // Adopt: the action signal returns a reference
-  auto caps = input ? AdoptMini(gst_pad_get_current_caps(input.get())) : nullptr;  // Adopt
-  pipeline_->Text().Choose(caps.get());
-  run_->textSwitch.reset();
+void PlayerCore::HandTextOverOnEngine() {
+  if (!pipeline_ || !run_->switches.HandTextOver(*pipeline_)) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  source_.textSwitchPending = false;
+  wanted_.textSwitchPending = false;
 }
 
 void PlayerCore::LookBackForCuesOnEngine(TimeSpan target) {
@@ -175,7 +158,7 @@ void PlayerCore::LookBackForCuesOnEngine(TimeSpan target) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!PresentingCuesLocked()) return;
-    text = source_.selectedText;
+    text = wanted_.selectedText;
   }
   GstPad* inputRaw = nullptr;
   g_signal_emit_by_name(pipeline_->Playbin(), "get-text-pad", text, &inputRaw);
@@ -208,14 +191,14 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
   int32_t current = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (size_t i = 0; i < source_.textModes.size(); ++i) {
-      if (source_.textModes[i] == TimedMetadataTrackPresentationMode::PlatformPresented) {
+    for (size_t i = 0; i < wanted_.textModes.size(); ++i) {
+      if (wanted_.textModes[i] == TimedMetadataTrackPresentationMode::PlatformPresented) {
         presented = static_cast<int32_t>(i);
         break;
       }
     }
-    current = source_.selectedText;
-    if (presented >= 0) source_.selectedText = presented;
+    current = wanted_.selectedText;
+    if (presented >= 0) wanted_.selectedText = presented;
     // Switching streams alone shows none of the new stream's cues: our text
     // sink takes cues as fast as the demuxer reads them, so the selector's
     // active text stream runs seconds ahead of playback, and the selector
@@ -225,27 +208,27 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     // comes second). A flushing seek to the current position has the
     // demuxer read the new stream's cues again; it is internal, so no
     // completion is raised. After the end there is nothing left to show.
-    if (presented >= 0 && presented != current && !source_.ended) source_.seeks.FlushHere();
+    if (presented >= 0 && presented != current && !wanted_.ended) wanted_.seeks.FlushHere();
   }
   if (presented >= 0 && presented != current) {
     // The switch goes to playbin just before the flushing seek that
-    // restreams it (SwitchTextOnEngine), never while another seek is in
+    // restreams it (HandTextOverOnEngine), never while another seek is in
     // flight: a seek whose flush meets a freshly switched selector could
     // leave the new stream without cues or go unconfirmed. That flush drops
     // the new stream's caps, so the text sink is told the chosen stream's
     // format itself.
-    run_->textSwitch = presented;
+    run_->switches.Choose(TrackKind::Text, presented);
     bool seekInFlight = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      source_.textSwitchPending = true;
+      wanted_.textSwitchPending = true;
     }
     PumpSeeksOnEngine();
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      seekInFlight = source_.seeks.InFlight();
+      seekInFlight = wanted_.seeks.InFlight();
     }
-    if (run_->textSwitch && !seekInFlight) SwitchTextOnEngine();  // after the end: no seek
+    if (!seekInFlight) HandTextOverOnEngine();  // after the end: no seek
   }
   EvaluateCuesOnEngine();
 }

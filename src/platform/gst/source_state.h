@@ -1,11 +1,12 @@
 // What belongs to one source, as values replaced whole when the source
 // changes, so that nothing of one source leaks into the next:
-//  - LoadedSource: what callers read and command (phase, facts, tracks and
-//    selections, the seeks owed), kept under the player's lock;
+//  - WantedSource: the source last set, as callers read and command it
+//    (phase, facts, tracks and selections, the seeks owed), kept under the
+//    player's lock;
 //  - PipelineRun: the engine thread's work on one pipeline (stream
 //    switches in progress, what was last reported, buffering).
-#ifndef CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
-#define CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
+#ifndef CORVANE_PLATFORM_GST_SOURCE_STATE_H_
+#define CORVANE_PLATFORM_GST_SOURCE_STATE_H_
 
 #include <gst/gst.h>
 
@@ -19,8 +20,7 @@
 #include "platform/engine_core/seek_ledger.h"
 #include "platform/gst/cue_lookback.h"
 #include "platform/gst/gst_handles.h"
-#include "platform/gst/stream_switch_guard.h"
-#include "platform/gst/switched_output_flush.h"
+#include "platform/gst/stream_switches.h"
 #include "platform/gst/video_sink.h"
 #include "platform/media_engine.h"
 
@@ -28,7 +28,7 @@ namespace corvane::platform::gst {
 
 enum class SourcePhase { kIdle, kOpening, kOpened, kFailed };
 
-struct LoadedSource {
+struct WantedSource {
   SourceNumber number = 0;
   std::shared_ptr<MediaPlaybackItem> item;
   SourcePhase phase = SourcePhase::kIdle;
@@ -66,17 +66,7 @@ struct PipelineRun {
   std::string uri;
   bool lookBackForCues = false;  // a local Matroska file: seeks look back for cues
   std::unique_ptr<CueLookback> cueLookback;
-  std::optional<int32_t> textSwitch;  // text stream to select with the next seek
-  // Audio and video streams chosen and not yet handed to playbin: they wait
-  // for the seek in flight and go with a flushing seek.
-  std::optional<int32_t> audioSwitch;
-  std::optional<int32_t> videoSwitch;
-  int checkVideoSwitch = 0;  // restreams left for the latest video switch
-  StreamSwitchGuard audioSwitchGuard{StreamSwitchGuard::Kind::kAudio};
-  StreamSwitchGuard videoSwitchGuard{StreamSwitchGuard::Kind::kVideo};
-  SwitchedOutputFlush audioOutputFlush{"audio_sink", SwitchedOutputFlush::Until::kFirstSeek};
-  SwitchedOutputFlush videoOutputFlush{"video_sink", SwitchedOutputFlush::Until::kFirstSeek};
-  SwitchedOutputFlush textOutputFlush{"text_sink", SwitchedOutputFlush::Until::kNewSource};
+  StreamSwitches switches;
   bool buffering = false;
   bool bufferingRaised = false;
   std::vector<MediaTimeRange> reportedRanges;
@@ -87,4 +77,4 @@ struct PipelineRun {
 
 }  // namespace corvane::platform::gst
 
-#endif  // CORVANE_PLATFORM_GST_LOADED_SOURCE_H_
+#endif  // CORVANE_PLATFORM_GST_SOURCE_STATE_H_
