@@ -42,6 +42,10 @@ class EmptyTimedMetadataTrackList final : public TimedMetadataTrackList {
 
 }  // namespace
 
+bool IsRemoteUri(const std::string& uri) {
+  return uri.find("://") != std::string::npos && uri.rfind("file://", 0) != 0;
+}
+
 std::shared_ptr<MediaSource> MediaSource::CreateFromUri(const std::string& uri) {
   if (!HasScheme(uri)) throw hresult_error(kInvalidArgument, "not an absolute URI: " + uri);
   return std::make_shared<MediaSource>(uri);

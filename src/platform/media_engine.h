@@ -146,6 +146,12 @@ class TimedMetadataTrackList {
   virtual void SetPresentationMode(uint32_t index, TimedMetadataTrackPresentationMode mode) = 0;
 };
 
+// Whether `uri` names a source read from elsewhere: a URL ("scheme://...")
+// whose scheme is not "file" (case-sensitive, as the player writes its
+// file URIs). The player reports buffering for such sources, and the
+// engine's buffered ranges are what has arrived of them.
+bool IsRemoteUri(const std::string& uri);
+
 // What the engine opens: a URI. Closing it tells the engine that the
 // player is done with it.
 class MediaSource {

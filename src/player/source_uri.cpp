@@ -1,6 +1,7 @@
 #include "player/source_uri.h"
 
 #include "host/utf8.h"
+#include "platform/media_engine.h"
 
 namespace corvane::player {
 namespace {
@@ -88,7 +89,7 @@ ResolvedSource ResolveSourceUri(const std::string& input, const SourceLocation& 
   if (StartsWith(input, kAssetPrefix)) {
     return {AssetUri(input.substr(sizeof kAssetPrefix - 1), location), false};
   }
-  if (input.find("://") != std::string::npos) return {input, !StartsWith(input, kFilePrefix)};
+  if (input.find("://") != std::string::npos) return {input, platform::IsRemoteUri(input)};
   return {LocalPathUri(input, location), false};
 }
 

@@ -21,10 +21,6 @@ constexpr auto kCloseWait = std::chrono::seconds(3);
 // Replacing a source waits this long for a running handler of the old one.
 constexpr auto kRaiseWait = std::chrono::seconds(2);
 
-bool IsNetworkUri(const std::string& uri) {
-  return g_str_has_prefix(uri.c_str(), "http://") || g_str_has_prefix(uri.c_str(), "https://");
-}
-
 }  // namespace
 
 std::shared_ptr<PlayerCore> PlayerCore::Create(const EngineOptions& options) {
@@ -97,7 +93,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     wanted.item = std::move(item);
     uri = wanted.item && wanted.item->Source() ? wanted.item->Source()->Uri() : std::string();
     wanted.phase = uri.empty() ? SourcePhase::kIdle : SourcePhase::kOpening;
-    wanted.remote = IsNetworkUri(uri);
+    wanted.remote = IsRemoteUri(uri);
     // Completions owed for the old source are never raised.
     wanted_ = std::move(wanted);
   }
