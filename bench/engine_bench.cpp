@@ -31,12 +31,15 @@
 #include <vector>
 
 #include "platform/gst/gst_engine_options.h"
+#include "platform/gst/gst_handles.h"
 #include "platform/media_engine.h"
 #include "platform/surface_device.h"
 
 namespace {
 
 using namespace corvane::platform;
+using corvane::platform::gst::AdoptFloating;
+using corvane::platform::gst::AdoptMini;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
@@ -60,10 +63,8 @@ double Median(std::vector<double> values) {
 }
 
 std::string FileUri(const std::string& path) {
-  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
-  std::string result = uri ? uri : "";
-  g_free(uri);
-  return result;
+  const GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));  // Adopt
+  return uri ? uri.get() : "";
 }
 
 // Waits for a flag set by an engine notification.
@@ -160,22 +161,23 @@ Run PlainPipelineRun(const std::string& uri, bool realTime) {
                                   "\" audio-sink=\"fakesink sync=" + (realTime ? "true" : "false") +
                                   "\" video-sink=\"videoconvert ! video/x-raw,format=BGRA ! fakesink name=frames sync=" +
                                   (realTime ? "true" : "false") + "\"";
-  GError* error = nullptr;
-  GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+  GError* rawError = nullptr;
+  auto pipelineHandle = AdoptFloating(gst_parse_launch(description.c_str(), &rawError));
+  const ErrorPtr error(rawError);  // Adopt
   if (error) {
     std::fprintf(stderr, "plain pipeline: %s\n", error->message);
-    g_error_free(error);
-    if (pipeline) gst_object_unref(pipeline);
     return {};
   }
+  GstElement* pipeline = pipelineHandle.get();
   std::atomic<int> frames{0};
-  GstElement* sink = nullptr;
-  g_object_get(pipeline, "video-sink", &sink, nullptr);
-  GstElement* fakesink = sink ? gst_bin_get_by_name(GST_BIN(sink), "frames") : nullptr;
-  GstPad* pad = fakesink ? gst_element_get_static_pad(fakesink, "sink") : nullptr;
+  GstElement* rawSink = nullptr;
+  g_object_get(pipeline, "video-sink", &rawSink, nullptr);
+  const auto sink = AdoptObject(rawSink);
+  const auto fakesink = AdoptObject(sink ? gst_bin_get_by_name(GST_BIN(sink.get()), "frames") : nullptr);
+  const auto pad = AdoptObject(fakesink ? gst_element_get_static_pad(fakesink.get(), "sink") : nullptr);
   if (pad) {
     gst_pad_add_probe(
-        pad, GST_PAD_PROBE_TYPE_BUFFER,
+        pad.get(), GST_PAD_PROBE_TYPE_BUFFER,
         [](GstPad*, GstPadProbeInfo*, gpointer counter) {
           ++*static_cast<std::atomic<int>*>(counter);
           return GST_PAD_PROBE_OK;
@@ -188,20 +190,14 @@ Run PlainPipelineRun(const std::string& uri, bool realTime) {
   const double cpu = CpuSeconds();
   const auto start = Clock::now();
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
-  GstBus* bus = gst_element_get_bus(pipeline);
-  GstMessage* message = gst_bus_timed_pop_filtered(bus, 120 * GST_SECOND,
-                                                    static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const auto bus = AdoptObject(gst_element_get_bus(pipeline));
+  const auto message = AdoptMini(gst_bus_timed_pop_filtered(
+      bus.get(), 120 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
   Run run;
   run.wallSeconds = Seconds(Clock::now() - start);
   run.cpuSeconds = CpuSeconds() - cpu;
   run.framesPerSecond = frames / run.wallSeconds;
-  if (message) gst_message_unref(message);
-  gst_object_unref(bus);
   gst_element_set_state(pipeline, GST_STATE_NULL);
-  if (pad) gst_object_unref(pad);
-  if (fakesink) gst_object_unref(fakesink);
-  if (sink) gst_object_unref(sink);
-  gst_object_unref(pipeline);
   return run;
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/gst/gst_handles.h"
 #include "platform/gst/support/frame_converter.h"
 
 namespace {
@@ -44,23 +45,22 @@ class Frame {
  public:
   explicit Frame(GstVideoFormat format) {
     gst_video_info_set_format(&info_, format, kWidth, kHeight);
-    buffer_ = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info_), nullptr);  // Adopt
+    buffer_.reset(gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info_), nullptr));  // Adopt
     GstMapInfo map;
-    gst_buffer_map(buffer_, &map, GST_MAP_WRITE);
+    gst_buffer_map(buffer_.get(), &map, GST_MAP_WRITE);
     for (size_t i = 0; i < map.size; ++i) map.data[i] = static_cast<uint8_t>(i * 7 + (i >> 11));
-    gst_buffer_unmap(buffer_, &map);
-    mapped_ = gst_video_frame_map(&frame_, &info_, buffer_, GST_MAP_READ);
+    gst_buffer_unmap(buffer_.get(), &map);
+    mapped_ = gst_video_frame_map(&frame_, &info_, buffer_.get(), GST_MAP_READ);
   }
   ~Frame() {
     if (mapped_) gst_video_frame_unmap(&frame_);
-    gst_buffer_unref(buffer_);
   }
   const GstVideoFrame& get() const { return frame_; }
   bool ok() const { return mapped_; }
 
  private:
   GstVideoInfo info_{};
-  GstBuffer* buffer_ = nullptr;
+  corvane::platform::gst::MiniPtr<GstBuffer> buffer_;
   GstVideoFrame frame_{};
   bool mapped_ = false;
 };

@@ -31,6 +31,7 @@
 
 #include "embedder/dart_client.h"
 #include "embedder/engine.h"
+#include "platform/gst/gst_handles.h"
 
 namespace {
 
@@ -40,6 +41,10 @@ using corvane::embedder::MethodResponse;
 using flutter::EncodableMap;
 using flutter::EncodableValue;
 using Clock = std::chrono::steady_clock;
+using corvane::platform::ErrorPtr;
+using corvane::platform::GCharPtr;
+using corvane::platform::GObjectPtr;
+using corvane::platform::gst::AdoptFloating;
 
 double CpuSeconds() {
   rusage usage{};
@@ -153,40 +158,35 @@ Phase RunPlugin(const std::string& clip, int players, std::chrono::seconds lengt
   return phase;
 }
 
+// Floating, for g_object_set to sink into the playbin.
 GstElement* SinkBin(const char* description) {
-  GError* error = nullptr;
-  GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
-  if (error) {
-    std::fprintf(stderr, "multi_player_bench: %s\n", error->message);
-    g_error_free(error);
-  }
+  GError* rawError = nullptr;
+  GstElement* bin = gst_parse_bin_from_description(description, TRUE, &rawError);
+  const ErrorPtr error(rawError);  // Adopt
+  if (error) std::fprintf(stderr, "multi_player_bench: %s\n", error->message);
   return bin;
 }
 
 Phase RunPlainPipelines(const std::string& clip, int players, std::chrono::seconds length) {
   gst_init(nullptr, nullptr);
-  gchar* uri = gst_filename_to_uri(clip.c_str(), nullptr);
-  std::vector<GstElement*> pipelines;
+  const GCharPtr uri(gst_filename_to_uri(clip.c_str(), nullptr));  // Adopt
+  std::vector<GObjectPtr<GstElement>> pipelines;
   for (int i = 0; i < players; ++i) {
-    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    auto playbin = AdoptFloating(gst_element_factory_make("playbin", nullptr));
     if (!playbin) break;
-    g_object_set(playbin, "uri", uri, "video-sink",
+    g_object_set(playbin.get(), "uri", uri.get(), "video-sink",
                  SinkBin("videoconvert ! video/x-raw,format=BGRA ! fakesink sync=true"), "audio-sink",
                  SinkBin("fakesink sync=true"), nullptr);
-    gst_element_set_state(playbin, GST_STATE_PAUSED);
-    pipelines.push_back(playbin);
+    gst_element_set_state(playbin.get(), GST_STATE_PAUSED);
+    pipelines.push_back(std::move(playbin));
   }
-  for (GstElement* pipeline : pipelines) gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND);
+  for (const auto& pipeline : pipelines) gst_element_get_state(pipeline.get(), nullptr, nullptr, 10 * GST_SECOND);
   const double cpuBefore = CpuSeconds();
   const auto wallBefore = Clock::now();
-  for (GstElement* pipeline : pipelines) gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  for (const auto& pipeline : pipelines) gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
   std::this_thread::sleep_for(length);
   Phase phase{CpuSeconds() - cpuBefore, std::chrono::duration<double>(Clock::now() - wallBefore).count()};
-  for (GstElement* pipeline : pipelines) {
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-  }
-  g_free(uri);
+  for (const auto& pipeline : pipelines) gst_element_set_state(pipeline.get(), GST_STATE_NULL);
   return pipelines.size() == static_cast<size_t>(players) ? phase : Phase{};
 }
 

@@ -7,7 +7,7 @@
 namespace corvane::embedder::internal {
 
 PlatformThread::PlatformThread()
-    : context_(AdoptContext(g_main_context_new())), loop_(AdoptLoop(g_main_loop_new(context_.get(), FALSE))) {
+    : context_(g_main_context_new()), loop_(g_main_loop_new(context_.get(), FALSE)) {
   std::mutex started_mutex;
   std::condition_variable started_cv;
   bool started = false;
@@ -41,7 +41,7 @@ bool PlatformThread::Post(std::function<void()> task) {
     tasks_.push_back(std::move(task));
   }
   // One wake-up source per task; each one runs the oldest queued task.
-  SourcePtr source = AdoptSource(g_idle_source_new());
+  platform::SourcePtr source(g_idle_source_new());  // Adopt
   g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
   g_source_set_callback(source.get(), &PlatformThread::RunOneTask, this, nullptr);
   g_source_attach(source.get(), context_.get());

@@ -14,7 +14,7 @@
 #include <thread>
 
 #ifndef _WIN32
-#include "glib_ptr.h"
+#include "platform/linux/glib_handles.h"
 #endif
 
 namespace corvane::embedder::internal {
@@ -55,8 +55,8 @@ class PlatformThread {
 #else
   static gboolean RunOneTask(gpointer self);
 
-  MainContextPtr context_;  // created here, iterated only by the thread
-  MainLoopPtr loop_;
+  platform::MainContextPtr context_;  // created here, iterated only by the thread
+  platform::MainLoopPtr loop_;
 #endif
   std::thread thread_;
   std::thread::id thread_id_;

@@ -13,6 +13,7 @@
 #include "host/flutter_desktop.h"
 #include "host/plugin_registrar_manager.h"
 #include "host/standard_method_codec.h"
+#include "platform/linux/glib_handles.h"
 
 namespace corvane::embedder::testing {
 namespace {
@@ -20,10 +21,7 @@ namespace {
 using flutter::EncodableValue;
 using ::testing::HasSubstr;
 
-struct ContextUnref {
-  void operator()(GMainContext* context) const { g_main_context_unref(context); }
-};
-using ContextRef = std::unique_ptr<GMainContext, ContextUnref>;
+using ContextRef = platform::MainContextPtr;
 
 class RegistrarTest : public EngineTest {};
 

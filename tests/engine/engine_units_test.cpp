@@ -81,9 +81,8 @@ class DisplaySizeTable : public ::testing::TestWithParam<SizeRow> {
 };
 
 TEST_P(DisplaySizeTable, AppliesPixelAspectRatioToWidth) {
-  GstCaps* caps = gst_caps_from_string(GetParam().caps);
-  const DisplaySize size = DisplaySizeFromCaps(caps, OrientationFromTag(GetParam().orientationTag));
-  if (caps) gst_caps_unref(caps);
+  const auto caps = AdoptMini(gst_caps_from_string(GetParam().caps));
+  const DisplaySize size = DisplaySizeFromCaps(caps.get(), OrientationFromTag(GetParam().orientationTag));
   EXPECT_EQ(size.width, GetParam().width);
   EXPECT_EQ(size.height, GetParam().height);
 }

@@ -21,9 +21,9 @@ namespace corvane::testing {
 namespace {
 
 using namespace std::chrono_literals;
-using platform::gst::AdoptObject;
-using platform::gst::ErrorPtr;
-using platform::gst::GObjectPtr;
+using platform::AdoptObject;
+using platform::ErrorPtr;
+using platform::GObjectPtr;
 
 constexpr int64_t kTicksPerSecond = 10'000'000;
 
@@ -74,8 +74,7 @@ class EngineHttps : public ::testing::Test {
     const std::string tls = TestMediaPath("tls");
     if (tls.empty()) return;
     // GTlsFileDatabase wants an absolute path.
-    const std::unique_ptr<gchar, decltype(&g_free)> absolute(  // Adopt
-        g_canonicalize_filename((tls + "/ca.pem").c_str(), nullptr), &g_free);
+    const platform::GCharPtr absolute(g_canonicalize_filename((tls + "/ca.pem").c_str(), nullptr));  // Adopt
     authority_ = std::make_unique<TrustedTestAuthority>(absolute.get());
   }
   static void TearDownTestSuite() { authority_.reset(); }

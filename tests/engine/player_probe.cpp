@@ -4,28 +4,25 @@
 
 #include <cstdlib>
 
+#include "platform/gst/gst_handles.h"
+
 namespace corvane::testing {
 
 void UseSilentAudio() { ::setenv("CORVANE_AUDIO_SINK", kSilentAudio, 1); }
 
 std::string FileUri(const std::string& path) {
-  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  platform::GCharPtr uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));  // Adopt
   if (!uri) {
-    gchar* absolute = g_canonicalize_filename(path.c_str(), nullptr);
-    uri = g_filename_to_uri(absolute, nullptr, nullptr);
-    g_free(absolute);
+    const platform::GCharPtr absolute(g_canonicalize_filename(path.c_str(), nullptr));  // Adopt
+    uri.reset(g_filename_to_uri(absolute.get(), nullptr, nullptr));                    // Adopt
   }
-  std::string result = uri ? uri : "";
-  g_free(uri);
-  return result;
+  return uri ? uri.get() : "";
 }
 
 std::string MissingElement(const std::vector<const char*>& factories) {
   gst_init(nullptr, nullptr);
   for (const char* name : factories) {
-    GstElementFactory* factory = gst_element_factory_find(name);
-    if (!factory) return name;
-    gst_object_unref(factory);
+    if (!platform::AdoptObject(gst_element_factory_find(name))) return name;
   }
   return "";
 }

@@ -8,18 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/gst/gst_handles.h"
+
 namespace corvane::testing {
 
-struct MiniObjectUnref {
-  void operator()(gpointer object) const { gst_mini_object_unref(GST_MINI_OBJECT_CAST(object)); }
-};
-using CapsPtr = std::unique_ptr<GstCaps, MiniObjectUnref>;
-using TagListPtr = std::unique_ptr<GstTagList, MiniObjectUnref>;
-
-struct ErrorFree {
-  void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
+using CapsPtr = platform::gst::MiniPtr<GstCaps>;
+using TagListPtr = platform::gst::MiniPtr<GstTagList>;
+using platform::ErrorPtr;
 
 inline void EnsureGstInitialised() { gst_init(nullptr, nullptr); }
 

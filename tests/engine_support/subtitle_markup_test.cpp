@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/linux/glib_handles.h"
+
 namespace corvane::platform::gst {
 namespace {
 
@@ -12,10 +14,10 @@ namespace {
 
 // Pango's own parser is the judge of "valid markup".
 void ExpectPangoAccepts(const std::string& markup) {
-  GError* error = nullptr;
-  const bool parsed = pango_parse_markup(markup.c_str(), -1, 0, nullptr, nullptr, nullptr, &error);
+  GError* rawError = nullptr;
+  const bool parsed = pango_parse_markup(markup.c_str(), -1, 0, nullptr, nullptr, nullptr, &rawError);
+  const platform::ErrorPtr error(rawError);  // Adopt
   EXPECT_TRUE(parsed) << (error ? error->message : "") << " in: " << markup;
-  if (error) g_error_free(error);
 }
 
 struct MarkupRow {

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/gst/gst_handles.h"
+
 namespace corvane::testing {
 
 class TestFrame {
@@ -26,13 +28,12 @@ class TestFrame {
       alignment.padding_right = paddingRight;
       gst_video_info_align(&info_, &alignment);
     }
-    buffer_ = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info_), nullptr);  // Adopt
-    gst_buffer_memset(buffer_, 0, 0xEE, GST_VIDEO_INFO_SIZE(&info_));
-    mapped_ = gst_video_frame_map(&frame_, &info_, buffer_, GST_MAP_READWRITE);
+    buffer_.reset(gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info_), nullptr));  // Adopt
+    gst_buffer_memset(buffer_.get(), 0, 0xEE, GST_VIDEO_INFO_SIZE(&info_));
+    mapped_ = gst_video_frame_map(&frame_, &info_, buffer_.get(), GST_MAP_READWRITE);
   }
   ~TestFrame() {
     if (mapped_) gst_video_frame_unmap(&frame_);
-    gst_buffer_unref(buffer_);
   }
   TestFrame(const TestFrame&) = delete;
   TestFrame& operator=(const TestFrame&) = delete;
@@ -94,7 +95,7 @@ class TestFrame {
 
  private:
   GstVideoInfo info_{};
-  GstBuffer* buffer_ = nullptr;
+  platform::gst::MiniPtr<GstBuffer> buffer_;
   GstVideoFrame frame_{};
   bool mapped_ = false;
 };

@@ -12,6 +12,7 @@
 #include "platform/debug_log.h"
 #include "fake/fake_media_engine.h"
 #include "platform/dispatcher_queue.h"
+#include "platform/linux/glib_handles.h"
 #include "platform/linux/main_context_queue.h"
 
 namespace corvane::platform {
@@ -33,11 +34,9 @@ bool IterateUntil(GMainContext* context, const std::function<bool()>& done, std:
 class MainContextQueueTest : public ::testing::Test {
  protected:
   void SetUp() override { g_main_context_push_thread_default(context); }
-  void TearDown() override {
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-  }
-  GMainContext* context = g_main_context_new();
+  void TearDown() override { g_main_context_pop_thread_default(context); }
+  const MainContextPtr owned{g_main_context_new()};  // Adopt
+  GMainContext* const context = owned.get();
 };
 
 TEST_F(MainContextQueueTest, RunsTasksLaterOnTheContextThread_InPostingOrder) {

@@ -16,21 +16,15 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/linux/glib_handles.h"
+
 namespace corvane::testing {
 namespace {
 
 constexpr size_t kChunk = 4096;
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-
-struct GErrorFree {
-  void operator()(GError* error) const { g_error_free(error); }
-};
-using ErrorPtr = std::unique_ptr<GError, GErrorFree>;
+using platform::ErrorPtr;
+using platform::GObjectPtr;
 
 std::string Describe(const GError* error) { return error != nullptr ? error->message : "unknown error"; }
 

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/linux/glib_handles.h"
+
 namespace corvane::platform::gst {
 namespace {
 
@@ -20,28 +22,10 @@ constexpr double kSideMarginShare = 0.05;
 constexpr double kOutlineShare = 0.08;
 constexpr int kMinFontPixels = 6;
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-
-struct FontDescriptionFree {
-  void operator()(PangoFontDescription* description) const { pango_font_description_free(description); }
-};
-struct CairoSurfaceDestroy {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct CairoDestroy {
-  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-struct CairoFontOptionsDestroy {
-  void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
-};
-struct GFree {
-  void operator()(gpointer memory) const { g_free(memory); }
-};
-using GCharPtr = std::unique_ptr<gchar, GFree>;
+using FontDescriptionPtr = UniqueHandle<PangoFontDescription, pango_font_description_free>;
+using CairoSurfacePtr = UniqueHandle<cairo_surface_t, cairo_surface_destroy>;
+using CairoPtr = UniqueHandle<cairo_t, cairo_destroy>;
+using CairoFontOptionsPtr = UniqueHandle<cairo_font_options_t, cairo_font_options_destroy>;
 
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isspace(c) != 0; });
@@ -98,7 +82,7 @@ struct SubtitleRasterizer::Pango {
   GObjectPtr<PangoFontMap> fontMap{pango_cairo_font_map_new()};                       // Adopt
   GObjectPtr<PangoContext> context{pango_font_map_create_context(fontMap.get())};    // Adopt
   GObjectPtr<PangoLayout> layout{pango_layout_new(context.get())};                   // Adopt
-  std::unique_ptr<PangoFontDescription, FontDescriptionFree> font{
+  FontDescriptionPtr font{
       pango_font_description_from_string("Sans")};  // Adopt
   int fontPixels = 0;
 
@@ -106,7 +90,7 @@ struct SubtitleRasterizer::Pango {
     // Grey-scale antialiasing: sub-pixel colour fringes are wrong on a layer
     // that is blended over video. No metric hinting, so layout does not
     // depend on the size step.
-    std::unique_ptr<cairo_font_options_t, CairoFontOptionsDestroy> options(cairo_font_options_create());  // Adopt
+    CairoFontOptionsPtr options(cairo_font_options_create());  // Adopt
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
     pango_cairo_context_set_font_options(context.get(), options.get());
@@ -194,10 +178,10 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
     stride = cairoStride;
   }
 
-  std::unique_ptr<cairo_surface_t, CairoSurfaceDestroy> surface(
+  CairoSurfacePtr surface(
       cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, width, height, stride));  // Adopt
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
-  std::unique_ptr<cairo_t, CairoDestroy> cr(cairo_create(surface.get()));  // Adopt
+  CairoPtr cr(cairo_create(surface.get()));  // Adopt
   if (cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS) return false;
 
   PangoLayout* layout = pango_->layout.get();

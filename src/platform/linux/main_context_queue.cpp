@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/linux/glib_ref.h"
+#include "platform/linux/glib_handles.h"
 
 namespace corvane::platform {
 namespace {
@@ -17,7 +17,7 @@ struct PendingSources {
   std::mutex mutex;
   bool shutDown = false;
   // Sources attached and not yet dispatched, each holding one reference.
-  std::unordered_map<GSource*, SourceRef> sources;
+  std::unordered_map<GSource*, SourcePtr> sources;
 };
 
 struct PostedTask {
@@ -28,7 +28,7 @@ struct PostedTask {
 
 gboolean RunPostedTask(gpointer data) {
   auto* posted = static_cast<PostedTask*>(data);
-  SourceRef self;
+  SourcePtr self;
   {
     std::lock_guard<std::mutex> lock(posted->pending->mutex);
     auto found = posted->pending->sources.find(posted->source);
@@ -45,14 +45,14 @@ void DeletePostedTask(gpointer data) { delete static_cast<PostedTask*>(data); }
 
 class MainContextQueue final : public DispatcherQueue {
  public:
-  explicit MainContextQueue(MainContextRef context)
+  explicit MainContextQueue(MainContextPtr context)
       : context_(std::move(context)), pending_(std::make_shared<PendingSources>()) {}
   ~MainContextQueue() override { Shutdown(); }
 
   bool TryEnqueue(DispatcherTask task) override {
     std::lock_guard<std::mutex> lock(pending_->mutex);
     if (pending_->shutDown) return false;
-    SourceRef source = SourceRef::Adopt(g_idle_source_new());
+    SourcePtr source(g_idle_source_new());  // Adopt
     g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
     auto posted = std::make_unique<PostedTask>(PostedTask{pending_, source.get(), std::move(task)});
     g_source_set_callback(source.get(), RunPostedTask, posted.release(), DeletePostedTask);
@@ -65,7 +65,7 @@ class MainContextQueue final : public DispatcherQueue {
   }
 
   void Shutdown() override {
-    std::unordered_map<GSource*, SourceRef> dropped;
+    std::unordered_map<GSource*, SourcePtr> dropped;
     {
       std::lock_guard<std::mutex> lock(pending_->mutex);
       pending_->shutDown = true;
@@ -77,18 +77,18 @@ class MainContextQueue final : public DispatcherQueue {
   }
 
  private:
-  MainContextRef context_;
+  MainContextPtr context_;
   std::shared_ptr<PendingSources> pending_;
 };
 
 }  // namespace
 
 std::shared_ptr<DispatcherQueue> CreateQueueForThreadDefaultContext() {
-  return std::make_shared<MainContextQueue>(MainContextRef::Adopt(g_main_context_ref_thread_default()));
+  return std::make_shared<MainContextQueue>(MainContextPtr(g_main_context_ref_thread_default()));  // Adopt
 }
 
 std::shared_ptr<DispatcherQueue> CreateMainContextQueue(GMainContext* context) {
-  return std::make_shared<MainContextQueue>(MainContextRef::Retain(context));
+  return std::make_shared<MainContextQueue>(RetainContext(context));
 }
 
 }  // namespace corvane::platform
