@@ -54,11 +54,11 @@ TEST(NotificationGate, HandlersThatFail_DoNotStopTheOthers_AndSubscribingDuringA
 // A handler that blocks on the engine thread until released.
 struct BlockingRaise {
   NotificationGate gate{1};
-  EngineThread engine{"gate-test"};
   std::promise<void> entered;
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   std::atomic<bool> finished{false};
+  EngineThread engine{"gate-test"};  // last: joined before what its task uses goes
 
   SourceNumber Start() {
     gate.Subscribe(kEvent, [this] {
