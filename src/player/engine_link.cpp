@@ -1,6 +1,5 @@
 #include "player/engine_link.h"
 
-#include "host/texture_registrar.h"
 #include "platform/debug_log.h"
 #include "player/engine_time.h"
 #include "player/video_controller.h"
@@ -38,9 +37,7 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
   // Told once the frame is in the texture: a fetch prompted by an earlier
   // mark could take the mutex before this copy and return the previous
   // content, and a subtitle cue shown that way would never be seen.
-  if (outcome == FrameOutcome::Drawn && textureRegistrar != nullptr) {
-    textureRegistrar->MarkTextureFrameAvailable(textureId);
-  }
+  if (outcome == FrameOutcome::Drawn) textureMarker.MarkFrameAvailable(textureId);
 }
 
 void EngineLink::MediaOpenedStep() {

@@ -1,7 +1,9 @@
 // The part of a player that engine threads (frame copies, the media-opened
 // step) and the raster thread (texture callbacks) reach. The controller
-// owns it; their handlers hold it weakly, and its destructor only drops
-// references, so whichever thread lets go last may run it.
+// owns it; their handlers hold it weakly, and it owns (or shares)
+// everything they touch, except the host's texture registrar, which it
+// reaches only through a marker the controller detaches. Its destructor
+// only drops references, so whichever thread lets go last may run it.
 #ifndef CORVANE_PLAYER_ENGINE_LINK_H_
 #define CORVANE_PLAYER_ENGINE_LINK_H_
 
@@ -12,11 +14,8 @@
 
 #include "platform/dispatcher_queue.h"
 #include "platform/media_engine.h"
+#include "player/texture_marker.h"
 #include "render/frame_surface.h"
-
-namespace flutter {
-class TextureRegistrar;
-}
 
 namespace corvane::player {
 
@@ -31,11 +30,14 @@ struct EngineLink {
   const std::shared_ptr<platform::DispatcherQueue> queue;
   const std::shared_ptr<render::FrameSurface> videoSurface;
   const std::shared_ptr<render::FrameSurface> subtitleSurface;
-  flutter::TextureRegistrar* textureRegistrar = nullptr;
   int64_t videoTextureId = -1;
   int64_t subtitleTextureId = -1;
   // For posting only: engine threads never lock it.
   std::weak_ptr<VideoController> controller;
+
+  // Attached before the engine is subscribed; the controller detaches it
+  // before it unregisters the textures.
+  TextureMarker textureMarker;
 
   // Written on the platform thread, read by the media-opened step.
   std::atomic<uint8_t> PlayerState{0};

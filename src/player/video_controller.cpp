@@ -48,8 +48,11 @@ void VideoController::ClosePlayer() {
 }
 
 VideoController::~VideoController() {
-  // After Close no engine handler runs, so nothing below races with one.
+  // Close waits for a running handler only boundedly; one that outlasts it
+  // keeps the link and all it holds alive, but must not reach the host's
+  // registrar, which may go as soon as this returns.
   ClosePlayer();
+  link_->textureMarker.Detach();
   if (textureRegistrar != nullptr) {
     // The host may still call a texture's callback until it reports the
     // unregistration complete; the completion keeps the texture object.
@@ -91,7 +94,7 @@ void VideoController::Initialize(flutter::PluginRegistrar* registrar) {
   }
   DebugLogf("CorvanePlugin: Registered textures - Video: %" PRId64 ", Subtitle: %" PRId64 "\n", videoTextureId_,
             subtitleTextureId_);
-  link_->textureRegistrar = textureRegistrar;
+  link_->textureMarker.Attach(textureRegistrar);
   link_->videoTextureId = videoTextureId_;
   link_->subtitleTextureId = subtitleTextureId_;
   link_->controller = weak_from_this();

@@ -11,10 +11,12 @@
 // - What engine and raster threads do need (the engine player, the two
 //   frame surfaces, the state byte, the pending start position) lives in a
 //   small shared EngineLink that their handlers hold weakly.
-// - Destruction closes the engine player first (after which no handler
-//   runs), unregisters both textures (each texture object lives until the
-//   host reports its unregistration complete) and removes the event
-//   channel's handler from the messenger.
+// - Destruction closes the engine player first (which waits for a running
+//   handler only boundedly), detaches the texture registrar from the link
+//   (a handler that outlasted the close then cannot reach it), unregisters
+//   both textures (each texture object lives until the host reports its
+//   unregistration complete) and removes the event channel's handler from
+//   the messenger.
 #ifndef CORVANE_PLAYER_VIDEO_CONTROLLER_H_
 #define CORVANE_PLAYER_VIDEO_CONTROLLER_H_
 
@@ -69,8 +71,9 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
   void Initialize(flutter::PluginRegistrar* registrar);
 
   // Platform thread. Closes the engine player: once it returns no engine
-  // handler runs, so no engine thread holds the controller any more and the
-  // caller's reference can be the last. The destructor does it too.
+  // handler starts, and one that outlasted the close's bounded wait holds
+  // the link, which keeps what it touches, so the caller's reference can be
+  // the last. The destructor does it too.
   void ClosePlayer();
 
   int64_t videoTextureId() const { return videoTextureId_; }
