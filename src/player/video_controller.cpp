@@ -42,6 +42,7 @@ VideoController::VideoController(PlayerEnvironment environment)
 void VideoController::ClosePlayer() {
   if (playerClosed) return;
   playerClosed = true;
+  link_->StopRedraws();
   if (Failed(ToHresult([&] { link_->mediaPlayer->Close(); }))) {
     DebugLog("CorvanePlugin: Failed to close media player\n");
   }
@@ -131,8 +132,12 @@ void VideoController::SubscribeToEngine() {
   platform::MediaPlayer& player = *link_->mediaPlayer;
   if (Failed(ToHresult([&] {
         auto session = player.PlaybackSession();
-        session->NaturalVideoSizeChanged([posting](const std::shared_ptr<MediaPlaybackSession>& sender) {
-          return posting([sender](VideoController& self) { self.OnVideoSizeChanged(sender); });
+        // The size is taken in, and the newest frame drawn at it, on the
+        // engine thread; only the report is posted.
+        session->NaturalVideoSizeChanged([weakLink](const std::shared_ptr<MediaPlaybackSession>& sender) {
+          return ToHresult([&] {
+            if (auto link = weakLink.lock()) link->VideoSizeStep(sender);
+          });
         });
         session->PositionChanged([posting](const std::shared_ptr<MediaPlaybackSession>&) {
           return posting([](VideoController& self) { self.OnPositionChanged(); });
