@@ -7,16 +7,12 @@ namespace corvane::platform {
 
 void SafeEnqueue(DispatcherQueue* queue, DispatcherTask task) noexcept {
   if (queue != nullptr) {
-    // Copy first: a queue that raises may already have consumed its
-    // argument, and the inline fallback still needs the task.
-    DispatcherTask fallback;
-    const hresult posted = ToHresult([&] {
-      fallback = task;
-      queue->TryEnqueue(std::move(task));
-    });
+    // A queue that raises leaves the task here, unmoved, for the fallback;
+    // a refused task is dropped when this returns.
+    const hresult posted = ToHresult([&] { queue->TryEnqueue(std::move(task)); });
     if (Succeeded(posted)) return;
-    if (!fallback) return;
-    if (Failed(ToHresult(fallback))) DebugLog("CorvanePlugin: Exception in SafeEnqueue handler execution\n");
+    if (!task) return;
+    if (Failed(ToHresult(task))) DebugLog("CorvanePlugin: Exception in SafeEnqueue handler execution\n");
     return;
   }
   if (!task) return;

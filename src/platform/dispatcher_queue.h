@@ -27,9 +27,12 @@ class DispatcherQueue {
 
   // Any thread. Posts the task to run later on the queue's thread, in
   // posting order; never runs it inside the call and never blocks. Returns
-  // false when the queue has been shut down: the task is dropped unrun.
-  // Raises hresult_error when the post itself fails.
-  virtual bool TryEnqueue(DispatcherTask task) = 0;
+  // true once the queue has taken the task. Returns false when the queue
+  // has been shut down, and raises hresult_error when the post itself
+  // fails; either way `task` is left as it was, with the caller: a queue
+  // moves from it only once the post can no longer fail, so the caller
+  // can still run it without having kept a copy.
+  virtual bool TryEnqueue(DispatcherTask&& task) = 0;
 
   // Queue's thread. Drops every task not yet run and refuses later posts.
   virtual void Shutdown() = 0;

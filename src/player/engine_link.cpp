@@ -1,6 +1,5 @@
 #include "player/engine_link.h"
 
-#include "host/texture_registrar.h"
 #include "platform/debug_log.h"
 #include "player/engine_time.h"
 #include "player/video_controller.h"
@@ -38,9 +37,41 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
   // Told once the frame is in the texture: a fetch prompted by an earlier
   // mark could take the mutex before this copy and return the previous
   // content, and a subtitle cue shown that way would never be seen.
-  if (outcome == FrameOutcome::Drawn && textureRegistrar != nullptr) {
-    textureRegistrar->MarkTextureFrameAvailable(textureId);
+  if (outcome == FrameOutcome::Drawn) textureMarker.MarkFrameAvailable(textureId);
+}
+
+void EngineLink::VideoSizeStep(const std::shared_ptr<platform::MediaPlaybackSession>& session) {
+  const uint64_t serial = sourceSerial.load();
+  const uint32_t width = session->NaturalVideoWidth();
+  const uint32_t height = session->NaturalVideoHeight();
+  {
+    // A close of this source has either left the state closed already, and
+    // the size is dropped, or zeroes the wanted sizes after it.
+    std::lock_guard<std::mutex> lock(openingMutex);
+    if (PlayerState.load() == kClosed || sourceSerial.load() != serial) return;
+    videoSurface->SetWantedSize(width, height);
+    subtitleSurface->SetWantedSize(width, height);
   }
+  // Posted before the draw, which may take a while: the host is told the
+  // size no later than it would have been without the frame, and before
+  // the drawn frame in the usual case.
+  PostFor(serial, [width, height](VideoController& controller) { controller.OnVideoSizeChanged(width, height); });
+  // Only frame handlers set the flag, and they are subscribed only where
+  // frames are served.
+  if (videoFrameArrived.load()) RenderFrame(SurfaceKind::Video);
+}
+
+void EngineLink::RequestSubtitleRedraw() {
+  if (redrawsStopped_) return;
+  if (!redrawWorker_) redrawWorker_ = std::make_unique<platform::EngineThread>("corvane-redraw");
+  redrawWorker_->Post([weak = weak_from_this()] {
+    if (auto link = weak.lock()) link->RenderFrame(SurfaceKind::Subtitle);
+  });
+}
+
+void EngineLink::StopRedraws() {
+  redrawsStopped_ = true;
+  if (redrawWorker_) redrawWorker_->Stop();
 }
 
 void EngineLink::MediaOpenedStep() {

@@ -1,7 +1,10 @@
-// The part of a player that engine threads (frame copies, the media-opened
-// step) and the raster thread (texture callbacks) reach. The controller
-// owns it; their handlers hold it weakly, and its destructor only drops
-// references, so whichever thread lets go last may run it.
+// The part of a player that engine threads (frame copies, the size change,
+// the media-opened step), the redraw worker and the raster thread (texture
+// callbacks) reach. The controller owns it; their handlers hold it weakly,
+// and it owns (or shares) everything they touch, except the host's texture
+// registrar, which it reaches only through a marker the controller
+// detaches. Its destructor only drops references and ends the redraw
+// worker, so whichever thread lets go last may run it.
 #ifndef CORVANE_PLAYER_ENGINE_LINK_H_
 #define CORVANE_PLAYER_ENGINE_LINK_H_
 
@@ -11,18 +14,16 @@
 #include <mutex>
 
 #include "platform/dispatcher_queue.h"
+#include "platform/engine_core/engine_thread.h"
 #include "platform/media_engine.h"
+#include "player/texture_marker.h"
 #include "render/frame_surface.h"
-
-namespace flutter {
-class TextureRegistrar;
-}
 
 namespace corvane::player {
 
 class VideoController;
 
-struct EngineLink {
+struct EngineLink : std::enable_shared_from_this<EngineLink> {
   EngineLink(std::shared_ptr<platform::MediaPlayer> player, std::shared_ptr<platform::DispatcherQueue> queue,
              std::shared_ptr<platform::SurfaceDevice> device);
 
@@ -31,11 +32,14 @@ struct EngineLink {
   const std::shared_ptr<platform::DispatcherQueue> queue;
   const std::shared_ptr<render::FrameSurface> videoSurface;
   const std::shared_ptr<render::FrameSurface> subtitleSurface;
-  flutter::TextureRegistrar* textureRegistrar = nullptr;
   int64_t videoTextureId = -1;
   int64_t subtitleTextureId = -1;
   // For posting only: engine threads never lock it.
   std::weak_ptr<VideoController> controller;
+
+  // Attached before the engine is subscribed; the controller detaches it
+  // before it unregisters the textures.
+  TextureMarker textureMarker;
 
   // Written on the platform thread, read by the media-opened step.
   std::atomic<uint8_t> PlayerState{0};
@@ -56,7 +60,9 @@ struct EngineLink {
   // The start position of the source being opened. The media-opened step
   // seeks to it exactly once (startIssued) under the mutex, so a seekTo
   // racing with it is either taken along or issued as a seek of its own,
-  // after the start seek.
+  // after the start seek. The size step takes a size in under it too, and
+  // closing a source leaves the state and the wanted sizes under it, so a
+  // size of a source being closed is never taken in after its close.
   std::mutex openingMutex;
   int64_t pendingStartMs = 0;
   bool startIssued = false;
@@ -68,11 +74,34 @@ struct EngineLink {
   // Engine thread: the first step once the engine has opened a source.
   void MediaOpenedStep();
 
+  // Engine thread: the natural video size changed. Takes the size in as the
+  // surfaces' wanted size, posts the platform thread's part, then draws the
+  // newest frame at that size: a frame decoded before the size was known
+  // was skipped, and a paused player may decode no other.
+  void VideoSizeStep(const std::shared_ptr<platform::MediaPlaybackSession>& session);
+
+  // Platform thread. Has the current subtitle cue drawn again on the redraw
+  // worker, never on the platform thread: a draw may wait for the host to
+  // release the texture.
+  void RequestSubtitleRedraw();
+  // Platform thread, at teardown. Ends the redraw worker after the redraws
+  // already asked for, and refuses later ones; never waits for it.
+  void StopRedraws();
+
   // Posts `work` to run on the platform thread with the controller, if it
   // still exists then and its source is still the one of the posting.
   void Post(std::function<void(VideoController&)> work);
   // The same for the source numbered `serial`.
   void PostFor(uint64_t serial, std::function<void(VideoController&)> work);
+
+ private:
+  // Made at the first redraw request; platform thread only, but for its
+  // destruction. Its tasks hold this link weakly: the last owner may then
+  // let go on the worker itself, whose thread detaches, and an owner that
+  // lets go elsewhere finds no redraw that holds the link, so joining the
+  // worker does not wait for one.
+  std::unique_ptr<platform::EngineThread> redrawWorker_;
+  bool redrawsStopped_ = false;  // platform thread only
 };
 
 }  // namespace corvane::player

@@ -42,14 +42,18 @@ VideoController::VideoController(PlayerEnvironment environment)
 void VideoController::ClosePlayer() {
   if (playerClosed) return;
   playerClosed = true;
+  link_->StopRedraws();
   if (Failed(ToHresult([&] { link_->mediaPlayer->Close(); }))) {
     DebugLog("CorvanePlugin: Failed to close media player\n");
   }
 }
 
 VideoController::~VideoController() {
-  // After Close no engine handler runs, so nothing below races with one.
+  // Close waits for a running handler only boundedly; one that outlasts it
+  // keeps the link and all it holds alive, but must not reach the host's
+  // registrar, which may go as soon as this returns.
   ClosePlayer();
+  link_->textureMarker.Detach();
   if (textureRegistrar != nullptr) {
     // The host may still call a texture's callback until it reports the
     // unregistration complete; the completion keeps the texture object.
@@ -91,7 +95,7 @@ void VideoController::Initialize(flutter::PluginRegistrar* registrar) {
   }
   DebugLogf("CorvanePlugin: Registered textures - Video: %" PRId64 ", Subtitle: %" PRId64 "\n", videoTextureId_,
             subtitleTextureId_);
-  link_->textureRegistrar = textureRegistrar;
+  link_->textureMarker.Attach(textureRegistrar);
   link_->videoTextureId = videoTextureId_;
   link_->subtitleTextureId = subtitleTextureId_;
   link_->controller = weak_from_this();
@@ -128,8 +132,12 @@ void VideoController::SubscribeToEngine() {
   platform::MediaPlayer& player = *link_->mediaPlayer;
   if (Failed(ToHresult([&] {
         auto session = player.PlaybackSession();
-        session->NaturalVideoSizeChanged([posting](const std::shared_ptr<MediaPlaybackSession>& sender) {
-          return posting([sender](VideoController& self) { self.OnVideoSizeChanged(sender); });
+        // The size is taken in, and the newest frame drawn at it, on the
+        // engine thread; only the report is posted.
+        session->NaturalVideoSizeChanged([weakLink](const std::shared_ptr<MediaPlaybackSession>& sender) {
+          return ToHresult([&] {
+            if (auto link = weakLink.lock()) link->VideoSizeStep(sender);
+          });
         });
         session->PositionChanged([posting](const std::shared_ptr<MediaPlaybackSession>&) {
           return posting([](VideoController& self) { self.OnPositionChanged(); });

@@ -10,11 +10,15 @@
 //   raster thread never sees it at all.
 // - What engine and raster threads do need (the engine player, the two
 //   frame surfaces, the state byte, the pending start position) lives in a
-//   small shared EngineLink that their handlers hold weakly.
-// - Destruction closes the engine player first (after which no handler
-//   runs), unregisters both textures (each texture object lives until the
-//   host reports its unregistration complete) and removes the event
-//   channel's handler from the messenger.
+//   small shared EngineLink that their handlers hold weakly. Frames are
+//   drawn there, never on the platform thread: by engine threads, and by
+//   the link's redraw worker when the platform thread asks for a redraw.
+// - Destruction closes the engine player first (which waits for a running
+//   handler only boundedly), detaches the texture registrar from the link
+//   (a handler that outlasted the close then cannot reach it), unregisters
+//   both textures (each texture object lives until the host reports its
+//   unregistration complete) and removes the event channel's handler from
+//   the messenger.
 #ifndef CORVANE_PLAYER_VIDEO_CONTROLLER_H_
 #define CORVANE_PLAYER_VIDEO_CONTROLLER_H_
 
@@ -68,9 +72,10 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
   // Raises hresult_error when the host refuses a texture.
   void Initialize(flutter::PluginRegistrar* registrar);
 
-  // Platform thread. Closes the engine player: once it returns no engine
-  // handler runs, so no engine thread holds the controller any more and the
-  // caller's reference can be the last. The destructor does it too.
+  // Platform thread. Ends the link's redraws and closes the engine player:
+  // once it returns no engine handler starts, and one that outlasted the
+  // close's bounded wait holds the link, which keeps what it touches, so
+  // the caller's reference can be the last. The destructor does it too.
   void ClosePlayer();
 
   int64_t videoTextureId() const { return videoTextureId_; }
@@ -97,7 +102,7 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
   friend struct EngineLink;
 
   // Platform-thread work behind the engine's notifications.
-  void OnVideoSizeChanged(const std::shared_ptr<platform::MediaPlaybackSession>& session);
+  void OnVideoSizeChanged(uint32_t width, uint32_t height);
   void OnPositionChanged();
   void OnBufferedRangesChanged(const std::shared_ptr<platform::MediaPlaybackSession>& session);
   void OnSeekCompleted();

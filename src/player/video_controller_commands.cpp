@@ -16,7 +16,6 @@ using platform::Failed;
 using platform::GetRealTimePlayback;
 using platform::hresult_error;
 using platform::ToHresult;
-using render::SurfaceKind;
 
 // ---- Sources ----
 
@@ -40,11 +39,16 @@ void VideoController::Open(const std::string& input) {
 }
 
 void VideoController::CloseSource() {
-  link_->PlayerState.store(kClosed);
-  // The wanted size goes first: a frame of the old source that is still
-  // being delivered then makes no new texture.
-  link_->videoSurface->SetWantedSize(0, 0);
-  link_->subtitleSurface->SetWantedSize(0, 0);
+  {
+    // Under the mutex, against a size step of the old source taking its
+    // size in after this.
+    std::lock_guard<std::mutex> lock(link_->openingMutex);
+    link_->PlayerState.store(kClosed);
+    // The wanted size goes first: a frame of the old source that is still
+    // being delivered then makes no new texture.
+    link_->videoSurface->SetWantedSize(0, 0);
+    link_->subtitleSurface->SetWantedSize(0, 0);
+  }
   positionMs = 0;
   bufferedEndMs = 0;
   audioTrackOverride = -1;
@@ -153,8 +157,8 @@ void VideoController::SetShowSubtitle(bool show) {
 }
 
 void VideoController::RefreshSubtitles() {
-  if (State() == kClosed || !environment_.modern || !link_->subtitleSurface->HasWantedSize()) return;
-  link_->RenderFrame(SurfaceKind::Subtitle);
+  if (playerClosed || State() == kClosed || !environment_.modern || !link_->subtitleSurface->HasWantedSize()) return;
+  link_->RequestSubtitleRedraw();
 }
 
 // ---- Tracks ----

@@ -20,23 +20,16 @@ using platform::hresult_error;
 using platform::MediaPlaybackSession;
 using platform::TimeSpan;
 using platform::ToHresult;
-using render::SurfaceKind;
 
 // ---- Engine notifications, on the platform thread ----
 
-void VideoController::OnVideoSizeChanged(const std::shared_ptr<MediaPlaybackSession>& session) {
+// The size is already taken in, on the engine thread (EngineLink::VideoSizeStep).
+void VideoController::OnVideoSizeChanged(uint32_t width, uint32_t height) {
   if (State() == kClosed) return;
-  const uint32_t width = session->NaturalVideoWidth();
-  const uint32_t height = session->NaturalVideoHeight();
-  link_->videoSurface->SetWantedSize(width, height);
-  link_->subtitleSurface->SetWantedSize(width, height);
   // %u: the Windows C runtime's printf knows no %zu.
   DebugLogf("CorvanePlugin: Video size changed to %ux%u\n", static_cast<unsigned>(width),
             static_cast<unsigned>(height));
   SendEvent(VideoSizeEvent(width, height));
-  // A frame decoded before this size was taken in was skipped, and a paused
-  // player may decode no other: draw the newest one at the new size now.
-  if (environment_.modern && link_->videoFrameArrived.load()) link_->RenderFrame(SurfaceKind::Video);
 }
 
 void VideoController::OnPositionChanged() {

@@ -9,9 +9,11 @@
 //   strongly until the host releases it, so the descriptor and its mutex
 //   outlive the player when the raster thread still reads. Its destructor
 //   only drops references, so any thread may run it.
-// - Render runs on engine threads (and on the platform thread when the
-//   subtitles are switched back on); ObtainDescriptor on the raster thread;
-//   SetWantedSize, SetActive and Close on the platform thread.
+// - Render runs on engine threads (and on the player's redraw worker when
+//   the subtitles are switched back on); ObtainDescriptor on the raster
+//   thread; SetActive and Close on the platform thread; SetWantedSize on
+//   the platform thread and on the engine thread that takes a new natural
+//   size in.
 // - The descriptor's fields, the surface and the render target view change
 //   only under the mutex. The wanted size and the active flag are atomics.
 #ifndef CORVANE_RENDER_FRAME_SURFACE_H_
@@ -55,8 +57,8 @@ class FrameSurface : public std::enable_shared_from_this<FrameSurface> {
   // descriptor's release_callback exactly once, on the same thread.
   const FlutterDesktopGpuSurfaceDescriptor* ObtainDescriptor();
 
-  // Platform thread. The size the next texture is made at (the natural
-  // video size); 0 x 0 after the source closes.
+  // Platform or engine thread. The size the next texture is made at (the
+  // natural video size); 0 x 0 after the source closes.
   void SetWantedSize(uint32_t width, uint32_t height);
   bool HasWantedSize() const;
 

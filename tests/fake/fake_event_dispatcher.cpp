@@ -59,12 +59,12 @@ bool FakeEventDispatcher::WaitIdle(std::chrono::milliseconds timeout) {
   return changed_.wait_for(lock, timeout, [this] { return stopping_ || (queue_.empty() && !running_); });
 }
 
-void FakeEventDispatcher::WaitUntilOwnerIdle(const void* owner) {
+void FakeEventDispatcher::WaitUntilOwnerIdle(const void* owner, std::chrono::milliseconds limit) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (running_ && runningThread_ == std::this_thread::get_id()) return;
   // Bounded, as the real engine's close is: a handler stuck for seconds is
   // a test bug that should show as a failure, not a hang.
-  changed_.wait_for(lock, std::chrono::seconds(5), [this, owner] { return !running_ || runningOwner_ != owner; });
+  changed_.wait_for(lock, limit, [this, owner] { return !running_ || runningOwner_ != owner; });
 }
 
 }  // namespace corvane::testing

@@ -27,9 +27,9 @@ class FakeEventDispatcher {
   // Waits until the queue is empty and no event runs; false on time-out.
   bool WaitIdle(std::chrono::milliseconds timeout);
 
-  // Waits (at most 5 s) until no event of `owner` runs, unless called from
-  // inside an event (which would wait for itself).
-  void WaitUntilOwnerIdle(const void* owner);
+  // Waits (at most `limit`) until no event of `owner` runs, unless called
+  // from inside an event (which would wait for itself).
+  void WaitUntilOwnerIdle(const void* owner, std::chrono::milliseconds limit);
 
  private:
   struct Item {

@@ -259,13 +259,15 @@ bool FakeMediaPlayer::RenderSubtitlesToSurface(platform::VideoSurface& surface) 
 
 void FakeMediaPlayer::Close() {
   core_->Enter("Close", "", true);
+  std::chrono::milliseconds wait;
   {
     std::lock_guard<std::mutex> lock(core_->mutex);
     core_->closed = true;
+    wait = core_->script.closeWait;
   }
   // A handler of this player may be running on the engine thread right
-  // now; Close returns only once it has finished.
-  core_->dispatcher->WaitUntilOwnerIdle(core_.get());
+  // now; Close returns once it has finished, or once the wait runs out.
+  core_->dispatcher->WaitUntilOwnerIdle(core_.get(), wait);
 }
 
 std::shared_ptr<platform::MediaPlaybackSession> FakeMediaPlayer::PlaybackSession() const {

@@ -94,6 +94,9 @@ struct FakeScript {
   // Each Position set is answered by one SeekCompleted, as the real
   // engines do. Off: the test raises SeekCompleted itself.
   bool completeSeeks = true;
+  // How long Close waits for a running handler of the player before it
+  // gives up and returns, as the real engines wait only boundedly.
+  std::chrono::milliseconds closeWait = std::chrono::seconds(5);
 };
 
 class FakeMediaPlayer;

@@ -103,8 +103,8 @@ TEST_F(Opening, InterlacedVideo_IsShownDeinterlaced) {
 
 // A stream without length or ranges opens as live media: no start seek
 // follows, so no frame is decoded after the one that arrived with the size.
-// The platform thread is kept busy meanwhile, so that the frame arrives
-// before the player has taken in the size.
+// The platform thread is kept busy meanwhile: taking the size in and
+// drawing that frame must not wait for it.
 TEST_F(Opening, PausedLiveStream_ShowsTheFrameDecodedWithItsSize) {
   CORVANE_REQUIRE_MEDIA(path, "red_blue.mp4");
   TestHttpServer::Options plain;

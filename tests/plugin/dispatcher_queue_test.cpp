@@ -31,6 +31,19 @@ bool IterateUntil(GMainContext* context, const std::function<bool()>& done, std:
   return true;
 }
 
+// A task that counts its runs and the copies made of it, wherever made.
+struct CountedTask {
+  struct Counts {
+    std::atomic<int> copies{0};
+    std::atomic<int> runs{0};
+  };
+  explicit CountedTask(std::shared_ptr<Counts> shared) : counts(std::move(shared)) {}
+  CountedTask(const CountedTask& other) : counts(other.counts) { ++counts->copies; }
+  CountedTask(CountedTask&&) = default;
+  void operator()() const { ++counts->runs; }
+  std::shared_ptr<Counts> counts;
+};
+
 class MainContextQueueTest : public ::testing::Test {
  protected:
   void SetUp() override { g_main_context_push_thread_default(context); }
@@ -70,6 +83,14 @@ TEST_F(MainContextQueueTest, CarriesTasksFromOtherThreadsToThisOne) {
   EXPECT_EQ(elsewhere, 0);
 }
 
+TEST_F(MainContextQueueTest, SafeEnqueue_HandsTheTaskOverWithoutCopyingIt) {
+  auto queue = CreateQueueForThreadDefaultContext();
+  const auto counts = std::make_shared<CountedTask::Counts>();
+  SafeEnqueue(queue.get(), CountedTask(counts));
+  ASSERT_TRUE(IterateUntil(context, [&] { return counts->runs == 1; }));
+  EXPECT_EQ(counts->copies, 0);
+}
+
 TEST_F(MainContextQueueTest, Shutdown_DropsTasksNotYetRun_AndRefusesLaterOnes) {
   auto queue = CreateQueueForThreadDefaultContext();
   std::atomic<int> ran{0};
@@ -107,15 +128,16 @@ TEST(SafeEnqueue, RunsInlineOnTheCallingThread_WithoutAQueue) {
 
 class RefusingQueue final : public DispatcherQueue {
  public:
-  bool TryEnqueue(DispatcherTask) override { throw hresult_error(kFail, "cannot post"); }
+  bool TryEnqueue(DispatcherTask&&) override { throw hresult_error(kFail, "cannot post"); }
   void Shutdown() override {}
 };
 
-TEST(SafeEnqueue, RunsTheTaskAtOnce_WhenPostingFails) {
+TEST(SafeEnqueue, RunsTheTaskAtOnce_WithoutACopy_WhenPostingFails) {
   RefusingQueue queue;
-  int ran = 0;
-  SafeEnqueue(&queue, [&] { ++ran; });
-  EXPECT_EQ(ran, 1);
+  const auto counts = std::make_shared<CountedTask::Counts>();
+  SafeEnqueue(&queue, CountedTask(counts));
+  EXPECT_EQ(counts->runs, 1);
+  EXPECT_EQ(counts->copies, 0) << "the failed post must leave the task itself to run";
 }
 
 TEST(RealTimePlayback, AFlagThatCannotBeReadOrWritten_IsFalseAndLogged) {

@@ -1,6 +1,7 @@
 // The player while an engine thread is held inside one of its handlers: a
 // "seekTo" meeting the start seek of an opening source, a replaced source's
-// media-opened step, and a teardown while a task runs inline.
+// media-opened step, a teardown while a task runs inline, and a frame
+// handler that outlives the engine's bounded close.
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -121,6 +122,27 @@ TEST_F(GatedEngineTest, Shutdown_WhileATaskRunsInlineOnAnEngineThread_DestroysTh
   ASSERT_TRUE(engine->WaitIdle(5s));
   EXPECT_TRUE(player.engine->IsClosed());
   EXPECT_TRUE(log.Has("CorvanePlugin: Global cleanup completed\n"));
+}
+
+TEST_F(GatedEngineTest, FrameHandlerOutlastingTheClose_LeavesTheGoneTextureRegistrarAlone) {
+  Player player = CreateListening();
+  OpenLoaded(player);
+  FakeScript impatient = player.engine->Script();
+  impatient.closeWait = 50ms;
+  player.engine->SetScript(impatient);
+  const auto gate = SeekGate::On(*player.engine, "CopyFrameToVideoSurface");
+  ASSERT_TRUE(player.engine->Raise(kVideoFrameAvailable));
+  ASSERT_TRUE(gate->WaitReached()) << "the frame never reached its copy";
+  // The close gives up on the held handler; the player, its textures and
+  // then the host's texture registrar all go while the copy is held.
+  player.events.reset();
+  host.reset();
+  EXPECT_TRUE(player.engine->IsClosed());
+  gate->Release();
+  // The late handler finishes its copy; telling the gone registrar about it
+  // would be a use after free.
+  ASSERT_TRUE(engine->WaitIdle(5s));
+  EXPECT_EQ(player.engine->Count("CopyFrameToVideoSurface"), 1u);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
-// Frames that come before the player knows its size, and players torn down
-// while frames and events are in flight. Frames, sizes and subtitles on
-// screen are covered end to end by tests/player_e2e, the texture rules by
-// frame_surface_test.
+// Frames that come before the player knows its size, redraws that the
+// platform thread prompts, and players torn down while frames and events
+// are in flight. Frames, sizes and subtitles on screen are covered end to
+// end by tests/player_e2e, the texture rules by frame_surface_test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <future>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "plugin/fake_engine_harness.h"
 
@@ -33,6 +37,38 @@ TEST_F(PlayerFramesTest, FramesBeforeTheFirstSize_AreSkipped_AndTexturesStayNull
   EXPECT_TRUE(FetchIsNull(player.id));
   EXPECT_TRUE(FetchIsNull(player.subId));
   EXPECT_FALSE(player.engine->Called("CopyFrameToVideoSurface"));
+}
+
+// The host may hold a texture's mutex for as long as it reads it: the
+// platform thread must never wait for that, nor convert a frame.
+TEST_F(PlayerFramesTest, RedrawsForANewSizeOrForSubtitlesShownAgain_RunOffThePlatformThread) {
+  std::promise<std::thread::id> platformId;
+  ASSERT_TRUE(host->engine().PostToPlatformThread([&] { platformId.set_value(std::this_thread::get_id()); }));
+  const std::thread::id platformThread = platformId.get_future().get();
+  struct Draws {
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+  };
+  const auto draws = std::make_shared<Draws>();
+  Player player = CreateListening();
+  OpenLoaded(player);
+  player.engine->OnEnter([draws](const std::string& operation) {
+    if (operation != "CopyFrameToVideoSurface" && operation != "RenderSubtitlesToSurface") return;
+    std::lock_guard<std::mutex> lock(draws->mutex);
+    draws->threads.push_back(std::this_thread::get_id());
+  });
+
+  ASSERT_TRUE(player.engine->Raise(kVideoFrameAvailable));
+  ASSERT_TRUE(Eventually([&] { return player.engine->Count("CopyFrameToVideoSurface") == 1; }));
+  // A paused player shows its newest frame at the new size: drawn again.
+  ASSERT_TRUE(player.engine->Raise(kNaturalVideoSizeChanged));
+  ASSERT_TRUE(Call("setShowSubtitle", IdAndValue(player.id, EncodableValue(true))).IsSuccess());
+  EXPECT_TRUE(Eventually([&] { return player.engine->Count("CopyFrameToVideoSurface") == 2; }));
+  EXPECT_TRUE(Eventually([&] { return player.engine->Count("RenderSubtitlesToSurface") == 1; }));
+
+  std::lock_guard<std::mutex> lock(draws->mutex);
+  EXPECT_EQ(draws->threads.size(), 3u);
+  EXPECT_EQ(std::count(draws->threads.begin(), draws->threads.end(), platformThread), 0);
 }
 
 TEST_F(PlayerFramesTest, Dispose_WhileFramesArrive_StopsFrameWorkAndClosesTheEngine) {

@@ -49,17 +49,22 @@ class MainContextQueue final : public DispatcherQueue {
       : context_(std::move(context)), pending_(std::make_shared<PendingSources>()) {}
   ~MainContextQueue() override { Shutdown(); }
 
-  bool TryEnqueue(DispatcherTask task) override {
+  bool TryEnqueue(DispatcherTask&& task) override {
     std::lock_guard<std::mutex> lock(pending_->mutex);
     if (pending_->shutDown) return false;
     SourcePtr source(g_idle_source_new());  // Adopt
     g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
-    auto posted = std::make_unique<PostedTask>(PostedTask{pending_, source.get(), std::move(task)});
-    g_source_set_callback(source.get(), RunPostedTask, posted.release(), DeletePostedTask);
+    // The allocations that may raise come first; the task is taken only
+    // once nothing can fail.
+    auto posted = std::make_unique<PostedTask>();
+    posted->pending = pending_;
+    posted->source = source.get();
     // Recorded before attaching: the platform thread may dispatch it at
     // once, and it looks itself up under the mutex we hold.
     GSource* key = source.get();
     pending_->sources.emplace(key, std::move(source));
+    posted->task = std::move(task);
+    g_source_set_callback(key, RunPostedTask, posted.release(), DeletePostedTask);
     g_source_attach(key, context_.get());
     return true;
   }

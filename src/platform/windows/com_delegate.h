@@ -88,6 +88,10 @@ class DispatcherQueueWork final : public DelegateBase<DispatcherQueueWork<Work>,
   // the handler's result code instead (see ToHresult).
   HRESULT CORVANE_WINRT_CALL Invoke() noexcept override { return ToHresult(work_); }
 
+  // For the maker only, while it still holds the sole reference (before the
+  // handler is handed to the system) or once the system has refused it.
+  Work& Callable() noexcept { return work_; }
+
  private:
   Work work_;
 };

@@ -114,10 +114,7 @@ class MessageWindowQueue final : public DispatcherQueue {
   MessageWindowQueue& operator=(const MessageWindowQueue&) = delete;
 
   // Any thread.
-  bool TryEnqueue(DispatcherTask task) override {
-    // Declared before the lock: a refused task is destroyed after the lock
-    // is released, since its captures may run code of their own.
-    DispatcherTask refused;
+  bool TryEnqueue(DispatcherTask&& task) override {
     DWORD error = 0;
     {
       // Held across the post: Shutdown cannot destroy the window between
@@ -125,12 +122,13 @@ class MessageWindowQueue final : public DispatcherQueue {
       // in the same order.
       std::lock_guard<std::mutex> lock(state_->mutex);
       if (state_->shutDown) return false;
+      // A push that raises leaves the task where it was.
       state_->tasks.push_back(std::move(task));
       if (PostMessageW(state_->window, kRunOldestTask, 0, 0)) return true;
       error = GetLastError();
       // The message queue is full (or the thread gone): the task goes back
-      // unrun, and the caller decides what becomes of it.
-      refused = std::move(state_->tasks.back());
+      // to the caller unrun, and the caller decides what becomes of it.
+      task = std::move(state_->tasks.back());
       state_->tasks.pop_back();
     }
     throw hresult_error(error != 0 ? static_cast<hresult>(HRESULT_FROM_WIN32(error)) : kFail,

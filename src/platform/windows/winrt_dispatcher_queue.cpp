@@ -74,24 +74,38 @@ ControllerAnswer CreateDispatcherQueueControllerForThread(ComRef<IDispatcherQueu
 
 namespace {
 
+// One posted task as the system's handler runs it. The system queue cannot
+// take back what it holds, so the task checks the shared flag when it runs;
+// one that finds it set is dropped unrun and freed when the system releases
+// the handler.
+struct PostedTask {
+  std::shared_ptr<std::atomic<bool>> shutDown;
+  DispatcherTask task;
+
+  void operator()() const {
+    if (!shutDown->load() && task) task();
+  }
+};
+using PostedTaskHandler = winrt::DispatcherQueueWork<PostedTask>;
+
 class WinrtDispatcherQueue final : public DispatcherQueue {
  public:
   WinrtDispatcherQueue(ComRef<IDispatcherQueue> queue, ComRef<IDispatcherQueueController> controller)
       : queue_(std::move(queue)), controller_(std::move(controller)) {}
 
   // Any thread: DispatcherQueue and our handlers are agile.
-  bool TryEnqueue(DispatcherTask task) override {
+  bool TryEnqueue(DispatcherTask&& task) override {
     if (shutDown_->load()) return false;
-    // The system queue cannot take back what it holds, so each task checks
-    // the flag when it runs; one that finds it set is dropped unrun and
-    // freed when the system releases the handler.
-    auto handler = winrt::MakeDispatcherQueueHandler([shutDown = shutDown_, task = std::move(task)] {
-      if (!shutDown->load()) task();
-    });
+    // Made before the task is taken: an allocation that raises leaves it
+    // with the caller.
+    const winrt::ComRef<PostedTaskHandler> handler = winrt::MakeDelegate<PostedTaskHandler>(PostedTask{shutDown_, {}});
+    handler->Callable().task = std::move(task);
     winrt::boolean queued = 0;
     const HRESULT code = queue_->TryEnqueue(handler.get(), &queued);
+    // Not accepted (failed, or refused while the system queue shuts down):
+    // the system never runs the handler, and the task goes back.
+    if (FAILED(code) || queued == 0) task = std::move(handler->Callable().task);
     if (FAILED(code)) throw hresult_error(code, "DispatcherQueue.TryEnqueue failed");
-    // False while the system queue shuts down: the task is dropped.
     return queued != 0;
   }
 

@@ -148,7 +148,7 @@ TEST(MessageWindowQueue, LastReferenceDroppedOnAnEngineThread_DestroysTheWindowO
   EXPECT_FALSE(ran);
 }
 
-TEST(MessageWindowQueue, APostThatFails_RaisesAndKeepsNoCopy_SoSafeEnqueueRunsTheTaskItself) {
+TEST(MessageWindowQueue, APostThatFails_RaisesAndHandsTheTaskBack_SoSafeEnqueueRunsItItself) {
   // A thread that ends takes its windows with it: posts to the window fail.
   std::shared_ptr<DispatcherQueue> queue;
   std::thread gone([&] { queue = CreateMessageWindowQueue(); });
@@ -156,7 +156,11 @@ TEST(MessageWindowQueue, APostThatFails_RaisesAndKeepsNoCopy_SoSafeEnqueueRunsTh
   ASSERT_TRUE(queue);
 
   std::atomic<int> destroyed{0};
-  EXPECT_THROW(queue->TryEnqueue([tracked = Tracked(&destroyed)] {}), platform::hresult_error);
+  platform::DispatcherTask task = [tracked = Tracked(&destroyed)] {};
+  EXPECT_THROW(queue->TryEnqueue(std::move(task)), platform::hresult_error);
+  EXPECT_TRUE(task) << "the task went with the failed post";
+  EXPECT_EQ(0, destroyed.load()) << "the queue kept a copy";
+  task = nullptr;
   EXPECT_EQ(1, destroyed.load());
   DWORD ranOn = 0;
   platform::SafeEnqueue(queue.get(), [&] { ranOn = GetCurrentThreadId(); });
