@@ -34,6 +34,13 @@ class VideoSurface;
 // The engine's clock unit: 100 nanoseconds.
 using TimeSpan = std::chrono::duration<int64_t, std::ratio<1, 10'000'000>>;
 
+// The numbering of the sources a player is given: 0 is "no source yet",
+// each source set takes the next number. An engine's notifications,
+// commands and track lists, and the player's posted tasks, carry the number
+// of the source they belong to, so that nothing of one source acts on the
+// next.
+using SourceNumber = uint64_t;
+
 // NaturalDuration of a live source, whose end is unknown.
 inline constexpr TimeSpan kLiveDuration = TimeSpan::max();
 

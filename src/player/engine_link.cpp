@@ -41,21 +41,21 @@ void EngineLink::RenderFrame(SurfaceKind kind) {
 }
 
 void EngineLink::VideoSizeStep(const std::shared_ptr<platform::MediaPlaybackSession>& session) {
-  const uint64_t serial = sourceSerial.load();
+  const platform::SourceNumber source = sourceNumber.load();
   const uint32_t width = session->NaturalVideoWidth();
   const uint32_t height = session->NaturalVideoHeight();
   {
     // A close of this source has either left the state closed already, and
     // the size is dropped, or zeroes the wanted sizes after it.
     std::lock_guard<std::mutex> lock(openingMutex);
-    if (PlayerState.load() == kClosed || sourceSerial.load() != serial) return;
+    if (playerState.load() == PlayerState::kClosed || sourceNumber.load() != source) return;
     videoSurface->SetWantedSize(width, height);
     subtitleSurface->SetWantedSize(width, height);
   }
   // Posted before the draw, which may take a while: the host is told the
   // size no later than it would have been without the frame, and before
   // the drawn frame in the usual case.
-  PostFor(serial, [width, height](VideoController& controller) { controller.OnVideoSizeChanged(width, height); });
+  PostFor(source, [width, height](VideoController& controller) { controller.OnVideoSizeChanged(width, height); });
   // Only frame handlers set the flag, and they are subscribed only where
   // frames are served.
   if (videoFrameArrived.load()) RenderFrame(SurfaceKind::Video);
@@ -75,14 +75,14 @@ void EngineLink::StopRedraws() {
 }
 
 void EngineLink::MediaOpenedStep() {
-  const uint64_t serial = sourceSerial.load();
-  if (PlayerState.load() != kOpening) return;
+  const platform::SourceNumber source = sourceNumber.load();
+  if (playerState.load() != PlayerState::kOpening) return;
   auto session = mediaPlayer->PlaybackSession();
   const bool live = session->NaturalDuration() == platform::kLiveDuration;
-  if (sourceSerial.load() != serial) return;
+  if (sourceNumber.load() != source) return;
   platform::SetRealTimePlayback(*mediaPlayer, live);
   if (live) {
-    PostFor(serial, [](VideoController& controller) { controller.OnMediaOpened(); });
+    PostFor(source, [](VideoController& controller) { controller.OnMediaOpened(); });
     return;
   }
   // The seek is issued under the mutex: a seekTo that finds the start taken
@@ -91,17 +91,17 @@ void EngineLink::MediaOpenedStep() {
   std::lock_guard<std::mutex> lock(openingMutex);
   // A step still running for a source that has since been replaced would
   // seek the next one and mark its start as taken.
-  if (sourceSerial.load() != serial) return;
-  session->Position(MsToTicks(pendingStartMs));
-  startIssued = true;
+  if (sourceNumber.load() != source) return;
+  session->Position(MsToTicks(opening.startMs));
+  opening.phase = OpeningStep::Phase::kStartSeekIssued;
 }
 
-void EngineLink::Post(std::function<void(VideoController&)> work) { PostFor(sourceSerial.load(), std::move(work)); }
+void EngineLink::Post(std::function<void(VideoController&)> work) { PostFor(sourceNumber.load(), std::move(work)); }
 
-void EngineLink::PostFor(uint64_t serial, std::function<void(VideoController&)> work) {
-  platform::SafeEnqueue(queue.get(), [weak = controller, serial, work = std::move(work)] {
+void EngineLink::PostFor(platform::SourceNumber source, std::function<void(VideoController&)> work) {
+  platform::SafeEnqueue(queue.get(), [weak = controller, source, work = std::move(work)] {
     auto self = weak.lock();
-    if (self && self->link_->sourceSerial.load() == serial) work(*self);
+    if (self && self->link_->sourceNumber.load() == source) work(*self);
   });
 }
 

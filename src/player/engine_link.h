@@ -16,6 +16,7 @@
 #include "platform/dispatcher_queue.h"
 #include "platform/engine_core/engine_thread.h"
 #include "platform/media_engine.h"
+#include "player/player_state.h"
 #include "player/texture_marker.h"
 #include "render/frame_surface.h"
 
@@ -42,14 +43,14 @@ struct EngineLink : std::enable_shared_from_this<EngineLink> {
   TextureMarker textureMarker;
 
   // Written on the platform thread, read by the media-opened step.
-  std::atomic<uint8_t> PlayerState{0};
+  std::atomic<PlayerState> playerState{PlayerState::kClosed};
 
   // Which source the engine's notifications belong to. The platform thread
   // moves it on, under openingMutex, once the engine has detached a source;
   // a task posted for an earlier source is then dropped, and a media-opened
   // step of an earlier source still running stops, so neither acts on the
   // next one.
-  std::atomic<uint64_t> sourceSerial{0};
+  std::atomic<platform::SourceNumber> sourceNumber{0};
 
   // Whether the engine has announced a video frame of the current source.
   // A frame that came before its size was known could not be drawn; the
@@ -57,15 +58,21 @@ struct EngineLink : std::enable_shared_from_this<EngineLink> {
   // shows it.
   std::atomic<bool> videoFrameArrived{false};
 
-  // The start position of the source being opened. The media-opened step
-  // seeks to it exactly once (startIssued) under the mutex, so a seekTo
-  // racing with it is either taken along or issued as a seek of its own,
-  // after the start seek. The size step takes a size in under it too, and
-  // closing a source leaves the state and the wanted sizes under it, so a
-  // size of a source being closed is never taken in after its close.
+  // The opening of the current source, under openingMutex: its start
+  // position, and whether the start seek has gone to the engine. The
+  // media-opened step issues it exactly once under the mutex, so a seekTo
+  // racing with it is either taken along as the start or issued as a seek
+  // of its own, after the start seek. The size step takes a size in under
+  // the mutex too, and closing a source leaves the state and the wanted
+  // sizes under it, so a size of a source being closed is never taken in
+  // after its close.
+  struct OpeningStep {
+    enum class Phase { kAwaitingMedia, kStartSeekIssued };
+    Phase phase = Phase::kAwaitingMedia;
+    int64_t startMs = 0;
+  };
   std::mutex openingMutex;
-  int64_t pendingStartMs = 0;
-  bool startIssued = false;
+  OpeningStep opening;  // guarded by openingMutex
 
   // Engine threads: copies the newest frame (or subtitle cue) of `kind`
   // into its texture and tells the host.
@@ -91,8 +98,8 @@ struct EngineLink : std::enable_shared_from_this<EngineLink> {
   // Posts `work` to run on the platform thread with the controller, if it
   // still exists then and its source is still the one of the posting.
   void Post(std::function<void(VideoController&)> work);
-  // The same for the source numbered `serial`.
-  void PostFor(uint64_t serial, std::function<void(VideoController&)> work);
+  // The same for the source numbered `source`.
+  void PostFor(platform::SourceNumber source, std::function<void(VideoController&)> work);
 
  private:
   // Made at the first redraw request; platform thread only, but for its

@@ -68,11 +68,11 @@ VideoController::~VideoController() {
   // host still holds keeps its surface until the host's release.
 }
 
-uint8_t VideoController::State() const { return link_->PlayerState.load(); }
+PlayerState VideoController::State() const { return link_->playerState.load(); }
 
 bool VideoController::IsLoaded() const {
-  const uint8_t state = State();
-  return state == kPaused || state == kPlaying;
+  const PlayerState state = State();
+  return state == PlayerState::kPaused || state == PlayerState::kPlaying;
 }
 
 void VideoController::Initialize(flutter::PluginRegistrar* registrar) {

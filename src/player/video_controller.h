@@ -37,6 +37,7 @@
 #include "platform/dispatcher_queue.h"
 #include "platform/media_engine.h"
 #include "platform/surface_device.h"
+#include "player/player_state.h"
 #include "player/source_uri.h"
 #include "player/track_selection.h"
 
@@ -53,9 +54,6 @@ struct PlayerEnvironment {
   std::function<SourceLocation()> sourceLocation;
   std::function<std::vector<std::string>()> systemLanguages;
 };
-
-// Values of PlayerState.
-enum : uint8_t { kClosed = 0, kOpening = 1, kPaused = 2, kPlaying = 3 };
 
 struct EngineLink;
 
@@ -80,7 +78,7 @@ class VideoController : public std::enable_shared_from_this<VideoController> {
 
   int64_t videoTextureId() const { return videoTextureId_; }
   int64_t subtitleTextureId() const { return subtitleTextureId_; }
-  uint8_t State() const;
+  PlayerState State() const;
 
   // The methods of the channel. Engine failures raise hresult_error.
   void Open(const std::string& source);

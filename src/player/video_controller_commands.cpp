@@ -25,14 +25,14 @@ void VideoController::Open(const std::string& input) {
   const ResolvedSource resolved = ResolveSourceUri(input, environment_.sourceLocation());
   source = input;
   isRemoteSource = resolved.isRemote;
-  link_->PlayerState.store(kOpening);
+  link_->playerState.store(PlayerState::kOpening);
   DebugLogf("CorvanePlugin: Setting media source to: %s\n", input.c_str());
   if (Failed(ToHresult([&] {
         auto mediaSource = platform::MediaSource::CreateFromUri(resolved.uri);
         link_->mediaPlayer->Source(std::make_shared<platform::MediaPlaybackItem>(mediaSource));
       }))) {
     DebugLog("CorvanePlugin: Failed to set media source\n");
-    link_->PlayerState.store(kClosed);
+    link_->playerState.store(PlayerState::kClosed);
     return;
   }
   DebugLog("CorvanePlugin: Media source set successfully\n");
@@ -43,7 +43,7 @@ void VideoController::CloseSource() {
     // Under the mutex, against a size step of the old source taking its
     // size in after this.
     std::lock_guard<std::mutex> lock(link_->openingMutex);
-    link_->PlayerState.store(kClosed);
+    link_->playerState.store(PlayerState::kClosed);
     // The wanted size goes first: a frame of the old source that is still
     // being delivered then makes no new texture.
     link_->videoSurface->SetWantedSize(0, 0);
@@ -64,12 +64,11 @@ void VideoController::CloseSource() {
     ~CloseSurfacesAtExit() {
       {
         // Tasks the old source's notifications have queued, and a
-        // media-opened step of it still running, find a new serial and do
+        // media-opened step of it still running, find a new number and do
         // nothing.
         std::lock_guard<std::mutex> lock(link.openingMutex);
-        link.pendingStartMs = 0;
-        link.startIssued = false;
-        link.sourceSerial.fetch_add(1);
+        link.opening = {};
+        link.sourceNumber.fetch_add(1);
       }
       link.videoSurface->Close();
       link.subtitleSurface->Close();
@@ -86,38 +85,38 @@ void VideoController::CloseSource() {
 // ---- Playback ----
 
 void VideoController::Play() {
-  const uint8_t state = State();
-  if (state != kPaused) {
-    DebugLogf("CorvanePlugin: Cannot play - current state: %d\n", state);
+  const PlayerState state = State();
+  if (state != PlayerState::kPaused) {
+    DebugLogf("CorvanePlugin: Cannot play - current state: %d\n", static_cast<int>(state));
     return;
   }
   DebugLog("CorvanePlugin: Starting playback\n");
-  link_->PlayerState.store(kPlaying);
+  link_->playerState.store(PlayerState::kPlaying);
   try {
     link_->mediaPlayer->Play();
   } catch (...) {
-    link_->PlayerState.store(kPaused);
+    link_->playerState.store(PlayerState::kPaused);
     throw;
   }
 }
 
 void VideoController::Pause() {
-  if (State() != kPlaying) return;
-  link_->PlayerState.store(kPaused);
+  if (State() != PlayerState::kPlaying) return;
+  link_->playerState.store(PlayerState::kPaused);
   try {
     link_->mediaPlayer->Pause();
   } catch (...) {
-    link_->PlayerState.store(kPlaying);
+    link_->playerState.store(PlayerState::kPlaying);
     throw;
   }
 }
 
 void VideoController::SeekTo(int64_t targetMs) {
   auto session = link_->mediaPlayer->PlaybackSession();
-  if (State() == kOpening) {
+  if (State() == PlayerState::kOpening) {
     std::lock_guard<std::mutex> lock(link_->openingMutex);
-    if (!link_->startIssued) {
-      link_->pendingStartMs = targetMs;
+    if (link_->opening.phase == EngineLink::OpeningStep::Phase::kAwaitingMedia) {
+      link_->opening.startMs = targetMs;
       return;
     }
     // The start seek is on its way and its completion ends the opening.
@@ -133,7 +132,7 @@ void VideoController::SeekTo(int64_t targetMs) {
     SendEvent(SeekEndEvent());
     return;
   }
-  if (State() != kClosed) session->Position(MsToTicks(targetMs));
+  if (State() != PlayerState::kClosed) session->Position(MsToTicks(targetMs));
 }
 
 void VideoController::SetVolume(float value) {
@@ -157,7 +156,7 @@ void VideoController::SetShowSubtitle(bool show) {
 }
 
 void VideoController::RefreshSubtitles() {
-  if (playerClosed || State() == kClosed || !environment_.modern || !link_->subtitleSurface->HasWantedSize()) return;
+  if (playerClosed || State() == PlayerState::kClosed || !environment_.modern || !link_->subtitleSurface->HasWantedSize()) return;
   link_->RequestSubtitleRedraw();
 }
 

@@ -25,7 +25,7 @@ using platform::ToHresult;
 
 // The size is already taken in, on the engine thread (EngineLink::VideoSizeStep).
 void VideoController::OnVideoSizeChanged(uint32_t width, uint32_t height) {
-  if (State() == kClosed) return;
+  if (State() == PlayerState::kClosed) return;
   // %u: the Windows C runtime's printf knows no %zu.
   DebugLogf("CorvanePlugin: Video size changed to %ux%u\n", static_cast<unsigned>(width),
             static_cast<unsigned>(height));
@@ -33,7 +33,7 @@ void VideoController::OnVideoSizeChanged(uint32_t width, uint32_t height) {
 }
 
 void VideoController::OnPositionChanged() {
-  if (State() > kOpening) ReportPosition();
+  if (State() > PlayerState::kOpening) ReportPosition();
 }
 
 void VideoController::ReportPosition() {
@@ -45,7 +45,7 @@ void VideoController::ReportPosition() {
 }
 
 void VideoController::OnBufferedRangesChanged(const std::shared_ptr<MediaPlaybackSession>& session) {
-  if (State() == kClosed || !isRemoteSource || GetRealTimePlayback(*link_->mediaPlayer)) return;
+  if (State() == PlayerState::kClosed || !isRemoteSource || GetRealTimePlayback(*link_->mediaPlayer)) return;
   const auto ranges = session->GetBufferedRanges();
   for (const auto& range : ranges) {
     const TimeSpan position = session->Position();
@@ -53,40 +53,40 @@ void VideoController::OnBufferedRangesChanged(const std::shared_ptr<MediaPlaybac
     const int64_t endMs = TicksToMs(range.end);
     if (endMs == bufferedEndMs) return;
     bufferedEndMs = endMs;
-    if (State() > kOpening) SendEvent(BufferEvent(TicksToMs(position), bufferedEndMs));
+    if (State() > PlayerState::kOpening) SendEvent(BufferEvent(TicksToMs(position), bufferedEndMs));
     return;
   }
 }
 
 void VideoController::OnSeekCompleted() {
-  const uint8_t state = State();
+  const PlayerState state = State();
   // The start seek completes the opening whether or not Dart listens yet:
   // a player whose listener comes late must still become playable.
-  if (state == kOpening) {
+  if (state == PlayerState::kOpening) {
     OnMediaOpened();
-  } else if (state > kOpening) {
+  } else if (state > PlayerState::kOpening) {
     SendEvent(SeekEndEvent());
   }
 }
 
 void VideoController::OnBuffering(bool started) {
-  if (State() == kPlaying) SendEvent(LoadingEvent(started));
+  if (State() == PlayerState::kPlaying) SendEvent(LoadingEvent(started));
 }
 
 void VideoController::OnMediaEnded() {
-  if (State() <= kPaused) return;
+  if (State() <= PlayerState::kPaused) return;
   if (GetRealTimePlayback(*link_->mediaPlayer)) {
     CloseSource();
   } else if (looping) {
     link_->mediaPlayer->Play();
   } else {
-    link_->PlayerState.store(kPaused);
+    link_->playerState.store(PlayerState::kPaused);
   }
   SendEvent(FinishedEvent());
 }
 
 void VideoController::OnMediaFailed(const platform::MediaPlayerFailedEventArgs& args) {
-  if (State() == kClosed) return;
+  if (State() == PlayerState::kClosed) return;
   // The error is reported even when releasing the failed source fails.
   const hresult closed = ToHresult([&] { CloseSource(); });
   SendEvent(ErrorEvent(args.Error()));
@@ -94,11 +94,11 @@ void VideoController::OnMediaFailed(const platform::MediaPlayerFailedEventArgs& 
 }
 
 void VideoController::OnMediaOpened() {
-  if (State() != kOpening) return;
+  if (State() != PlayerState::kOpening) return;
   DebugLog("CorvanePlugin: Media load completed\n");
   platform::MediaPlayer& player = *link_->mediaPlayer;
   auto session = player.PlaybackSession();
-  link_->PlayerState.store(kPaused);
+  link_->playerState.store(PlayerState::kPaused);
   player.Volume(static_cast<double>(volume));
   session->PlaybackRate(static_cast<double>(playbackRate));
   DebugLogf("CorvanePlugin: Video dimensions: %ux%u\n", session->NaturalVideoWidth(), session->NaturalVideoHeight());

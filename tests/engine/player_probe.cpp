@@ -103,7 +103,7 @@ void PlayerProbe::Record(const std::string& name) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto serial = itemSerials_.find(item.get());
-    event.sourceSerial = serial == itemSerials_.end() ? 0 : serial->second;
+    event.sourceNumber = serial == itemSerials_.end() ? 0 : serial->second;
     events_.push_back(std::move(event));
   }
   changed_.notify_all();

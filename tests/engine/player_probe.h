@@ -50,7 +50,7 @@ std::string MissingPlaybackElement();
 struct RecordedEvent {
   std::string name;
   std::thread::id thread;
-  uint64_t sourceSerial = 0;  // which Open() the player's source was when raised
+  uint64_t sourceNumber = 0;  // which Open() the player's source was when raised
 };
 
 class PlayerProbe {

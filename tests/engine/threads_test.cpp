@@ -160,7 +160,7 @@ TEST(EngineThreads, ReplacedSource_RaisesNothingOfThePreviousOne) {
   std::this_thread::sleep_for(300ms);
   const auto events = probe.Events();
   for (size_t i = replacedAt; i < events.size(); ++i) {
-    EXPECT_EQ(events[i].sourceSerial, 2u) << events[i].name << " raised while the second source was set";
+    EXPECT_EQ(events[i].sourceNumber, 2u) << events[i].name << " raised while the second source was set";
     EXPECT_NE(events[i].name, "SeekCompleted") << "the first source's seek completion is dropped";
   }
   EXPECT_EQ(probe.Player().Source()->AudioTracks()->Size(), 0u) << "the second clip has no audio";
@@ -211,7 +211,7 @@ TEST(EngineThreads, SourceReplacedWhileOpening_OpensOnlyTheSecond) {
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(probe.Count("MediaOpened"), 1);
   EXPECT_EQ(probe.Session().NaturalVideoWidth(), 160u) << "the second clip's size";
-  for (const auto& event : probe.Events()) EXPECT_EQ(event.sourceSerial, 2u) << event.name;
+  for (const auto& event : probe.Events()) EXPECT_EQ(event.sourceNumber, 2u) << event.name;
 }
 
 TEST(EngineThreads, ManyPlayers_OpenAndCloseConcurrently) {

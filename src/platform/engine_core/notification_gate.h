@@ -32,11 +32,6 @@
 
 namespace corvane::platform {
 
-// The numbering of sources: 0 is "no source yet"; each source a player is
-// given takes the next number. Notifications, commands and track lists
-// carry the number of the source they belong to.
-using SourceNumber = uint64_t;
-
 class NotificationGate {
  public:
   using Handler = std::function<hresult()>;

@@ -1,7 +1,7 @@
 // The track lists an opened item carries: a snapshot of the media's track
 // facts, with selection and presentation going through to the player.
 //
-// A list belongs to one source (generation). Once another source is set,
+// A list belongs to one source (by number). Once another source is set,
 // its reads give the snapshot and -1 / Disabled, and its commands do
 // nothing. Any thread.
 #ifndef CORVANE_PLATFORM_GST_TRACK_LISTS_H_
@@ -19,8 +19,8 @@ namespace corvane::platform::gst {
 template <typename Track, TrackKind kKind>
 class LiveTrackList final : public MediaTrackList<Track> {
  public:
-  LiveTrackList(std::weak_ptr<PlayerCore> core, uint64_t generation, std::vector<Track> tracks)
-      : core_(std::move(core)), generation_(generation), tracks_(std::move(tracks)) {}
+  LiveTrackList(std::weak_ptr<PlayerCore> core, SourceNumber source, std::vector<Track> tracks)
+      : core_(std::move(core)), source_(source), tracks_(std::move(tracks)) {}
 
   uint32_t Size() const override { return static_cast<uint32_t>(tracks_.size()); }
   Track GetAt(uint32_t index) const override {
@@ -29,15 +29,15 @@ class LiveTrackList final : public MediaTrackList<Track> {
   }
   int32_t SelectedIndex() const override {
     auto core = core_.lock();
-    return core ? core->SelectedIndex(kKind, generation_) : -1;
+    return core ? core->SelectedIndex(kKind, source_) : -1;
   }
   void SelectedIndex(int32_t index) override {
-    if (auto core = core_.lock()) core->Select(kKind, generation_, index);
+    if (auto core = core_.lock()) core->Select(kKind, source_, index);
   }
 
  private:
   const std::weak_ptr<PlayerCore> core_;
-  const uint64_t generation_;
+  const SourceNumber source_;
   const std::vector<Track> tracks_;
 };
 
@@ -46,8 +46,8 @@ using LiveVideoTrackList = LiveTrackList<VideoTrack, TrackKind::Video>;
 
 class LiveTextTrackList final : public TimedMetadataTrackList {
  public:
-  LiveTextTrackList(std::weak_ptr<PlayerCore> core, uint64_t generation, std::vector<TimedMetadataTrack> tracks)
-      : core_(std::move(core)), generation_(generation), tracks_(std::move(tracks)) {}
+  LiveTextTrackList(std::weak_ptr<PlayerCore> core, SourceNumber source, std::vector<TimedMetadataTrack> tracks)
+      : core_(std::move(core)), source_(source), tracks_(std::move(tracks)) {}
 
   uint32_t Size() const override { return static_cast<uint32_t>(tracks_.size()); }
   TimedMetadataTrack GetAt(uint32_t index) const override {
@@ -57,11 +57,11 @@ class LiveTextTrackList final : public TimedMetadataTrackList {
   TimedMetadataTrackPresentationMode PresentationMode(uint32_t index) const override {
     CheckIndex(index);
     auto core = core_.lock();
-    return core ? core->TextMode(generation_, index) : TimedMetadataTrackPresentationMode::Disabled;
+    return core ? core->TextMode(source_, index) : TimedMetadataTrackPresentationMode::Disabled;
   }
   void SetPresentationMode(uint32_t index, TimedMetadataTrackPresentationMode mode) override {
     CheckIndex(index);
-    if (auto core = core_.lock()) core->SetTextMode(generation_, index, mode);
+    if (auto core = core_.lock()) core->SetTextMode(source_, index, mode);
   }
 
  private:
@@ -69,7 +69,7 @@ class LiveTextTrackList final : public TimedMetadataTrackList {
     if (index >= tracks_.size()) throw hresult_error(kBoundsError, "track index out of range");
   }
   const std::weak_ptr<PlayerCore> core_;
-  const uint64_t generation_;
+  const SourceNumber source_;
   const std::vector<TimedMetadataTrack> tracks_;
 };
 
