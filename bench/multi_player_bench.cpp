@@ -76,7 +76,7 @@ struct Phase {
 Phase RunPlugin(const std::string& clip, int players, std::chrono::seconds length,
                 std::vector<std::pair<double, double>>* lags, std::vector<uint64_t>* frameMarks) {
   corvane::embedder::EngineOptions options;
-  options.frame_interval = std::chrono::seconds(1);
+  options.frameInterval = std::chrono::seconds(1);
   std::unique_ptr<Engine> engine = Engine::Start(options);
   if (!engine) return {};
   const std::string error = engine->LoadPlugin(CORVANE_PLUGIN_PATH);

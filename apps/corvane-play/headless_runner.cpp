@@ -34,11 +34,11 @@ std::string ReplyLine(int64_t playerId, const PluginCall& call, const MethodResp
       line += ",\"result\":" + ToJson(response.value);
       break;
     case MethodResponse::Kind::kError:
-      line += ",\"code\":" + JsonString(response.error_code) + ",\"message\":" + JsonString(response.error_message) +
-              ",\"details\":" + ToJson(response.error_details);
+      line += ",\"code\":" + JsonString(response.errorCode) + ",\"message\":" + JsonString(response.errorMessage) +
+              ",\"details\":" + ToJson(response.errorDetails);
       break;
     case MethodResponse::Kind::kNoReply:
-      line += ",\"reason\":" + JsonString(response.no_reply_reason);
+      line += ",\"reason\":" + JsonString(response.noReplyReason);
       break;
     default:
       break;
@@ -52,9 +52,8 @@ std::string EventLine(int64_t playerId, const StreamEvent& event) {
     case StreamEvent::Kind::kEvent:
       return "{\"type\":\"event\",\"player\":" + player + ",\"event\":" + ToJson(event.value) + "}";
     case StreamEvent::Kind::kError:
-      return "{\"type\":\"streamError\",\"player\":" + player + ",\"code\":" + JsonString(event.error_code) +
-             ",\"message\":" + JsonString(event.error_message) + ",\"details\":" + ToJson(event.error_details) +
-             "}";
+      return "{\"type\":\"streamError\",\"player\":" + player + ",\"code\":" + JsonString(event.errorCode) +
+             ",\"message\":" + JsonString(event.errorMessage) + ",\"details\":" + ToJson(event.errorDetails) + "}";
     case StreamEvent::Kind::kEndOfStream:
       return "{\"type\":\"endOfStream\",\"player\":" + player + "}";
     case StreamEvent::Kind::kMalformed:

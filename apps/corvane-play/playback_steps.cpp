@@ -26,7 +26,7 @@ EventKind HandleEvent(PluginSession& session, const Options& options, size_t pla
     case embedder::StreamEvent::Kind::kEvent:
       break;
     case embedder::StreamEvent::Kind::kError:
-      view.error = "stream error " + event.error_code + ": " + event.error_message;
+      view.error = "stream error " + event.errorCode + ": " + event.errorMessage;
       view.phase = Phase::kFailed;
       return EventKind::kError;
     case embedder::StreamEvent::Kind::kEndOfStream:

@@ -53,10 +53,10 @@ const char* ResponseKindName(MethodResponse::Kind kind) {
 std::unique_ptr<PluginSession> PluginSession::Start(const std::string& pluginPath, bool withView,
                                                     std::string* error) {
   embedder::EngineOptions options;
-  options.with_view = withView;
+  options.withView = withView;
   // Only a window shows every frame; headless, pixels are read for
   // snapshots alone (they fetch), so frames are not copied at display rate.
-  options.copy_displayed_frames = withView;
+  options.copyDisplayedFrames = withView;
   std::unique_ptr<embedder::Engine> engine = embedder::Engine::Start(options);
   if (!engine) {
     *error = "cannot start the host engine";

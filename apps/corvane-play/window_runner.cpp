@@ -223,8 +223,8 @@ class WindowLoop {
         subtitle = fetched;
       }
     }
-    const uint64_t videoFetch = video ? video->fetch_number : 0;
-    const uint64_t subtitleFetch = subtitle ? subtitle->fetch_number : 0;
+    const uint64_t videoFetch = video ? video->fetchNumber : 0;
+    const uint64_t subtitleFetch = subtitle ? subtitle->fetchNumber : 0;
     if (videoFetch == picture.videoFetch && subtitleFetch == picture.subtitleFetch &&
         player.view.showSubtitles == picture.subtitlesShown) {
       return;

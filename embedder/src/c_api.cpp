@@ -19,7 +19,7 @@ bool ReportNull(const char* function, const void* handle) {
 // The engine behind a messenger, or null once it has shut down. Holding
 // `lock` keeps the answer true until it is released.
 EngineCore* LiveEngine(FlutterDesktopMessengerRef messenger, std::unique_lock<std::recursive_mutex>* lock) {
-  *lock = std::unique_lock<std::recursive_mutex>(messenger->engine_lock);
+  *lock = std::unique_lock<std::recursive_mutex>(messenger->engineLock);
   return messenger->engine;
 }
 
@@ -60,43 +60,43 @@ void FlutterDesktopPluginRegistrarSetDestructionHandler(FlutterDesktopPluginRegi
 }
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const char* channel, const uint8_t* message,
-                                 size_t message_size) {
-  return FlutterDesktopMessengerSendWithReply(messenger, channel, message, message_size, nullptr, nullptr);
+                                 size_t messageSize) {
+  return FlutterDesktopMessengerSendWithReply(messenger, channel, message, messageSize, nullptr, nullptr);
 }
 
 bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
-                                          const uint8_t* message, size_t message_size,
-                                          FlutterDesktopBinaryReply reply, void* user_data) {
+                                          const uint8_t* message, size_t messageSize, FlutterDesktopBinaryReply reply,
+                                          void* userData) {
   if (ReportNull(__func__, messenger) || ReportNull(__func__, channel)) return false;
   std::unique_lock<std::recursive_mutex> lock;
   EngineCore* engine = LiveEngine(messenger, &lock);
   if (engine == nullptr) return false;
   engine->CheckPlatformThread(__func__);
-  if (message == nullptr && message_size > 0) {
-    std::fprintf(stderr, "corvane embedder: %s: %zu bytes announced without data\n", __func__, message_size);
+  if (message == nullptr && messageSize > 0) {
+    std::fprintf(stderr, "corvane embedder: %s: %zu bytes announced without data\n", __func__, messageSize);
     return false;
   }
-  engine->SendToDart(channel, message, message_size, reply, user_data);
+  engine->SendToDart(channel, message, messageSize, reply, userData);
   return true;
 }
 
 void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const FlutterDesktopMessageResponseHandle* handle, const uint8_t* data,
-                                         size_t data_length) {
+                                         size_t dataLength) {
   if (ReportNull(__func__, messenger)) return;
   std::unique_lock<std::recursive_mutex> lock;
   EngineCore* engine = LiveEngine(messenger, &lock);
   if (engine == nullptr) return;  // the engine is gone; nobody waits for it
-  if (data == nullptr && data_length > 0) {
+  if (data == nullptr && dataLength > 0) {
     std::fprintf(stderr, "corvane embedder: %s: %zu bytes announced without data; answering empty\n", __func__,
-                 data_length);
-    data_length = 0;
+                 dataLength);
+    dataLength = 0;
   }
-  engine->router().Answer(handle, data, data_length);
+  engine->router().Answer(handle, data, dataLength);
 }
 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
-                                        FlutterDesktopMessageCallback callback, void* user_data) {
+                                        FlutterDesktopMessageCallback callback, void* userData) {
   if (ReportNull(__func__, messenger) || ReportNull(__func__, channel)) return;
   std::unique_lock<std::recursive_mutex> lock;
   EngineCore* engine = LiveEngine(messenger, &lock);
@@ -105,7 +105,7 @@ void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, co
     return;
   }
   engine->CheckPlatformThread(__func__);
-  engine->router().SetPluginCallback(channel, callback, user_data);
+  engine->router().SetPluginCallback(channel, callback, userData);
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
@@ -132,13 +132,13 @@ bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef messenger) {
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerLock(FlutterDesktopMessengerRef messenger) {
   if (ReportNull(__func__, messenger)) return nullptr;
-  messenger->engine_lock.lock();
+  messenger->engineLock.lock();
   return messenger;
 }
 
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   if (ReportNull(__func__, messenger)) return;
-  messenger->engine_lock.unlock();
+  messenger->engineLock.unlock();
 }
 
 int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(FlutterDesktopTextureRegistrarRef registrar,
@@ -149,17 +149,17 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(FlutterDesktopText
 }
 
 void FlutterDesktopTextureRegistrarUnregisterExternalTexture(FlutterDesktopTextureRegistrarRef registrar,
-                                                             int64_t texture_id, void (*callback)(void* user_data),
-                                                             void* user_data) {
+                                                             int64_t textureId, void (*callback)(void* userData),
+                                                             void* userData) {
   if (ReportNull(__func__, registrar)) return;
   registrar->engine->CheckPlatformThread(__func__);
-  registrar->engine->textures().Unregister(texture_id, callback, user_data);
+  registrar->engine->textures().Unregister(textureId, callback, userData);
 }
 
 bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(FlutterDesktopTextureRegistrarRef registrar,
-                                                                     int64_t texture_id) {
+                                                                     int64_t textureId) {
   if (ReportNull(__func__, registrar)) return false;
-  return registrar->engine->textures().MarkFrameAvailable(texture_id);
+  return registrar->engine->textures().MarkFrameAvailable(textureId);
 }
 
 }  // extern "C"

@@ -26,9 +26,9 @@ class CollectingResult : public flutter::MethodResult<flutter::EncodableValue> {
   void ErrorInternal(const std::string& code, const std::string& message,
                      const flutter::EncodableValue* details) override {
     response_->kind = MethodResponse::Kind::kError;
-    response_->error_code = code;
-    response_->error_message = message;
-    if (details != nullptr) response_->error_details = *details;
+    response_->errorCode = code;
+    response_->errorMessage = message;
+    if (details != nullptr) response_->errorDetails = *details;
   }
   void NotImplementedInternal() override { response_->kind = MethodResponse::Kind::kNotImplemented; }
 
@@ -44,7 +44,7 @@ std::vector<uint8_t> EncodeCall(const std::string& method, const flutter::Encoda
 MethodResponse NoReply(std::string reason) {
   MethodResponse response;
   response.kind = MethodResponse::Kind::kNoReply;
-  response.no_reply_reason = std::move(reason);
+  response.noReplyReason = std::move(reason);
   return response;
 }
 
@@ -99,8 +99,8 @@ MethodResponse SendAndWait(Engine& engine, const std::string& channel, std::vect
 
 std::string MethodResponse::Describe() const {
   std::string text = KindName(kind);
-  if (kind == Kind::kError) text += " (" + error_code + ": " + error_message + ")";
-  if (kind == Kind::kNoReply) text += " (" + no_reply_reason + ")";
+  if (kind == Kind::kError) text += " (" + errorCode + ": " + errorMessage + ")";
+  if (kind == Kind::kNoReply) text += " (" + noReplyReason + ")";
   return text;
 }
 
@@ -124,10 +124,10 @@ MethodResponse InvokeMethod(Engine& engine, const std::string& channel, const st
 
 void InvokeMethodAsync(Engine& engine, const std::string& channel, const std::string& method,
                        const flutter::EncodableValue& arguments,
-                       std::function<void(const MethodResponse&)> on_response) {
+                       std::function<void(const MethodResponse&)> onResponse) {
   engine.SendToPlugin(channel, EncodeCall(method, arguments),
-                      [on_response = std::move(on_response)](const PluginReply& reply) {
-                        if (on_response) on_response(FromPluginReply(reply));
+                      [onResponse = std::move(onResponse)](const PluginReply& reply) {
+                        if (onResponse) onResponse(FromPluginReply(reply));
                       });
 }
 
@@ -155,12 +155,12 @@ void ArrivalSignal::Raise() {
     std::lock_guard<std::mutex> lock(mutex_);
     raised_ = true;
   }
-  raised_cv_.notify_all();
+  raisedCv_.notify_all();
 }
 
 bool ArrivalSignal::Wait(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
-  const bool raised = raised_cv_.wait_for(lock, timeout, [this] { return raised_; });
+  const bool raised = raisedCv_.wait_for(lock, timeout, [this] { return raised_; });
   raised_ = false;
   return raised;
 }
@@ -184,9 +184,9 @@ struct EventStream::Inbox {
         event.value = std::move(decoded.value);
       } else if (decoded.kind == MethodResponse::Kind::kError) {
         event.kind = StreamEvent::Kind::kError;
-        event.error_code = std::move(decoded.error_code);
-        event.error_message = std::move(decoded.error_message);
-        event.error_details = std::move(decoded.error_details);
+        event.errorCode = std::move(decoded.errorCode);
+        event.errorMessage = std::move(decoded.errorMessage);
+        event.errorDetails = std::move(decoded.errorDetails);
       } else {
         event.kind = StreamEvent::Kind::kMalformed;
       }

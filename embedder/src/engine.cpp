@@ -20,9 +20,9 @@ Engine::Engine(std::unique_ptr<internal::EngineCore> core) : core_(std::move(cor
 
 Engine::~Engine() = default;
 
-std::string Engine::LoadPlugin(const std::string& library_path) { return core_->LoadPlugin(library_path); }
+std::string Engine::LoadPlugin(const std::string& libraryPath) { return core_->LoadPlugin(libraryPath); }
 
-bool Engine::RegisterPlugin(const PluginEntryPoint& entry_point) { return core_->RegisterPlugin(entry_point); }
+bool Engine::RegisterPlugin(const PluginEntryPoint& entryPoint) { return core_->RegisterPlugin(entryPoint); }
 
 bool Engine::RunOnPlatformThread(const std::function<void()>& task, std::chrono::milliseconds timeout) {
   return core_->platform().RunSync(task, timeout);
@@ -30,37 +30,37 @@ bool Engine::RunOnPlatformThread(const std::function<void()>& task, std::chrono:
 
 bool Engine::PostToPlatformThread(std::function<void()> task) { return core_->platform().Post(std::move(task)); }
 
-void Engine::SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback on_reply) {
-  core_->SendToPlugin(channel, std::move(message), std::move(on_reply));
+void Engine::SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback onReply) {
+  core_->SendToPlugin(channel, std::move(message), std::move(onReply));
 }
 
 void Engine::SetDartHandler(const std::string& channel, DartMessageHandler handler) {
   core_->router().SetDartHandler(channel, std::move(handler));
 }
 
-std::shared_ptr<const TextureFrame> Engine::FetchTexture(int64_t texture_id, std::chrono::milliseconds timeout) {
-  return core_->textures().Fetch(texture_id, timeout);
+std::shared_ptr<const TextureFrame> Engine::FetchTexture(int64_t textureId, std::chrono::milliseconds timeout) {
+  return core_->textures().Fetch(textureId, timeout);
 }
 
-std::shared_ptr<const TextureFrame> Engine::LatestFrame(int64_t texture_id) const {
-  return core_->textures().Latest(texture_id);
+std::shared_ptr<const TextureFrame> Engine::LatestFrame(int64_t textureId) const {
+  return core_->textures().Latest(textureId);
 }
 
-std::shared_ptr<const TextureFrame> Engine::WaitForFrame(int64_t texture_id,
+std::shared_ptr<const TextureFrame> Engine::WaitForFrame(int64_t textureId,
                                                          const std::function<bool(const TextureFrame&)>& accept,
                                                          std::chrono::milliseconds timeout) {
-  return core_->textures().WaitForFrame(texture_id, accept, timeout);
+  return core_->textures().WaitForFrame(textureId, accept, timeout);
 }
 
-std::shared_ptr<const TextureFrame> Engine::WaitForNewFrame(int64_t texture_id, std::chrono::milliseconds timeout) {
-  const uint64_t marks_before = core_->textures().Marks(texture_id);
+std::shared_ptr<const TextureFrame> Engine::WaitForNewFrame(int64_t textureId, std::chrono::milliseconds timeout) {
+  const uint64_t marksBefore = core_->textures().Marks(textureId);
   return WaitForFrame(
-      texture_id, [marks_before](const TextureFrame& frame) { return frame.marks > marks_before; }, timeout);
+      textureId, [marksBefore](const TextureFrame& frame) { return frame.marks > marksBefore; }, timeout);
 }
 
-uint64_t Engine::FrameMarks(int64_t texture_id) const { return core_->textures().Marks(texture_id); }
+uint64_t Engine::FrameMarks(int64_t textureId) const { return core_->textures().Marks(textureId); }
 
-bool Engine::IsTextureRegistered(int64_t texture_id) const { return core_->textures().IsRegistered(texture_id); }
+bool Engine::IsTextureRegistered(int64_t textureId) const { return core_->textures().IsRegistered(textureId); }
 
 FlutterDesktopPluginRegistrarRef Engine::Registrar() const { return core_->registrar(); }
 

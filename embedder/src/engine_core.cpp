@@ -17,7 +17,9 @@ void ReportWrongThread(const char* function) {
 }
 
 EngineCore::EngineCore(const EngineOptions& options)
-    : options_(options), textures_(options.frame_interval, options.descriptor_hold, options.copy_displayed_frames), messenger_(new FlutterDesktopMessenger) {
+    : options_(options),
+      textures_(options.frameInterval, options.descriptorHold, options.copyDisplayedFrames),
+      messenger_(new FlutterDesktopMessenger) {
   messenger_->engine = this;
 }
 
@@ -38,61 +40,61 @@ bool EngineCore::IsEngineThread() const {
 
 void EngineCore::SetDestructionHandler(FlutterDesktopOnPluginRegistrarDestroyed handler) {
   if (handler == nullptr) {
-    destruction_handlers_.clear();
-  } else if (std::find(destruction_handlers_.begin(), destruction_handlers_.end(), handler) ==
-             destruction_handlers_.end()) {
-    destruction_handlers_.push_back(handler);
+    destructionHandlers_.clear();
+  } else if (std::find(destructionHandlers_.begin(), destructionHandlers_.end(), handler) ==
+             destructionHandlers_.end()) {
+    destructionHandlers_.push_back(handler);
   }
 }
 
-void EngineCore::SendToDart(const char* channel, const uint8_t* message, size_t size,
-                            FlutterDesktopBinaryReply reply, void* user_data) {
+void EngineCore::SendToDart(const char* channel, const uint8_t* message, size_t size, FlutterDesktopBinaryReply reply,
+                            void* userData) {
   std::vector<uint8_t> bytes;
   if (message != nullptr && size > 0) bytes.assign(message, message + size);
-  std::function<void(std::vector<uint8_t>)> on_dart_reply;
+  std::function<void(std::vector<uint8_t>)> onDartReply;
   if (reply != nullptr) {
-    on_dart_reply = [this, reply, user_data](std::vector<uint8_t> answer) {
-      platform_.Post([this, reply, user_data, answer = std::move(answer)] {
-        if (!plugin_calls_allowed_) return;
-        reply(answer.empty() ? nullptr : answer.data(), answer.size(), user_data);
+    onDartReply = [this, reply, userData](std::vector<uint8_t> answer) {
+      platform_.Post([this, reply, userData, answer = std::move(answer)] {
+        if (!pluginCallsAllowed_) return;
+        reply(answer.empty() ? nullptr : answer.data(), answer.size(), userData);
       });
     };
   }
-  router_.SendToDart(channel, std::move(bytes), std::move(on_dart_reply));
+  router_.SendToDart(channel, std::move(bytes), std::move(onDartReply));
 }
 
 std::string EngineCore::LoadPlugin(const std::string& path) {
   std::string error;
   std::unique_ptr<PluginLibrary> library = PluginLibrary::Open(path, &error);
   if (!library) return error;
-  const RegisterWithRegistrarFunction entry_point = library->entry_point();
+  const RegisterWithRegistrarFunction entryPoint = library->EntryPoint();
   {
-    std::lock_guard<std::mutex> lock(state_mutex_);
+    std::lock_guard<std::mutex> lock(stateMutex_);
     libraries_.push_back(std::move(library));
   }
-  if (!RegisterPlugin(entry_point)) return "the engine has shut down";
+  if (!RegisterPlugin(entryPoint)) return "the engine has shut down";
   return {};
 }
 
-bool EngineCore::RegisterPlugin(const PluginEntryPoint& entry_point) {
+bool EngineCore::RegisterPlugin(const PluginEntryPoint& entryPoint) {
   // Shared, not on this stack: after a timeout the task may still run.
   auto registered = std::make_shared<std::atomic<bool>>(false);
   const bool ran = platform_.RunSync(
-      [this, entry_point, registered] {
-        if (!plugin_calls_allowed_) return;
-        entry_point(registrar());
+      [this, entryPoint, registered] {
+        if (!pluginCallsAllowed_) return;
+        entryPoint(registrar());
         *registered = true;
       },
       kShutdownTaskTimeout);
   return ran && *registered;
 }
 
-void EngineCore::SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback on_reply) {
-  auto slot = std::make_shared<ReplySlot>(dart_, std::move(on_reply));
+void EngineCore::SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback onReply) {
+  auto slot = std::make_shared<ReplySlot>(dart_, std::move(onReply));
   // When the task is dropped (shutdown) the slot goes with it and resolves
   // as unanswered.
   platform_.Post([this, channel, message = std::move(message), slot = std::move(slot)]() mutable {
-    if (!plugin_calls_allowed_) return;
+    if (!pluginCallsAllowed_) return;
     router_.DeliverToPlugin(messenger_, channel, message, std::move(slot));
   });
 }
@@ -103,20 +105,20 @@ bool EngineCore::Shutdown() {
     return false;
   }
   {
-    std::lock_guard<std::mutex> lock(state_mutex_);
-    if (shutdown_started_) return true;
-    shutdown_started_ = true;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    if (shutdownStarted_) return true;
+    shutdownStarted_ = true;
   }
   const bool ran = platform_.RunSync(
       [this] {
         // The registrar goes first, so the plugin's destructors still find a
         // working messenger and texture registrar.
         std::vector<FlutterDesktopOnPluginRegistrarDestroyed> handlers;
-        handlers.swap(destruction_handlers_);
+        handlers.swap(destructionHandlers_);
         for (FlutterDesktopOnPluginRegistrarDestroyed handler : handlers) handler(registrar());
-        plugin_calls_allowed_ = false;
+        pluginCallsAllowed_ = false;
         {
-          std::lock_guard<std::recursive_mutex> lock(messenger_->engine_lock);
+          std::lock_guard<std::recursive_mutex> lock(messenger_->engineLock);
           messenger_->engine = nullptr;
         }
         router_.ClearPluginCallbacks();
@@ -124,8 +126,8 @@ bool EngineCore::Shutdown() {
       kShutdownTaskTimeout);
   if (!ran) {
     std::fprintf(stderr, "corvane embedder: the registrar's destruction did not finish; shutting down anyway\n");
-    plugin_calls_allowed_ = false;
-    std::lock_guard<std::recursive_mutex> lock(messenger_->engine_lock);
+    pluginCallsAllowed_ = false;
+    std::lock_guard<std::recursive_mutex> lock(messenger_->engineLock);
     messenger_->engine = nullptr;
   }
   textures_.Stop();
@@ -136,8 +138,8 @@ bool EngineCore::Shutdown() {
 }
 
 bool EngineCore::IsRunning() const {
-  std::lock_guard<std::mutex> lock(state_mutex_);
-  return !shutdown_started_;
+  std::lock_guard<std::mutex> lock(stateMutex_);
+  return !shutdownStarted_;
 }
 
 }  // namespace corvane::embedder::internal

@@ -22,11 +22,11 @@ class EngineCore;
 }
 
 // Reference-counted; outlives its engine while the plugin holds references.
-// `engine` is cleared, under `engine_lock`, when the engine shuts down, so
+// `engine` is cleared, under `engineLock`, when the engine shuts down, so
 // a holder of the lock sees a live engine or none.
 struct FlutterDesktopMessenger {
   std::atomic<int> references{1};
-  std::recursive_mutex engine_lock;
+  std::recursive_mutex engineLock;
   corvane::embedder::internal::EngineCore* engine = nullptr;
 };
 
@@ -56,8 +56,8 @@ class EngineCore {
   // Handles as the plugin sees them.
   FlutterDesktopPluginRegistrarRef registrar() { return &registrar_; }
   FlutterDesktopMessengerRef messenger() { return messenger_; }
-  FlutterDesktopTextureRegistrarRef texture_registrar() { return &texture_registrar_; }
-  FlutterDesktopViewRef view() { return options_.with_view ? &view_ : nullptr; }
+  FlutterDesktopTextureRegistrarRef texture_registrar() { return &textureRegistrar_; }
+  FlutterDesktopViewRef view() { return options_.withView ? &view_ : nullptr; }
 
   // True on the platform thread; otherwise reports `function` and is false.
   bool CheckPlatformThread(const char* function) const;
@@ -71,20 +71,20 @@ class EngineCore {
   // the platform thread with Dart's reply, unless the engine shuts down
   // first.
   void SendToDart(const char* channel, const uint8_t* message, size_t size, FlutterDesktopBinaryReply reply,
-                  void* user_data);
+                  void* userData);
 
   // Engine API.
   std::string LoadPlugin(const std::string& path);
-  bool RegisterPlugin(const PluginEntryPoint& entry_point);
+  bool RegisterPlugin(const PluginEntryPoint& entryPoint);
   PlatformThread& platform() { return platform_; }
-  void SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback on_reply);
+  void SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback onReply);
   bool Shutdown();
   bool IsRunning() const;
 
  private:
   // Declared first so that they are closed last, after every thread that
   // could run their code has been joined.
-  std::vector<std::unique_ptr<PluginLibrary>> libraries_;  // guarded by state_mutex_
+  std::vector<std::unique_ptr<PluginLibrary>> libraries_;  // guarded by stateMutex_
   const EngineOptions options_;
   TaskThread dart_;
   MessageRouter router_{dart_};
@@ -95,20 +95,20 @@ class EngineCore {
   // with a manual count: FlutterDesktopMessengerRelease deletes it.
   FlutterDesktopMessenger* messenger_;
   FlutterDesktopPluginRegistrar registrar_{this};
-  FlutterDesktopTextureRegistrar texture_registrar_{this};
+  FlutterDesktopTextureRegistrar textureRegistrar_{this};
   FlutterDesktopView view_{this};
 
   // Platform thread only. Every plugin library carries its own registrar
   // manager and installs its own handler on the one registrar; each
   // distinct handler is kept, so that no library's plugins outlive it.
-  std::vector<FlutterDesktopOnPluginRegistrarDestroyed> destruction_handlers_;
+  std::vector<FlutterDesktopOnPluginRegistrarDestroyed> destructionHandlers_;
 
   // Cleared on the platform thread once the registrar is destroyed: from
   // then on nothing calls into the plugin.
-  std::atomic<bool> plugin_calls_allowed_{true};
+  std::atomic<bool> pluginCallsAllowed_{true};
 
-  mutable std::mutex state_mutex_;
-  bool shutdown_started_ = false;  // guarded by state_mutex_
+  mutable std::mutex stateMutex_;
+  bool shutdownStarted_ = false;  // guarded by stateMutex_
 };
 
 }  // namespace corvane::embedder::internal

@@ -8,7 +8,7 @@ namespace {
 
 // Process-wide, so that handles of two engines never coincide. 0 is never
 // handed out: a null handle is always unknown.
-std::atomic<uintptr_t> next_response_handle{1};
+std::atomic<uintptr_t> nextResponseHandle{1};
 
 const FlutterDesktopMessageResponseHandle* AsHandle(uintptr_t number) {
   return reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(number);
@@ -17,46 +17,46 @@ const FlutterDesktopMessageResponseHandle* AsHandle(uintptr_t number) {
 }  // namespace
 
 ReplySlot::~ReplySlot() {
-  if (on_reply_) Resolve(PluginReply{});
+  if (onReply_) Resolve(PluginReply{});
 }
 
 void ReplySlot::Resolve(PluginReply reply) {
   ReplyCallback callback;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    callback = std::move(on_reply_);
-    on_reply_ = nullptr;
+    callback = std::move(onReply_);
+    onReply_ = nullptr;
   }
   if (!callback) return;
   dart_.Post([callback = std::move(callback), reply = std::move(reply)] { callback(reply); });
 }
 
 void MessageRouter::SetPluginCallback(const std::string& channel, FlutterDesktopMessageCallback callback,
-                                      void* user_data) {
+                                      void* userData) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (callback == nullptr) {
-    plugin_callbacks_.erase(channel);
+    pluginCallbacks_.erase(channel);
   } else {
-    plugin_callbacks_[channel] = PluginCallback{callback, user_data};
+    pluginCallbacks_[channel] = PluginCallback{callback, userData};
   }
 }
 
 void MessageRouter::ClearPluginCallbacks() {
   std::lock_guard<std::mutex> lock(mutex_);
-  plugin_callbacks_.clear();
+  pluginCallbacks_.clear();
 }
 
 void MessageRouter::DeliverToPlugin(FlutterDesktopMessengerRef messenger, const std::string& channel,
                                     const std::vector<uint8_t>& message, std::shared_ptr<ReplySlot> slot) {
   PluginCallback target;
-  uintptr_t handle_number = 0;
+  uintptr_t handleNumber = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = plugin_callbacks_.find(channel);
-    if (found != plugin_callbacks_.end()) {
+    auto found = pluginCallbacks_.find(channel);
+    if (found != pluginCallbacks_.end()) {
       target = found->second;
-      handle_number = next_response_handle.fetch_add(1);
-      pending_.emplace(handle_number, PendingAnswer{channel, slot});
+      handleNumber = nextResponseHandle.fetch_add(1);
+      pending_.emplace(handleNumber, PendingAnswer{channel, slot});
     }
   }
   if (target.callback == nullptr) {
@@ -69,8 +69,8 @@ void MessageRouter::DeliverToPlugin(FlutterDesktopMessengerRef messenger, const 
   record.channel = channel.c_str();
   record.message = message.empty() ? nullptr : message.data();
   record.message_size = message.size();
-  record.response_handle = AsHandle(handle_number);
-  target.callback(messenger, &record, target.user_data);
+  record.response_handle = AsHandle(handleNumber);
+  target.callback(messenger, &record, target.userData);
 }
 
 void MessageRouter::Answer(const FlutterDesktopMessageResponseHandle* handle, const uint8_t* data, size_t size) {
@@ -80,7 +80,7 @@ void MessageRouter::Answer(const FlutterDesktopMessageResponseHandle* handle, co
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = pending_.find(number);
     if (found == pending_.end()) {
-      if (number != 0 && number < next_response_handle.load()) {
+      if (number != 0 && number < nextResponseHandle.load()) {
         std::fprintf(stderr,
                      "corvane embedder: response handle %llu was already answered or given up; "
                      "ignoring this response\n",
@@ -111,24 +111,24 @@ void MessageRouter::DropPendingAnswers() {
 void MessageRouter::SetDartHandler(const std::string& channel, DartMessageHandler handler) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (handler) {
-    dart_handlers_[channel] = std::make_shared<DartMessageHandler>(std::move(handler));
+    dartHandlers_[channel] = std::make_shared<DartMessageHandler>(std::move(handler));
   } else {
-    dart_handlers_.erase(channel);
+    dartHandlers_.erase(channel);
   }
 }
 
 void MessageRouter::SendToDart(const std::string& channel, std::vector<uint8_t> message,
-                               std::function<void(std::vector<uint8_t>)> on_dart_reply) {
+                               std::function<void(std::vector<uint8_t>)> onDartReply) {
   std::shared_ptr<DartMessageHandler> handler;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = dart_handlers_.find(channel);
-    if (found != dart_handlers_.end()) handler = found->second;
+    auto found = dartHandlers_.find(channel);
+    if (found != dartHandlers_.end()) handler = found->second;
   }
-  dart_.Post([handler, message = std::move(message), on_dart_reply = std::move(on_dart_reply)] {
+  dart_.Post([handler, message = std::move(message), onDartReply = std::move(onDartReply)] {
     std::vector<uint8_t> reply;
     if (handler) reply = (*handler)(message);
-    if (on_dart_reply) on_dart_reply(std::move(reply));
+    if (onDartReply) onDartReply(std::move(reply));
   });
 }
 

@@ -30,7 +30,7 @@ namespace corvane::embedder::internal {
 // runs on the Dart thread.
 class ReplySlot {
  public:
-  ReplySlot(TaskThread& dart, ReplyCallback on_reply) : dart_(dart), on_reply_(std::move(on_reply)) {}
+  ReplySlot(TaskThread& dart, ReplyCallback onReply) : dart_(dart), onReply_(std::move(onReply)) {}
   ~ReplySlot();
   ReplySlot(const ReplySlot&) = delete;
   ReplySlot& operator=(const ReplySlot&) = delete;
@@ -40,7 +40,7 @@ class ReplySlot {
  private:
   TaskThread& dart_;
   std::mutex mutex_;
-  ReplyCallback on_reply_;  // emptied when resolved
+  ReplyCallback onReply_;  // emptied when resolved
 };
 
 class MessageRouter {
@@ -48,7 +48,7 @@ class MessageRouter {
   explicit MessageRouter(TaskThread& dart) : dart_(dart) {}
 
   // Platform thread (plugin side).
-  void SetPluginCallback(const std::string& channel, FlutterDesktopMessageCallback callback, void* user_data);
+  void SetPluginCallback(const std::string& channel, FlutterDesktopMessageCallback callback, void* userData);
   void ClearPluginCallbacks();
   // Calls the plugin's callback for `channel` with a fresh response handle.
   // Without a callback the message is answered empty at once, as the real
@@ -65,14 +65,14 @@ class MessageRouter {
   // Dart side.
   void SetDartHandler(const std::string& channel, DartMessageHandler handler);
   // Platform thread: a message from the plugin. Runs Dart's handler on the
-  // Dart thread; `on_dart_reply` (may be empty) gets its reply bytes there.
+  // Dart thread; `onDartReply` (may be empty) gets its reply bytes there.
   void SendToDart(const std::string& channel, std::vector<uint8_t> message,
-                  std::function<void(std::vector<uint8_t>)> on_dart_reply);
+                  std::function<void(std::vector<uint8_t>)> onDartReply);
 
  private:
   struct PluginCallback {
     FlutterDesktopMessageCallback callback = nullptr;
-    void* user_data = nullptr;
+    void* userData = nullptr;
   };
   struct PendingAnswer {
     std::string channel;
@@ -81,9 +81,9 @@ class MessageRouter {
 
   TaskThread& dart_;
   std::mutex mutex_;
-  std::map<std::string, PluginCallback> plugin_callbacks_;                  // guarded by mutex_
+  std::map<std::string, PluginCallback> pluginCallbacks_;                   // guarded by mutex_
   std::unordered_map<uintptr_t, PendingAnswer> pending_;                    // guarded by mutex_
-  std::map<std::string, std::shared_ptr<DartMessageHandler>> dart_handlers_;  // guarded by mutex_
+  std::map<std::string, std::shared_ptr<DartMessageHandler>> dartHandlers_;  // guarded by mutex_
 };
 
 }  // namespace corvane::embedder::internal

@@ -8,23 +8,23 @@ namespace corvane::embedder::internal {
 
 PlatformThread::PlatformThread()
     : context_(g_main_context_new()), loop_(g_main_loop_new(context_.get(), FALSE)) {
-  std::mutex started_mutex;
-  std::condition_variable started_cv;
+  std::mutex startedMutex;
+  std::condition_variable startedCv;
   bool started = false;
   thread_ = std::thread([&] {
     g_main_context_push_thread_default(context_.get());
     {
       // Notified under the lock: the waiting constructor owns the condition
       // variable and may return as soon as it sees `started`.
-      std::lock_guard<std::mutex> lock(started_mutex);
-      thread_id_ = std::this_thread::get_id();
+      std::lock_guard<std::mutex> lock(startedMutex);
+      threadId_ = std::this_thread::get_id();
       started = true;
-      started_cv.notify_one();
+      startedCv.notify_one();
     }
     Run();
   });
-  std::unique_lock<std::mutex> lock(started_mutex);
-  started_cv.wait(lock, [&] { return started; });
+  std::unique_lock<std::mutex> lock(startedMutex);
+  startedCv.wait(lock, [&] { return started; });
 }
 
 PlatformThread::~PlatformThread() { Stop(); }
@@ -48,8 +48,8 @@ bool PlatformThread::Post(std::function<void()> task) {
   return true;
 }
 
-gboolean PlatformThread::RunOneTask(gpointer self_pointer) {
-  auto* self = static_cast<PlatformThread*>(self_pointer);
+gboolean PlatformThread::RunOneTask(gpointer selfPointer) {
+  auto* self = static_cast<PlatformThread*>(selfPointer);
   std::function<void()> task;
   {
     std::lock_guard<std::mutex> lock(self->mutex_);

@@ -34,7 +34,7 @@ class PlatformThread {
   // Runs the task on the thread and waits, inline when called on it. False
   // when it did not run (stopped) or did not finish within `timeout`.
   bool RunSync(const std::function<void()>& task, std::chrono::milliseconds timeout);
-  bool IsCurrent() const { return std::this_thread::get_id() == thread_id_; }
+  bool IsCurrent() const { return std::this_thread::get_id() == threadId_; }
 
   // Quits the loop and joins the thread. Tasks queued and not yet run are
   // dropped, and so is whatever a plugin attaches to the context afterwards:
@@ -51,7 +51,7 @@ class PlatformThread {
   void PostWakeLocked();
 
   // Set once by the thread before the constructor returns, then read-only.
-  unsigned long native_thread_id_ = 0;
+  unsigned long nativeThreadId_ = 0;
 #else
   static gboolean RunOneTask(gpointer self);
 
@@ -59,7 +59,7 @@ class PlatformThread {
   platform::MainLoopPtr loop_;
 #endif
   std::thread thread_;
-  std::thread::id thread_id_;
+  std::thread::id threadId_;
 
   // Any thread. Our own queue, so that hand-over of a task is ordered by a
   // lock the sanitizers see; GLib only wakes the loop.
@@ -70,7 +70,7 @@ class PlatformThread {
   // Guarded by mutex_. At most one wake-up message waits in the thread's
   // queue: a posted-message queue holds only so many, and the plugin's own
   // queue window shares it.
-  bool wake_pending_ = false;
+  bool wakePending_ = false;
 #endif
 };
 

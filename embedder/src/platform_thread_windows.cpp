@@ -18,8 +18,8 @@ constexpr UINT kRunTaskMessage = WM_APP + 0x43;
 }  // namespace
 
 PlatformThread::PlatformThread() {
-  std::mutex started_mutex;
-  std::condition_variable started_cv;
+  std::mutex startedMutex;
+  std::condition_variable startedCv;
   bool started = false;
   thread_ = std::thread([&] {
     // A thread has a message queue only once it calls a message function;
@@ -30,16 +30,16 @@ PlatformThread::PlatformThread() {
     {
       // Notified under the lock: the waiting constructor owns the condition
       // variable and may return as soon as it sees `started`.
-      std::lock_guard<std::mutex> lock(started_mutex);
-      thread_id_ = std::this_thread::get_id();
-      native_thread_id_ = GetCurrentThreadId();
+      std::lock_guard<std::mutex> lock(startedMutex);
+      threadId_ = std::this_thread::get_id();
+      nativeThreadId_ = GetCurrentThreadId();
       started = true;
-      started_cv.notify_one();
+      startedCv.notify_one();
     }
     Run();
   });
-  std::unique_lock<std::mutex> lock(started_mutex);
-  started_cv.wait(lock, [&] { return started; });
+  std::unique_lock<std::mutex> lock(startedMutex);
+  startedCv.wait(lock, [&] { return started; });
 }
 
 PlatformThread::~PlatformThread() { Stop(); }
@@ -62,13 +62,13 @@ bool PlatformThread::Post(std::function<void()> task) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!accepting_) return false;
   tasks_.push_back(std::move(task));
-  if (!wake_pending_) PostWakeLocked();
+  if (!wakePending_) PostWakeLocked();
   return true;
 }
 
 void PlatformThread::PostWakeLocked() {
-  if (PostThreadMessageW(native_thread_id_, kRunTaskMessage, 0, 0)) {
-    wake_pending_ = true;
+  if (PostThreadMessageW(nativeThreadId_, kRunTaskMessage, 0, 0)) {
+    wakePending_ = true;
   } else {
     // The task stays queued; the next Post tries to wake the loop again.
     std::fprintf(stderr, "corvane embedder: cannot wake the platform thread (error %lu)\n", GetLastError());
@@ -79,7 +79,7 @@ void PlatformThread::RunOneTask() {
   std::function<void()> task;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    wake_pending_ = false;
+    wakePending_ = false;
     if (!accepting_ || tasks_.empty()) return;
     task = std::move(tasks_.front());
     tasks_.pop_front();
@@ -105,7 +105,7 @@ void PlatformThread::Stop() {
     return;
   }
   if (thread_.joinable()) {
-    if (!PostThreadMessageW(native_thread_id_, WM_QUIT, 0, 0)) {
+    if (!PostThreadMessageW(nativeThreadId_, WM_QUIT, 0, 0)) {
       std::fprintf(stderr, "corvane embedder: cannot stop the platform thread (error %lu)\n", GetLastError());
     }
     thread_.join();

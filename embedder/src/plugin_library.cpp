@@ -24,8 +24,8 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
     dlclose(handle);
     return nullptr;
   }
-  auto entry_point = reinterpret_cast<RegisterWithRegistrarFunction>(symbol);
-  return std::make_unique<PluginLibrary>(handle, entry_point);
+  auto entryPoint = reinterpret_cast<RegisterWithRegistrarFunction>(symbol);
+  return std::make_unique<PluginLibrary>(handle, entryPoint);
 }
 
 PluginLibrary::~PluginLibrary() { dlclose(handle_); }

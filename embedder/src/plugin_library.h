@@ -23,14 +23,13 @@ class PluginLibrary {
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
   // Takes over a dlopen handle.
-  PluginLibrary(void* handle, RegisterWithRegistrarFunction entry_point)
-      : handle_(handle), entry_point_(entry_point) {}
+  PluginLibrary(void* handle, RegisterWithRegistrarFunction entryPoint) : handle_(handle), entryPoint_(entryPoint) {}
 
-  RegisterWithRegistrarFunction entry_point() const { return entry_point_; }
+  RegisterWithRegistrarFunction EntryPoint() const { return entryPoint_; }
 
  private:
   void* handle_;
-  RegisterWithRegistrarFunction entry_point_;
+  RegisterWithRegistrarFunction entryPoint_;
 };
 
 }  // namespace corvane::embedder::internal

@@ -83,8 +83,8 @@ std::string SurfaceReader::Read(const FlutterDesktopGpuSurfaceDescriptor& descri
     return "descriptor fd " + std::to_string(fd) + " holds " + std::to_string(info.st_size) +
            " bytes, fewer than the " + std::to_string(bytes) + " its visible size needs";
   }
-  const bool same_object = fd == fd_ && info.st_dev == device_ && info.st_ino == inode_;
-  if (!same_object || mapping_.size() < bytes) {
+  const bool sameObject = fd == fd_ && info.st_dev == device_ && info.st_ino == inode_;
+  if (!sameObject || mapping_.size() < bytes) {
     mapping_ = SharedMapping();
     fd_ = -1;
     SharedMapping fresh(fd, static_cast<size_t>(info.st_size));

@@ -7,7 +7,7 @@
 namespace corvane::embedder::internal {
 
 struct TextureRegistry::FetchRequest {
-  int64_t texture_id = -1;
+  int64_t textureId = -1;
   std::promise<std::shared_ptr<const TextureFrame>> result;
 };
 
@@ -19,11 +19,11 @@ void RefuseRegistration(const char* reason) {
 
 }  // namespace
 
-TextureRegistry::TextureRegistry(std::chrono::microseconds frame_interval,
-                                 std::chrono::microseconds descriptor_hold, bool copy_displayed_frames)
-    : frame_interval_(frame_interval),
-      descriptor_hold_(descriptor_hold),
-      copy_displayed_frames_(copy_displayed_frames),
+TextureRegistry::TextureRegistry(std::chrono::microseconds frameInterval, std::chrono::microseconds descriptorHold,
+                                 bool copyDisplayedFrames)
+    : frameInterval_(frameInterval),
+      descriptorHold_(descriptorHold),
+      copyDisplayedFrames_(copyDisplayedFrames),
       raster_([this] { RunRaster(); }) {}
 
 TextureRegistry::~TextureRegistry() {
@@ -31,7 +31,7 @@ TextureRegistry::~TextureRegistry() {
   std::vector<std::thread> late;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    late.swap(late_completions_);
+    late.swap(lateCompletions_);
   }
   for (std::thread& thread : late) thread.join();
 }
@@ -45,9 +45,9 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
   switch (RawEnumValue(info->type)) {
     case kFlutterDesktopPixelBufferTexture:
       texture->type = kFlutterDesktopPixelBufferTexture;
-      texture->pixel_callback = info->pixel_buffer_config.callback;
-      texture->user_data = info->pixel_buffer_config.user_data;
-      if (texture->pixel_callback == nullptr) {
+      texture->pixelCallback = info->pixel_buffer_config.callback;
+      texture->userData = info->pixel_buffer_config.user_data;
+      if (texture->pixelCallback == nullptr) {
         RefuseRegistration("pixel-buffer texture without callback");
         return -1;
       }
@@ -68,8 +68,8 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
         return -1;
       }
       texture->type = kFlutterDesktopGpuSurfaceTexture;
-      texture->surface_callback = config.callback;
-      texture->user_data = config.user_data;
+      texture->surfaceCallback = config.callback;
+      texture->userData = config.user_data;
       break;
     }
     default:
@@ -81,26 +81,26 @@ int64_t TextureRegistry::Register(const FlutterDesktopTextureInfo* info) {
     RefuseRegistration("the engine has shut down");
     return -1;
   }
-  texture->id = next_id_++;
+  texture->id = nextId_++;
   textures_.emplace(texture->id, texture);
   return texture->id;
 }
 
-void TextureRegistry::Unregister(int64_t texture_id, void (*completion)(void*), void* user_data) {
-  Completion done{completion, user_data};
+void TextureRegistry::Unregister(int64_t textureId, void (*completion)(void*), void* userData) {
+  Completion done{completion, userData};
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = textures_.find(texture_id);
+    auto found = textures_.find(textureId);
     if (found == textures_.end() || found->second->unregistering) {
       std::fprintf(stderr, "corvane embedder: unregistering texture %lld, which is not registered\n",
-                   static_cast<long long>(texture_id));
+                   static_cast<long long>(textureId));
     } else {
       found->second->unregistering = true;
       frames_.notify_all();
     }
     if (!stopped_) {
-      unregistered_.emplace_back(texture_id, done);
-      raster_wake_.notify_one();
+      unregistered_.emplace_back(textureId, done);
+      rasterWake_.notify_one();
       return;
     }
   }
@@ -110,21 +110,21 @@ void TextureRegistry::Unregister(int64_t texture_id, void (*completion)(void*), 
 void TextureRegistry::CompleteLate(Completion completion) {
   if (completion.callback == nullptr) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  late_completions_.emplace_back([completion] { completion.callback(completion.user_data); });
+  lateCompletions_.emplace_back([completion] { completion.callback(completion.userData); });
 }
 
-bool TextureRegistry::MarkFrameAvailable(int64_t texture_id) {
+bool TextureRegistry::MarkFrameAvailable(int64_t textureId) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = textures_.find(texture_id);
+  auto found = textures_.find(textureId);
   if (found == textures_.end() || found->second->unregistering) return false;
   ++found->second->marks;
-  raster_wake_.notify_one();
+  rasterWake_.notify_one();
   return true;
 }
 
 void TextureRegistry::RunRaster() {
   std::unique_lock<std::mutex> lock(mutex_);
-  auto next_tick = std::chrono::steady_clock::now();
+  auto nextTick = std::chrono::steady_clock::now();
   for (;;) {
     if (!unregistered_.empty()) {
       std::vector<std::pair<int64_t, Completion>> finished;
@@ -136,15 +136,15 @@ void TextureRegistry::RunRaster() {
       lock.unlock();
       // No fetch is in flight: this thread is the only one that fetches.
       for (const auto& entry : finished) {
-        if (entry.second.callback != nullptr) entry.second.callback(entry.second.user_data);
+        if (entry.second.callback != nullptr) entry.second.callback(entry.second.userData);
       }
       lock.lock();
       continue;
     }
-    if (!fetch_requests_.empty()) {
-      std::shared_ptr<FetchRequest> request = fetch_requests_.front();
-      fetch_requests_.pop_front();
-      auto found = textures_.find(request->texture_id);
+    if (!fetchRequests_.empty()) {
+      std::shared_ptr<FetchRequest> request = fetchRequests_.front();
+      fetchRequests_.pop_front();
+      auto found = textures_.find(request->textureId);
       if (stopped_ || found == textures_.end() || found->second->unregistering) {
         request->result.set_value(nullptr);
         continue;
@@ -162,25 +162,25 @@ void TextureRegistry::RunRaster() {
 
     std::vector<std::shared_ptr<Texture>> due;
     for (const auto& entry : textures_) {
-      if (!entry.second->unregistering && entry.second->marks > entry.second->fetched_marks) {
+      if (!entry.second->unregistering && entry.second->marks > entry.second->fetchedMarks) {
         due.push_back(entry.second);
       }
     }
     if (due.empty()) {
-      raster_wake_.wait(lock);
+      rasterWake_.wait(lock);
       continue;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (now < next_tick) {
-      raster_wake_.wait_until(lock, next_tick);
+    if (now < nextTick) {
+      rasterWake_.wait_until(lock, nextTick);
       continue;
     }
-    next_tick = now + frame_interval_;
+    nextTick = now + frameInterval_;
     for (const std::shared_ptr<Texture>& texture : due) {
       if (texture->unregistering || stopped_) continue;
       const uint64_t marks = texture->marks;
       lock.unlock();
-      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks, copy_displayed_frames_);
+      std::shared_ptr<TextureFrame> frame = FetchNow(*texture, marks, copyDisplayedFrames_);
       lock.lock();
       Publish(*texture, frame, marks);
     }
@@ -191,34 +191,34 @@ std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64
   if (!copy) {
     if (texture.type == kFlutterDesktopPixelBufferTexture) {
       const FlutterDesktopPixelBuffer* buffer =
-          texture.pixel_callback(texture.requested_width, texture.requested_height, texture.user_data);
+          texture.pixelCallback(texture.requestedWidth, texture.requestedHeight, texture.userData);
       if (buffer != nullptr && buffer->release_callback != nullptr) buffer->release_callback(buffer->release_context);
     } else {
       const FlutterDesktopGpuSurfaceDescriptor* descriptor =
-          texture.surface_callback(texture.requested_width, texture.requested_height, texture.user_data);
+          texture.surfaceCallback(texture.requestedWidth, texture.requestedHeight, texture.userData);
       if (descriptor != nullptr) {
-        if (descriptor_hold_.count() > 0) std::this_thread::sleep_for(descriptor_hold_);
+        if (descriptorHold_.count() > 0) std::this_thread::sleep_for(descriptorHold_);
         if (descriptor->release_callback != nullptr) descriptor->release_callback(descriptor->release_context);
       }
     }
     return nullptr;
   }
   // Sized by the last fetch: a texture's frames mostly keep their size.
-  std::shared_ptr<TextureFrame> frame = pixel_pool_->NewFrame(texture.requested_width * texture.requested_height * 4);
-  frame->texture_id = texture.id;
+  std::shared_ptr<TextureFrame> frame = pixelPool_->NewFrame(texture.requestedWidth * texture.requestedHeight * 4);
+  frame->textureId = texture.id;
   frame->marks = marks;
-  const size_t asked_width = texture.requested_width;
-  const size_t asked_height = texture.requested_height;
+  const size_t askedWidth = texture.requestedWidth;
+  const size_t askedHeight = texture.requestedHeight;
   if (texture.type == kFlutterDesktopPixelBufferTexture) {
-    const FlutterDesktopPixelBuffer* buffer = texture.pixel_callback(asked_width, asked_height, texture.user_data);
+    const FlutterDesktopPixelBuffer* buffer = texture.pixelCallback(askedWidth, askedHeight, texture.userData);
     if (buffer == nullptr) return frame;
     frame->problem = ReadPixelBuffer(*buffer, &frame->bgra, &frame->width, &frame->height);
     if (buffer->release_callback != nullptr) buffer->release_callback(buffer->release_context);
   } else {
     const FlutterDesktopGpuSurfaceDescriptor* descriptor =
-        texture.surface_callback(asked_width, asked_height, texture.user_data);
+        texture.surfaceCallback(askedWidth, askedHeight, texture.userData);
     if (descriptor == nullptr) return frame;
-    if (descriptor_hold_.count() > 0) std::this_thread::sleep_for(descriptor_hold_);
+    if (descriptorHold_.count() > 0) std::this_thread::sleep_for(descriptorHold_);
     frame->problem = texture.reader.Read(*descriptor, &frame->bgra, &frame->width, &frame->height);
     if (descriptor->release_callback != nullptr) {
       descriptor->release_callback(descriptor->release_context);
@@ -229,8 +229,8 @@ std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64
   }
   if (frame->problem.empty()) {
     frame->outcome = TextureFrame::Outcome::kPixels;
-    texture.requested_width = frame->width;
-    texture.requested_height = frame->height;
+    texture.requestedWidth = frame->width;
+    texture.requestedHeight = frame->height;
   } else {
     frame->outcome = TextureFrame::Outcome::kRejected;
     frame->bgra.clear();
@@ -243,48 +243,48 @@ std::shared_ptr<TextureFrame> TextureRegistry::FetchNow(Texture& texture, uint64
 
 void TextureRegistry::Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks) {
   ++texture.fetches;
-  if (marks > texture.fetched_marks) texture.fetched_marks = marks;
+  if (marks > texture.fetchedMarks) texture.fetchedMarks = marks;
   if (!frame) return;  // fetched without a copy: the latest copy stays
-  frame->fetch_number = texture.fetches;
+  frame->fetchNumber = texture.fetches;
   texture.latest = std::move(frame);
   frames_.notify_all();
 }
 
-std::shared_ptr<const TextureFrame> TextureRegistry::Fetch(int64_t texture_id, std::chrono::milliseconds timeout) {
+std::shared_ptr<const TextureFrame> TextureRegistry::Fetch(int64_t textureId, std::chrono::milliseconds timeout) {
   if (IsRasterThread()) {
     std::fprintf(stderr, "corvane embedder: a texture fetch asked for on the raster thread would wait for itself\n");
     return nullptr;
   }
   auto request = std::make_shared<FetchRequest>();
-  request->texture_id = texture_id;
+  request->textureId = textureId;
   std::future<std::shared_ptr<const TextureFrame>> result = request->result.get_future();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_ || textures_.count(texture_id) == 0) return nullptr;
-    fetch_requests_.push_back(request);
-    raster_wake_.notify_one();
+    if (stopped_ || textures_.count(textureId) == 0) return nullptr;
+    fetchRequests_.push_back(request);
+    rasterWake_.notify_one();
   }
   if (result.wait_for(timeout) != std::future_status::ready) return nullptr;
   return result.get();
 }
 
-std::shared_ptr<const TextureFrame> TextureRegistry::Latest(int64_t texture_id) const {
+std::shared_ptr<const TextureFrame> TextureRegistry::Latest(int64_t textureId) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = textures_.find(texture_id);
+  auto found = textures_.find(textureId);
   return found == textures_.end() ? nullptr : found->second->latest;
 }
 
 std::shared_ptr<const TextureFrame> TextureRegistry::WaitForFrame(
-    int64_t texture_id, const std::function<bool(const TextureFrame&)>& accept, std::chrono::milliseconds timeout) {
+    int64_t textureId, const std::function<bool(const TextureFrame&)>& accept, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  uint64_t judged_fetch = 0;
+  uint64_t judgedFetch = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    auto found = textures_.find(texture_id);
+    auto found = textures_.find(textureId);
     if (found == textures_.end() || found->second->unregistering) return nullptr;
     std::shared_ptr<const TextureFrame> latest = found->second->latest;
-    if (latest && latest->fetch_number != judged_fetch) {
-      judged_fetch = latest->fetch_number;
+    if (latest && latest->fetchNumber != judgedFetch) {
+      judgedFetch = latest->fetchNumber;
       if (latest->HasPixels()) {
         // The caller's predicate runs without the lock.
         lock.unlock();
@@ -298,15 +298,15 @@ std::shared_ptr<const TextureFrame> TextureRegistry::WaitForFrame(
   }
 }
 
-uint64_t TextureRegistry::Marks(int64_t texture_id) const {
+uint64_t TextureRegistry::Marks(int64_t textureId) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = textures_.find(texture_id);
+  auto found = textures_.find(textureId);
   return found == textures_.end() ? 0 : found->second->marks;
 }
 
-bool TextureRegistry::IsRegistered(int64_t texture_id) const {
+bool TextureRegistry::IsRegistered(int64_t textureId) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = textures_.find(texture_id);
+  auto found = textures_.find(textureId);
   return found != textures_.end() && !found->second->unregistering;
 }
 
@@ -315,7 +315,7 @@ void TextureRegistry::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopped_ = true;
   }
-  raster_wake_.notify_one();
+  rasterWake_.notify_one();
   frames_.notify_all();
   if (raster_.joinable()) raster_.join();
   std::lock_guard<std::mutex> lock(mutex_);

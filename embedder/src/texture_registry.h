@@ -34,8 +34,8 @@ namespace corvane::embedder::internal {
 
 class TextureRegistry {
  public:
-  TextureRegistry(std::chrono::microseconds frame_interval, std::chrono::microseconds descriptor_hold,
-                  bool copy_displayed_frames);
+  TextureRegistry(std::chrono::microseconds frameInterval, std::chrono::microseconds descriptorHold,
+                  bool copyDisplayedFrames);
   ~TextureRegistry();
   TextureRegistry(const TextureRegistry&) = delete;
   TextureRegistry& operator=(const TextureRegistry&) = delete;
@@ -45,18 +45,18 @@ class TextureRegistry {
   int64_t Register(const FlutterDesktopTextureInfo* info);
   // Platform thread. The completion (may be null) runs once on another
   // thread; for an unknown id, too, so that a waiting owner is released.
-  void Unregister(int64_t texture_id, void (*completion)(void*), void* user_data);
+  void Unregister(int64_t textureId, void (*completion)(void*), void* userData);
   // Any thread; never calls into the plugin. False for an unknown id.
-  bool MarkFrameAvailable(int64_t texture_id);
+  bool MarkFrameAvailable(int64_t textureId);
 
   // Dart side.
-  std::shared_ptr<const TextureFrame> Fetch(int64_t texture_id, std::chrono::milliseconds timeout);
-  std::shared_ptr<const TextureFrame> Latest(int64_t texture_id) const;
-  std::shared_ptr<const TextureFrame> WaitForFrame(int64_t texture_id,
+  std::shared_ptr<const TextureFrame> Fetch(int64_t textureId, std::chrono::milliseconds timeout);
+  std::shared_ptr<const TextureFrame> Latest(int64_t textureId) const;
+  std::shared_ptr<const TextureFrame> WaitForFrame(int64_t textureId,
                                                    const std::function<bool(const TextureFrame&)>& accept,
                                                    std::chrono::milliseconds timeout);
-  uint64_t Marks(int64_t texture_id) const;
-  bool IsRegistered(int64_t texture_id) const;
+  uint64_t Marks(int64_t textureId) const;
+  bool IsRegistered(int64_t textureId) const;
   bool IsRasterThread() const { return std::this_thread::get_id() == raster_.get_id(); }
 
   // Completes pending unregistrations and stops the raster thread. Textures
@@ -69,25 +69,25 @@ class TextureRegistry {
   struct Texture {
     int64_t id = -1;
     FlutterDesktopTextureType type = kFlutterDesktopPixelBufferTexture;
-    FlutterDesktopPixelBufferTextureCallback pixel_callback = nullptr;
-    FlutterDesktopGpuSurfaceTextureCallback surface_callback = nullptr;
-    void* user_data = nullptr;
+    FlutterDesktopPixelBufferTextureCallback pixelCallback = nullptr;
+    FlutterDesktopGpuSurfaceTextureCallback surfaceCallback = nullptr;
+    void* userData = nullptr;
 
     // Guarded by the registry's mutex.
     uint64_t marks = 0;
-    uint64_t fetched_marks = 0;
+    uint64_t fetchedMarks = 0;
     uint64_t fetches = 0;
     bool unregistering = false;
     std::shared_ptr<const TextureFrame> latest;
 
     // Raster thread only.
     SurfaceReader reader;
-    size_t requested_width = 0;
-    size_t requested_height = 0;
+    size_t requestedWidth = 0;
+    size_t requestedHeight = 0;
   };
   struct Completion {
     void (*callback)(void*) = nullptr;
-    void* user_data = nullptr;
+    void* userData = nullptr;
   };
   struct FetchRequest;
 
@@ -98,19 +98,19 @@ class TextureRegistry {
   void Publish(Texture& texture, std::shared_ptr<TextureFrame> frame, uint64_t marks);
   void CompleteLate(Completion completion);
 
-  const std::chrono::microseconds frame_interval_;
-  const std::chrono::microseconds descriptor_hold_;
-  const bool copy_displayed_frames_;
-  const std::shared_ptr<PixelPool> pixel_pool_ = std::make_shared<PixelPool>();
+  const std::chrono::microseconds frameInterval_;
+  const std::chrono::microseconds descriptorHold_;
+  const bool copyDisplayedFrames_;
+  const std::shared_ptr<PixelPool> pixelPool_ = std::make_shared<PixelPool>();
   mutable std::mutex mutex_;
-  std::condition_variable raster_wake_;   // marks, requests, unregistrations, stop
+  std::condition_variable rasterWake_;      // marks, requests, unregistrations, stop
   mutable std::condition_variable frames_;  // a fetch was published or a texture went away
   std::map<int64_t, std::shared_ptr<Texture>> textures_;       // guarded by mutex_
   std::vector<std::pair<int64_t, Completion>> unregistered_;   // guarded by mutex_
-  std::deque<std::shared_ptr<FetchRequest>> fetch_requests_;   // guarded by mutex_
-  int64_t next_id_ = 1;                                        // guarded by mutex_
+  std::deque<std::shared_ptr<FetchRequest>> fetchRequests_;    // guarded by mutex_
+  int64_t nextId_ = 1;                                         // guarded by mutex_
   bool stopped_ = false;                                       // guarded by mutex_
-  std::vector<std::thread> late_completions_;                  // guarded by mutex_
+  std::vector<std::thread> lateCompletions_;                   // guarded by mutex_
   std::thread raster_;
 };
 

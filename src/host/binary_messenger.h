@@ -11,11 +11,11 @@ namespace flutter {
 
 // Answers one message. Called with a null pointer and length 0 it sends the
 // empty (not-implemented) answer. May be called on any thread.
-using BinaryReply = std::function<void(const uint8_t* reply, size_t reply_size)>;
+using BinaryReply = std::function<void(const uint8_t* reply, size_t replySize)>;
 
 // Handles one incoming message on the platform thread. The bytes are valid
 // only during the call; `reply` may be kept and called later.
-using BinaryMessageHandler = std::function<void(const uint8_t* message, size_t message_size, BinaryReply reply)>;
+using BinaryMessageHandler = std::function<void(const uint8_t* message, size_t messageSize, BinaryReply reply)>;
 
 class BinaryMessenger {
  public:
@@ -26,7 +26,7 @@ class BinaryMessenger {
 
   // Sends a message; `reply`, when not empty, receives the answer. Platform
   // thread only.
-  virtual void Send(const std::string& channel, const uint8_t* message, size_t message_size,
+  virtual void Send(const std::string& channel, const uint8_t* message, size_t messageSize,
                     BinaryReply reply = nullptr) const = 0;
 
   // Installs `handler` for `channel`, replacing any earlier one; an empty

@@ -48,11 +48,11 @@ class ResponseSlot {
 };
 
 // The embedding's message callback; platform thread.
-void ForwardMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message, void* user_data) {
+void ForwardMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message, void* userData) {
   std::shared_ptr<ResponseSlot> slot;
   try {
     // Copied so that the handler outlives its own replacement or removal.
-    std::shared_ptr<BinaryMessageHandler> handler = *static_cast<std::shared_ptr<BinaryMessageHandler>*>(user_data);
+    std::shared_ptr<BinaryMessageHandler> handler = *static_cast<std::shared_ptr<BinaryMessageHandler>*>(userData);
     slot = std::make_shared<ResponseSlot>(RetainMessenger(messenger), message->response_handle);
     BinaryReply reply = [slot](const uint8_t* data, size_t size) { slot->Respond(data, size); };
     (*handler)(message->message, message->message_size, std::move(reply));
@@ -68,10 +68,10 @@ void ForwardMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMe
 }
 
 // The embedding's reply callback for Send; owns the heap copy of the reply.
-void ForwardReply(const uint8_t* data, size_t data_size, void* user_data) {
-  std::unique_ptr<BinaryReply> reply(static_cast<BinaryReply*>(user_data));  // Adopt
+void ForwardReply(const uint8_t* data, size_t dataSize, void* userData) {
+  std::unique_ptr<BinaryReply> reply(static_cast<BinaryReply*>(userData));  // Adopt
   try {
-    (*reply)(data, data_size);
+    (*reply)(data, dataSize);
   } catch (const std::exception& error) {
     internal::WriteDiagnosticLine(std::string("Exception from a reply handler: ") + error.what());
   } catch (...) {
@@ -81,18 +81,18 @@ void ForwardReply(const uint8_t* data, size_t data_size, void* user_data) {
 
 }  // namespace
 
-BinaryMessengerImpl::BinaryMessengerImpl(FlutterDesktopMessengerRef core_messenger) : messenger_(core_messenger) {}
+BinaryMessengerImpl::BinaryMessengerImpl(FlutterDesktopMessengerRef coreMessenger) : messenger_(coreMessenger) {}
 
 BinaryMessengerImpl::~BinaryMessengerImpl() = default;
 
-void BinaryMessengerImpl::Send(const std::string& channel, const uint8_t* message, size_t message_size,
+void BinaryMessengerImpl::Send(const std::string& channel, const uint8_t* message, size_t messageSize,
                                BinaryReply reply) const {
   if (!reply) {
-    FlutterDesktopMessengerSend(messenger_, channel.c_str(), message, message_size);
+    FlutterDesktopMessengerSend(messenger_, channel.c_str(), message, messageSize);
     return;
   }
   auto holder = std::make_unique<BinaryReply>(std::move(reply));
-  if (FlutterDesktopMessengerSendWithReply(messenger_, channel.c_str(), message, message_size, &ForwardReply,
+  if (FlutterDesktopMessengerSendWithReply(messenger_, channel.c_str(), message, messageSize, &ForwardReply,
                                            holder.get())) {
     // The embedding now owns it and hands it back to ForwardReply.
     static_cast<void>(holder.release());

@@ -19,10 +19,10 @@ namespace flutter {
 // the empty answer so that the Dart side is not left waiting.
 class BinaryMessengerImpl : public BinaryMessenger {
  public:
-  explicit BinaryMessengerImpl(FlutterDesktopMessengerRef core_messenger);
+  explicit BinaryMessengerImpl(FlutterDesktopMessengerRef coreMessenger);
   ~BinaryMessengerImpl() override;
 
-  void Send(const std::string& channel, const uint8_t* message, size_t message_size,
+  void Send(const std::string& channel, const uint8_t* message, size_t messageSize,
             BinaryReply reply = nullptr) const override;
   void SetMessageHandler(const std::string& channel, BinaryMessageHandler handler) override;
 

@@ -45,12 +45,12 @@ class ByteStreamReader {
   bool failed() const { return failed_; }
 
   // Nesting of lists and maps being read, kept by the serializer.
-  int nesting_depth() const { return nesting_depth_; }
-  void set_nesting_depth(int depth) { nesting_depth_ = depth; }
+  int NestingDepth() const { return nestingDepth_; }
+  void SetNestingDepth(int depth) { nestingDepth_ = depth; }
 
  private:
   bool failed_ = false;
-  int nesting_depth_ = 0;
+  int nestingDepth_ = 0;
 };
 
 // Reads a byte range in place; the range must outlive the reader.

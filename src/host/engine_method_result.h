@@ -27,9 +27,8 @@ class EngineMethodResult : public MethodResult<T> {
 
  protected:
   void SuccessInternal(const T* result) override { reply_->Send(codec_->EncodeSuccessEnvelope(result).get()); }
-  void ErrorInternal(const std::string& error_code, const std::string& error_message,
-                     const T* error_details) override {
-    reply_->Send(codec_->EncodeErrorEnvelope(error_code, error_message, error_details).get());
+  void ErrorInternal(const std::string& errorCode, const std::string& errorMessage, const T* errorDetails) override {
+    reply_->Send(codec_->EncodeErrorEnvelope(errorCode, errorMessage, errorDetails).get());
   }
   void NotImplementedInternal() override { reply_->Send(nullptr); }
 

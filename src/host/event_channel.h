@@ -38,9 +38,8 @@ class EventChannel {
 
    private:
     void SuccessInternal(const T* event) override { SendEnvelope(codec_->EncodeSuccessEnvelope(event).get()); }
-    void ErrorInternal(const std::string& error_code, const std::string& error_message,
-                       const T* error_details) override {
-      SendEnvelope(codec_->EncodeErrorEnvelope(error_code, error_message, error_details).get());
+    void ErrorInternal(const std::string& errorCode, const std::string& errorMessage, const T* errorDetails) override {
+      SendEnvelope(codec_->EncodeErrorEnvelope(errorCode, errorMessage, errorDetails).get());
     }
     void EndOfStreamInternal() override { messenger_->Send(name_, nullptr, 0); }
 
@@ -72,10 +71,10 @@ class EventChannel {
     stream->codec = codec_;
     stream->name = name_;
     stream->messenger = messenger_;
-    messenger_->SetMessageHandler(name_, [stream](const uint8_t* message, size_t message_size, BinaryReply reply) {
+    messenger_->SetMessageHandler(name_, [stream](const uint8_t* message, size_t messageSize, BinaryReply reply) {
       PendingReply pending(std::move(reply));
       internal::RunHandlerGuarded(stream->name, *stream->codec, pending,
-                                  [&] { HandleMessage(*stream, message, message_size, pending); });
+                                  [&] { HandleMessage(*stream, message, messageSize, pending); });
     });
   }
 
@@ -86,12 +85,12 @@ class EventChannel {
     const MethodCodec<T>* codec = nullptr;
     std::string name;
     const BinaryMessenger* messenger = nullptr;
-    bool listen_active = false;
+    bool listenActive = false;
   };
 
-  static void HandleMessage(StreamState& stream, const uint8_t* message, size_t message_size, PendingReply& reply) {
+  static void HandleMessage(StreamState& stream, const uint8_t* message, size_t messageSize, PendingReply& reply) {
     const MethodCodec<T>& codec = *stream.codec;
-    std::unique_ptr<MethodCall<T>> call = codec.DecodeMethodCall(message, message_size);
+    std::unique_ptr<MethodCall<T>> call = codec.DecodeMethodCall(message, messageSize);
     if (!call) {
       internal::WriteDiagnosticLine("Unable to construct method call from message on channel: " + stream.name);
       reply.Send(nullptr);
@@ -99,18 +98,18 @@ class EventChannel {
     }
     const std::string& method = call->method_name();
     if (method == "listen") {
-      if (stream.listen_active) CancelSupersededStream(stream);
-      stream.listen_active = true;
+      if (stream.listenActive) CancelSupersededStream(stream);
+      stream.listenActive = true;
       auto sink = std::make_unique<EventSinkImplementation>(stream.messenger, stream.name, stream.codec);
       auto error = stream.handler->OnListen(call->arguments(), std::move(sink));
       reply.Send(EncodeAnswer(codec, error.get()).get());
     } else if (method == "cancel") {
-      if (!stream.listen_active) {
+      if (!stream.listenActive) {
         reply.Send(codec.EncodeErrorEnvelope("error", "No active stream to cancel").get());
         return;
       }
       // Cleared first, so a handler that throws still leaves the stream idle.
-      stream.listen_active = false;
+      stream.listenActive = false;
       auto error = stream.handler->OnCancel(call->arguments());
       reply.Send(EncodeAnswer(codec, error.get()).get());
     } else {
@@ -124,11 +123,11 @@ class EventChannel {
     try {
       auto error = stream.handler->OnCancel(nullptr);
       if (error) {
-        char details_address[32];
-        std::snprintf(details_address, sizeof(details_address), "%p",
+        char detailsAddress[32];
+        std::snprintf(detailsAddress, sizeof(detailsAddress), "%p",
                       static_cast<const void*>(error->error_details.get()));
         internal::WriteDiagnosticLine("Failed to cancel existing stream: " + error->error_code + ", " +
-                                      error->error_message + ", " + details_address);
+                                      error->error_message + ", " + detailsAddress);
       }
     } catch (const std::exception& exception) {
       internal::WriteDiagnosticLine("Failed to cancel existing stream: " + std::string(exception.what()));

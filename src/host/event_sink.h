@@ -19,19 +19,18 @@ class EventSink {
 
   void Success(const T& event) { SuccessInternal(&event); }
   void Success() { SuccessInternal(nullptr); }
-  void Error(const std::string& error_code, const std::string& error_message, const T& error_details) {
-    ErrorInternal(error_code, error_message, &error_details);
+  void Error(const std::string& errorCode, const std::string& errorMessage, const T& errorDetails) {
+    ErrorInternal(errorCode, errorMessage, &errorDetails);
   }
-  void Error(const std::string& error_code, const std::string& error_message = "") {
-    ErrorInternal(error_code, error_message, nullptr);
+  void Error(const std::string& errorCode, const std::string& errorMessage = "") {
+    ErrorInternal(errorCode, errorMessage, nullptr);
   }
   void EndOfStream() { EndOfStreamInternal(); }
 
  protected:
-  // `event` and `error_details` are null when there is no value.
+  // `event` and `errorDetails` are null when there is no value.
   virtual void SuccessInternal(const T* event) = 0;
-  virtual void ErrorInternal(const std::string& error_code, const std::string& error_message,
-                             const T* error_details) = 0;
+  virtual void ErrorInternal(const std::string& errorCode, const std::string& errorMessage, const T* errorDetails) = 0;
   virtual void EndOfStreamInternal() = 0;
 };
 

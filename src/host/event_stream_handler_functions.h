@@ -22,23 +22,23 @@ using StreamHandlerCancel = std::function<std::unique_ptr<StreamHandlerError<T>>
 template <typename T = EncodableValue>
 class StreamHandlerFunctions : public StreamHandler<T> {
  public:
-  StreamHandlerFunctions(StreamHandlerListen<T> on_listen, StreamHandlerCancel<T> on_cancel)
-      : on_listen_(std::move(on_listen)), on_cancel_(std::move(on_cancel)) {}
+  StreamHandlerFunctions(StreamHandlerListen<T> onListen, StreamHandlerCancel<T> onCancel)
+      : onListen_(std::move(onListen)), onCancel_(std::move(onCancel)) {}
 
   std::unique_ptr<StreamHandlerError<T>> OnListen(const T* arguments,
                                                   std::unique_ptr<EventSink<T>>&& events) override {
-    if (on_listen_) return on_listen_(arguments, std::move(events));
+    if (onListen_) return onListen_(arguments, std::move(events));
     return std::make_unique<StreamHandlerError<T>>("error", "No OnListen handler set", nullptr);
   }
 
   std::unique_ptr<StreamHandlerError<T>> OnCancel(const T* arguments) override {
-    if (on_cancel_) return on_cancel_(arguments);
+    if (onCancel_) return onCancel_(arguments);
     return std::make_unique<StreamHandlerError<T>>("error", "No OnCancel handler set", nullptr);
   }
 
  private:
-  StreamHandlerListen<T> on_listen_;
-  StreamHandlerCancel<T> on_cancel_;
+  StreamHandlerListen<T> onListen_;
+  StreamHandlerCancel<T> onCancel_;
 };
 
 }  // namespace flutter

@@ -13,19 +13,19 @@ namespace flutter {
 template <typename T = EncodableValue>
 class MethodCall {
  public:
-  MethodCall(std::string method_name, std::unique_ptr<T> arguments)
-      : method_name_(std::move(method_name)), arguments_(std::move(arguments)) {}
+  MethodCall(std::string methodName, std::unique_ptr<T> arguments)
+      : methodName_(std::move(methodName)), arguments_(std::move(arguments)) {}
   virtual ~MethodCall() = default;
   MethodCall(const MethodCall&) = delete;
   MethodCall& operator=(const MethodCall&) = delete;
 
-  const std::string& method_name() const { return method_name_; }
+  const std::string& method_name() const { return methodName_; }
   // Decoded calls always carry arguments, possibly a null value; a call built
   // by hand may carry none, and then this is null.
   const T* arguments() const { return arguments_.get(); }
 
  private:
-  std::string method_name_;
+  std::string methodName_;
   std::unique_ptr<T> arguments_;
 };
 

@@ -46,19 +46,19 @@ class MethodChannel {
       return;
     }
     messenger_->SetMessageHandler(
-        name_, [handler = std::move(handler), codec = codec_, name = name_](
-                   const uint8_t* message, size_t message_size, BinaryReply reply) {
+        name_, [handler = std::move(handler), codec = codec_, name = name_](const uint8_t* message, size_t messageSize,
+                                                                            BinaryReply reply) {
           auto pending = std::make_shared<PendingReply>(std::move(reply));
           internal::RunHandlerGuarded(name, *codec, *pending, [&] {
             auto result = std::make_unique<EngineMethodResult<T>>(pending, codec);
-            auto decoded = codec->DecodeMethodCallChecked(message, message_size);
+            auto decoded = codec->DecodeMethodCallChecked(message, messageSize);
             if (!decoded.call) {
               internal::WriteDiagnosticLine("Unable to construct method call from message on channel " + name);
               result->NotImplemented();
               return;
             }
             const std::string& method = decoded.call->method_name();
-            if (!decoded.arguments_complete) {
+            if (!decoded.argumentsComplete) {
               internal::WriteDiagnosticLine("Malformed method call \"" + method + "\" on channel " + name +
                                             ": its arguments cannot be read");
               result->Error("invalid_argument",

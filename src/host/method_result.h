@@ -20,19 +20,18 @@ class MethodResult {
 
   void Success(const T& result) { SuccessInternal(&result); }
   void Success() { SuccessInternal(nullptr); }
-  void Error(const std::string& error_code, const std::string& error_message, const T& error_details) {
-    ErrorInternal(error_code, error_message, &error_details);
+  void Error(const std::string& errorCode, const std::string& errorMessage, const T& errorDetails) {
+    ErrorInternal(errorCode, errorMessage, &errorDetails);
   }
-  void Error(const std::string& error_code, const std::string& error_message = "") {
-    ErrorInternal(error_code, error_message, nullptr);
+  void Error(const std::string& errorCode, const std::string& errorMessage = "") {
+    ErrorInternal(errorCode, errorMessage, nullptr);
   }
   void NotImplemented() { NotImplementedInternal(); }
 
  protected:
-  // `result` and `error_details` are null when there is no value.
+  // `result` and `errorDetails` are null when there is no value.
   virtual void SuccessInternal(const T* result) = 0;
-  virtual void ErrorInternal(const std::string& error_code, const std::string& error_message,
-                             const T* error_details) = 0;
+  virtual void ErrorInternal(const std::string& errorCode, const std::string& errorMessage, const T* errorDetails) = 0;
   virtual void NotImplementedInternal() = 0;
 };
 

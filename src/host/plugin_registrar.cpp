@@ -7,12 +7,11 @@
 
 namespace flutter {
 
-PluginRegistrar::PluginRegistrar(FlutterDesktopPluginRegistrarRef core_registrar) : registrar_(core_registrar) {
+PluginRegistrar::PluginRegistrar(FlutterDesktopPluginRegistrarRef coreRegistrar) : registrar_(coreRegistrar) {
   // Queried messenger first, then texture registrar; the members are
   // declared the other way round for their order of destruction.
-  messenger_ = std::make_unique<BinaryMessengerImpl>(FlutterDesktopPluginRegistrarGetMessenger(core_registrar));
-  texture_registrar_ =
-      std::make_unique<TextureRegistrarImpl>(FlutterDesktopRegistrarGetTextureRegistrar(core_registrar));
+  messenger_ = std::make_unique<BinaryMessengerImpl>(FlutterDesktopPluginRegistrarGetMessenger(coreRegistrar));
+  textureRegistrar_ = std::make_unique<TextureRegistrarImpl>(FlutterDesktopRegistrarGetTextureRegistrar(coreRegistrar));
 }
 
 PluginRegistrar::~PluginRegistrar() { ClearPlugins(); }

@@ -22,13 +22,13 @@ class Plugin {
 // every channel handler), then the texture registrar.
 class PluginRegistrar {
  public:
-  explicit PluginRegistrar(FlutterDesktopPluginRegistrarRef core_registrar);
+  explicit PluginRegistrar(FlutterDesktopPluginRegistrarRef coreRegistrar);
   virtual ~PluginRegistrar();
   PluginRegistrar(const PluginRegistrar&) = delete;
   PluginRegistrar& operator=(const PluginRegistrar&) = delete;
 
   BinaryMessenger* messenger() { return messenger_.get(); }
-  TextureRegistrar* texture_registrar() { return texture_registrar_.get(); }
+  TextureRegistrar* texture_registrar() { return textureRegistrar_.get(); }
   FlutterDesktopPluginRegistrarRef registrar() const { return registrar_; }
 
   // The registrar owns `plugin` from now on and destroys it with itself.
@@ -42,7 +42,7 @@ class PluginRegistrar {
  private:
   FlutterDesktopPluginRegistrarRef registrar_;  // not owned
   // Declared in reverse order of destruction.
-  std::unique_ptr<TextureRegistrar> texture_registrar_;
+  std::unique_ptr<TextureRegistrar> textureRegistrar_;
   std::unique_ptr<BinaryMessenger> messenger_;
   std::set<std::unique_ptr<Plugin>> plugins_;
 };

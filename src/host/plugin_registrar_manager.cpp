@@ -21,17 +21,17 @@ PluginRegistrarManager* PluginRegistrarManager::GetInstance() {
   return instance.get();
 }
 
-PluginRegistrarWindows* PluginRegistrarManager::GetRegistrar(FlutterDesktopPluginRegistrarRef registrar_ref) {
-  auto wrapper = std::make_unique<PluginRegistrarWindows>(registrar_ref);
+PluginRegistrarWindows* PluginRegistrarManager::GetRegistrar(FlutterDesktopPluginRegistrarRef registrarRef) {
+  auto wrapper = std::make_unique<PluginRegistrarWindows>(registrarRef);
   // A second request keeps the first wrapper; the new one is dropped.
-  auto [entry, inserted] = registrars_.try_emplace(registrar_ref, std::move(wrapper));
-  FlutterDesktopPluginRegistrarSetDestructionHandler(registrar_ref, &PluginRegistrarManager::OnRegistrarDestroyed);
+  auto [entry, inserted] = registrars_.try_emplace(registrarRef, std::move(wrapper));
+  FlutterDesktopPluginRegistrarSetDestructionHandler(registrarRef, &PluginRegistrarManager::OnRegistrarDestroyed);
   return entry->second.get();
 }
 
-void PluginRegistrarManager::OnRegistrarDestroyed(FlutterDesktopPluginRegistrarRef registrar_ref) {
+void PluginRegistrarManager::OnRegistrarDestroyed(FlutterDesktopPluginRegistrarRef registrarRef) {
   auto& registrars = GetInstance()->registrars_;
-  auto entry = registrars.find(registrar_ref);
+  auto entry = registrars.find(registrarRef);
   if (entry == registrars.end()) return;
   // Taken out of the table before it is destroyed, so plugin destructors
   // that reach the manager find a consistent table.

@@ -18,15 +18,15 @@ class PluginRegistrarManager {
  public:
   static PluginRegistrarManager* GetInstance();
 
-  // The wrapper for `registrar_ref`, created on the first request. The
+  // The wrapper for `registrarRef`, created on the first request. The
   // manager keeps ownership; the wrapper and its plugins are destroyed when
   // the engine destroys the registrar.
-  PluginRegistrarWindows* GetRegistrar(FlutterDesktopPluginRegistrarRef registrar_ref);
+  PluginRegistrarWindows* GetRegistrar(FlutterDesktopPluginRegistrarRef registrarRef);
 
   template <typename RegistrarType = PluginRegistrarWindows>
-  RegistrarType* GetRegistrar(FlutterDesktopPluginRegistrarRef registrar_ref) {
+  RegistrarType* GetRegistrar(FlutterDesktopPluginRegistrarRef registrarRef) {
     static_assert(std::is_same_v<RegistrarType, PluginRegistrarWindows>, "only desktop registrars exist");
-    return GetRegistrar(registrar_ref);
+    return GetRegistrar(registrarRef);
   }
 
   PluginRegistrarManager(const PluginRegistrarManager&) = delete;
@@ -37,7 +37,7 @@ class PluginRegistrarManager {
   friend class NeverDestroyed;
   PluginRegistrarManager() = default;
 
-  static void OnRegistrarDestroyed(FlutterDesktopPluginRegistrarRef registrar_ref);
+  static void OnRegistrarDestroyed(FlutterDesktopPluginRegistrarRef registrarRef);
 
   std::map<FlutterDesktopPluginRegistrarRef, std::unique_ptr<PluginRegistrarWindows>> registrars_;
 };

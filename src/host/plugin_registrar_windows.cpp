@@ -2,9 +2,9 @@
 
 namespace flutter {
 
-PluginRegistrarWindows::PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef core_registrar)
-    : PluginRegistrar(core_registrar) {
-  if (FlutterDesktopViewRef view = FlutterDesktopPluginRegistrarGetView(core_registrar)) {
+PluginRegistrarWindows::PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef coreRegistrar)
+    : PluginRegistrar(coreRegistrar) {
+  if (FlutterDesktopViewRef view = FlutterDesktopPluginRegistrarGetView(coreRegistrar)) {
     view_ = std::make_unique<FlutterView>(view);
   }
 }

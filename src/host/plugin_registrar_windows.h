@@ -26,7 +26,7 @@ class FlutterView {
 
 class PluginRegistrarWindows : public PluginRegistrar {
  public:
-  explicit PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef core_registrar);
+  explicit PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef coreRegistrar);
   ~PluginRegistrarWindows() override;
 
   // Null for an engine without a view (headless).

@@ -69,12 +69,12 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
 // vector element by element from unaligned input.
 template <typename T>
 std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
-  const size_t byte_count = count * sizeof(T);
+  const size_t byteCount = count * sizeof(T);
   if constexpr (sizeof(T) == 1) {
-    if (const uint8_t* borrowed = stream->BorrowBytes(byte_count)) return std::vector<T>(borrowed, borrowed + count);
+    if (const uint8_t* borrowed = stream->BorrowBytes(byteCount)) return std::vector<T>(borrowed, borrowed + count);
   }
   std::vector<T> elements(count);
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(elements.data()), byte_count);
+  stream->ReadBytes(reinterpret_cast<uint8_t*>(elements.data()), byteCount);
   if (stream->failed()) elements.clear();
   return elements;
 }
@@ -82,9 +82,9 @@ std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
 class NestingScope {
  public:
   explicit NestingScope(ByteStreamReader* stream) : stream_(stream) {
-    stream_->set_nesting_depth(stream_->nesting_depth() + 1);
+    stream_->SetNestingDepth(stream_->NestingDepth() + 1);
   }
-  ~NestingScope() { stream_->set_nesting_depth(stream_->nesting_depth() - 1); }
+  ~NestingScope() { stream_->SetNestingDepth(stream_->NestingDepth() - 1); }
   NestingScope(const NestingScope&) = delete;
   NestingScope& operator=(const NestingScope&) = delete;
 
@@ -142,8 +142,8 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type, ByteStream
   // Reads a typed list: size, padding to the element width (also for an
   // empty list), elements. A count the rest of the message cannot hold is
   // refused before anything is allocated.
-  auto read_list_of = [stream, this](auto element_tag) -> EncodableValue {
-    using T = decltype(element_tag);
+  auto readListOf = [stream, this](auto elementTag) -> EncodableValue {
+    using T = decltype(elementTag);
     const size_t count = ReadSize(stream);
     if (stream->failed()) return std::vector<T>();
     if constexpr (sizeof(T) > 1) stream->ReadAlignment(sizeof(T));
@@ -185,30 +185,30 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type, ByteStream
       return EncodableValue(std::move(text));
     }
     case kUInt8List:
-      return read_list_of(uint8_t{});
+      return readListOf(uint8_t{});
     case kInt32List:
-      return read_list_of(int32_t{});
+      return readListOf(int32_t{});
     case kInt64List:
-      return read_list_of(int64_t{});
+      return readListOf(int64_t{});
     case kFloat64List:
-      return read_list_of(double{});
+      return readListOf(double{});
     case kFloat32List:
-      return read_list_of(float{});
+      return readListOf(float{});
     case kList:
     case kMap: {
       const size_t count = ReadSize(stream);
-      const bool is_map = type == kMap;
+      const bool isMap = type == kMap;
       // Every element takes at least one byte, every entry two.
-      const size_t most_that_fit = stream->BytesRemaining() / (is_map ? 2 : 1);
-      if (!stream->failed() && count > most_that_fit) stream->ReportInvalidRead();
-      if (!stream->failed() && stream->nesting_depth() >= kMaxNestingDepth) {
+      const size_t mostThatFit = stream->BytesRemaining() / (isMap ? 2 : 1);
+      if (!stream->failed() && count > mostThatFit) stream->ReportInvalidRead();
+      if (!stream->failed() && stream->NestingDepth() >= kMaxNestingDepth) {
         internal::WriteDiagnosticLine("Nesting deeper than " + std::to_string(kMaxNestingDepth) +
                                       " levels in StandardCodecSerializer::ReadValueOfType");
         stream->MarkFailed();
       }
-      if (stream->failed()) return is_map ? EncodableValue(EncodableMap()) : EncodableValue(EncodableList());
+      if (stream->failed()) return isMap ? EncodableValue(EncodableMap()) : EncodableValue(EncodableList());
       NestingScope nesting(stream);
-      if (!is_map) {
+      if (!isMap) {
         EncodableList list;
         list.reserve(count);
         for (size_t i = 0; i < count && !stream->failed(); ++i) list.push_back(ReadValue(stream));
@@ -236,7 +236,7 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type, ByteStream
 }
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStreamWriter* stream) const {
-  auto write_list_of = [stream, this](const auto& elements) {
+  auto writeListOf = [stream, this](const auto& elements) {
     using T = typename std::decay_t<decltype(elements)>::value_type;
     if (RefuseOversized(elements.size(), stream)) return;
     stream->WriteByte(TypedListCode<T>());
@@ -293,7 +293,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value, ByteStream
               "Unhandled custom type in StandardCodecSerializer::WriteValue. "
               "Custom types require codec extensions.");
         } else {
-          write_list_of(held);
+          writeListOf(held);
         }
       },
       static_cast<const EncodableValue::Variant&>(value));

@@ -14,19 +14,19 @@ constexpr uint8_t kSuccessEnvelope = 0;
 constexpr uint8_t kErrorEnvelope = 1;
 constexpr int kNoLeadingByte = -1;
 
-// Writes `first_byte` (when not negative) and `values` into a vector
+// Writes `firstByte` (when not negative) and `values` into a vector
 // allocated once at exactly the needed size: sending an event allocates the
 // output vector and nothing else.
-std::unique_ptr<std::vector<uint8_t>> EncodeEnvelope(const StandardCodecSerializer& serializer, int first_byte,
+std::unique_ptr<std::vector<uint8_t>> EncodeEnvelope(const StandardCodecSerializer& serializer, int firstByte,
                                                      std::initializer_list<const EncodableValue*> values) {
   internal::SizeCountingWriter counter;
-  if (first_byte >= 0) counter.WriteByte(0);
+  if (firstByte >= 0) counter.WriteByte(0);
   for (const EncodableValue* value : values) serializer.WriteValue(*value, &counter);
 
   auto envelope = std::make_unique<std::vector<uint8_t>>();
   envelope->reserve(counter.size());
   ByteBufferStreamWriter writer(envelope.get());
-  if (first_byte >= 0) writer.WriteByte(static_cast<uint8_t>(first_byte));
+  if (firstByte >= 0) writer.WriteByte(static_cast<uint8_t>(firstByte));
   for (const EncodableValue* value : values) serializer.WriteValue(*value, &writer);
   return envelope;
 }
@@ -35,20 +35,20 @@ std::unique_ptr<std::vector<uint8_t>> EncodeEnvelope(const StandardCodecSerializ
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(const StandardCodecSerializer* serializer) {
   if (serializer == nullptr) serializer = &StandardCodecSerializer::GetInstance();
-  static std::mutex table_mutex;
+  static std::mutex tableMutex;
   static std::map<const StandardCodecSerializer*, std::unique_ptr<StandardMethodCodec>> codecs;
-  std::lock_guard<std::mutex> lock(table_mutex);
+  std::lock_guard<std::mutex> lock(tableMutex);
   auto& codec = codecs[serializer];
   if (!codec) codec = std::make_unique<StandardMethodCodec>(serializer);
   return *codec;
 }
 
-StandardMethodCodec::DecodedMethodCall StandardMethodCodec::DecodeMethodCallCheckedInternal(
-    const uint8_t* message, size_t message_size) const {
-  ByteBufferStreamReader reader(message, message_size);
+StandardMethodCodec::DecodedMethodCall StandardMethodCodec::DecodeMethodCallCheckedInternal(const uint8_t* message,
+                                                                                            size_t messageSize) const {
+  ByteBufferStreamReader reader(message, messageSize);
   EncodableValue name = serializer_->ReadValue(&reader);
-  auto* name_text = std::get_if<std::string>(&name);
-  if (name_text == nullptr || reader.failed()) {
+  auto* nameText = std::get_if<std::string>(&name);
+  if (nameText == nullptr || reader.failed()) {
     internal::WriteDiagnosticLine("Invalid method call; method name is not a string.");
     return {nullptr, false};
   }
@@ -58,39 +58,39 @@ StandardMethodCodec::DecodedMethodCall StandardMethodCodec::DecodeMethodCallChec
   const bool complete = !reader.failed();
   // Half-decoded arguments would look plausible to a handler; none is safer.
   if (!complete) *arguments = EncodableValue();
-  return {std::make_unique<MethodCall<EncodableValue>>(std::move(*name_text), std::move(arguments)), complete};
+  return {std::make_unique<MethodCall<EncodableValue>>(std::move(*nameText), std::move(arguments)), complete};
 }
 
 std::unique_ptr<MethodCall<EncodableValue>> StandardMethodCodec::DecodeMethodCallInternal(const uint8_t* message,
-                                                                                         size_t message_size) const {
-  return DecodeMethodCallCheckedInternal(message, message_size).call;
+                                                                                          size_t messageSize) const {
+  return DecodeMethodCallCheckedInternal(message, messageSize).call;
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInternal(
-    const MethodCall<EncodableValue>& method_call) const {
-  const EncodableValue name(method_call.method_name());
-  const EncodableValue no_arguments;
+    const MethodCall<EncodableValue>& methodCall) const {
+  const EncodableValue name(methodCall.method_name());
+  const EncodableValue noArguments;
   return EncodeEnvelope(*serializer_, kNoLeadingByte,
-                        {&name, method_call.arguments() ? method_call.arguments() : &no_arguments});
+                        {&name, methodCall.arguments() ? methodCall.arguments() : &noArguments});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelopeInternal(
     const EncodableValue* result) const {
-  const EncodableValue no_value;
-  return EncodeEnvelope(*serializer_, kSuccessEnvelope, {result ? result : &no_value});
+  const EncodableValue noValue;
+  return EncodeEnvelope(*serializer_, kSuccessEnvelope, {result ? result : &noValue});
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelopeInternal(
-    const std::string& error_code, const std::string& error_message, const EncodableValue* error_details) const {
-  const EncodableValue code(error_code);
-  const EncodableValue message = error_message.empty() ? EncodableValue() : EncodableValue(error_message);
-  const EncodableValue no_details;
-  return EncodeEnvelope(*serializer_, kErrorEnvelope, {&code, &message, error_details ? error_details : &no_details});
+    const std::string& errorCode, const std::string& errorMessage, const EncodableValue* errorDetails) const {
+  const EncodableValue code(errorCode);
+  const EncodableValue message = errorMessage.empty() ? EncodableValue() : EncodableValue(errorMessage);
+  const EncodableValue noDetails;
+  return EncodeEnvelope(*serializer_, kErrorEnvelope, {&code, &message, errorDetails ? errorDetails : &noDetails});
 }
 
-bool StandardMethodCodec::DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,
+bool StandardMethodCodec::DecodeResponseEnvelopeInternal(const uint8_t* response, size_t responseSize,
                                                          MethodResult<EncodableValue>* result) const {
-  ByteBufferStreamReader reader(response, response_size);
+  ByteBufferStreamReader reader(response, responseSize);
   const uint8_t kind = reader.ReadByte();
   if (reader.failed()) return false;
 
@@ -110,14 +110,14 @@ bool StandardMethodCodec::DecodeResponseEnvelopeInternal(const uint8_t* response
     EncodableValue message = serializer_->ReadValue(&reader);
     EncodableValue details = serializer_->ReadValue(&reader);
     if (reader.failed()) return false;
-    const auto* code_text = std::get_if<std::string>(&code);
-    const auto* message_text = std::get_if<std::string>(&message);
-    if (code_text == nullptr || (message_text == nullptr && !message.IsNull())) return false;
-    const std::string no_message;
+    const auto* codeText = std::get_if<std::string>(&code);
+    const auto* messageText = std::get_if<std::string>(&message);
+    if (codeText == nullptr || (messageText == nullptr && !message.IsNull())) return false;
+    const std::string noMessage;
     if (details.IsNull()) {
-      result->Error(*code_text, message_text ? *message_text : no_message);
+      result->Error(*codeText, messageText ? *messageText : noMessage);
     } else {
-      result->Error(*code_text, message_text ? *message_text : no_message, details);
+      result->Error(*codeText, messageText ? *messageText : noMessage, details);
     }
     return true;
   }

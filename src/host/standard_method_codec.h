@@ -30,16 +30,16 @@ class StandardMethodCodec final : public MethodCodec<EncodableValue> {
 
  protected:
   std::unique_ptr<MethodCall<EncodableValue>> DecodeMethodCallInternal(const uint8_t* message,
-                                                                      size_t message_size) const override;
+                                                                       size_t messageSize) const override;
   std::unique_ptr<std::vector<uint8_t>> EncodeMethodCallInternal(
-      const MethodCall<EncodableValue>& method_call) const override;
+      const MethodCall<EncodableValue>& methodCall) const override;
   std::unique_ptr<std::vector<uint8_t>> EncodeSuccessEnvelopeInternal(const EncodableValue* result) const override;
-  std::unique_ptr<std::vector<uint8_t>> EncodeErrorEnvelopeInternal(const std::string& error_code,
-                                                                    const std::string& error_message,
-                                                                    const EncodableValue* error_details) const override;
-  bool DecodeResponseEnvelopeInternal(const uint8_t* response, size_t response_size,
+  std::unique_ptr<std::vector<uint8_t>> EncodeErrorEnvelopeInternal(const std::string& errorCode,
+                                                                    const std::string& errorMessage,
+                                                                    const EncodableValue* errorDetails) const override;
+  bool DecodeResponseEnvelopeInternal(const uint8_t* response, size_t responseSize,
                                       MethodResult<EncodableValue>* result) const override;
-  DecodedMethodCall DecodeMethodCallCheckedInternal(const uint8_t* message, size_t message_size) const override;
+  DecodedMethodCall DecodeMethodCallCheckedInternal(const uint8_t* message, size_t messageSize) const override;
 
  private:
   const StandardCodecSerializer* serializer_;  // not owned; lives for the process

@@ -19,14 +19,14 @@ class PixelBufferTexture {
   // like; returns the buffer to show, or null.
   using CopyBufferCallback = std::function<const FlutterDesktopPixelBuffer*(size_t width, size_t height)>;
 
-  explicit PixelBufferTexture(CopyBufferCallback copy_buffer) : copy_buffer_(std::move(copy_buffer)) {}
+  explicit PixelBufferTexture(CopyBufferCallback copyBuffer) : copyBuffer_(std::move(copyBuffer)) {}
 
   const FlutterDesktopPixelBuffer* CopyPixelBuffer(size_t width, size_t height) const {
-    return copy_buffer_(width, height);
+    return copyBuffer_(width, height);
   }
 
  private:
-  CopyBufferCallback copy_buffer_;
+  CopyBufferCallback copyBuffer_;
 };
 
 // A texture the engine fetches as a shared GPU surface.
@@ -37,17 +37,17 @@ class GpuSurfaceTexture {
   using ObtainDescriptorCallback =
       std::function<const FlutterDesktopGpuSurfaceDescriptor*(size_t width, size_t height)>;
 
-  GpuSurfaceTexture(FlutterDesktopGpuSurfaceType surface_type, ObtainDescriptorCallback obtain_descriptor)
-      : surface_type_(surface_type), obtain_descriptor_(std::move(obtain_descriptor)) {}
+  GpuSurfaceTexture(FlutterDesktopGpuSurfaceType surfaceType, ObtainDescriptorCallback obtainDescriptor)
+      : surfaceType_(surfaceType), obtainDescriptor_(std::move(obtainDescriptor)) {}
 
-  FlutterDesktopGpuSurfaceType surface_type() const { return surface_type_; }
+  FlutterDesktopGpuSurfaceType surfaceType() const { return surfaceType_; }
   const FlutterDesktopGpuSurfaceDescriptor* ObtainDescriptor(size_t width, size_t height) const {
-    return obtain_descriptor_(width, height);
+    return obtainDescriptor_(width, height);
   }
 
  private:
-  FlutterDesktopGpuSurfaceType surface_type_;
-  ObtainDescriptorCallback obtain_descriptor_;
+  FlutterDesktopGpuSurfaceType surfaceType_;
+  ObtainDescriptorCallback obtainDescriptor_;
 };
 
 // The engine calls back with the address of the alternative, so a
@@ -65,14 +65,14 @@ class TextureRegistrar {
   // Platform thread. Returns the new texture id, or -1 when it failed.
   virtual int64_t RegisterTexture(TextureVariant* texture) = 0;
   // Any thread. Tells the engine to fetch the texture again.
-  virtual bool MarkTextureFrameAvailable(int64_t texture_id) = 0;
+  virtual bool MarkTextureFrameAvailable(int64_t textureId) = 0;
   // Starts unregistering and returns true at once, before the engine has
   // stopped using the texture; prefer the form with a completion when the
   // texture is about to be destroyed.
-  virtual bool UnregisterTexture(int64_t texture_id) = 0;
+  virtual bool UnregisterTexture(int64_t textureId) = 0;
   // `callback`, which may be empty, runs once on some thread when the engine
   // no longer uses the texture.
-  virtual void UnregisterTexture(int64_t texture_id, std::function<void()> callback) = 0;
+  virtual void UnregisterTexture(int64_t textureId, std::function<void()> callback) = 0;
 };
 
 }  // namespace flutter

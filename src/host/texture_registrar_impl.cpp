@@ -15,9 +15,9 @@ void ReportTextureException(const char* what) {
   internal::WriteDiagnosticLine(std::string("Exception from a texture callback: ") + what);
 }
 
-const FlutterDesktopPixelBuffer* ForwardPixelBufferRequest(size_t width, size_t height, void* user_data) {
+const FlutterDesktopPixelBuffer* ForwardPixelBufferRequest(size_t width, size_t height, void* userData) {
   try {
-    return static_cast<const PixelBufferTexture*>(user_data)->CopyPixelBuffer(width, height);
+    return static_cast<const PixelBufferTexture*>(userData)->CopyPixelBuffer(width, height);
   } catch (const std::exception& error) {
     ReportTextureException(error.what());
   } catch (...) {
@@ -26,9 +26,9 @@ const FlutterDesktopPixelBuffer* ForwardPixelBufferRequest(size_t width, size_t 
   return nullptr;
 }
 
-const FlutterDesktopGpuSurfaceDescriptor* ForwardSurfaceRequest(size_t width, size_t height, void* user_data) {
+const FlutterDesktopGpuSurfaceDescriptor* ForwardSurfaceRequest(size_t width, size_t height, void* userData) {
   try {
-    return static_cast<const GpuSurfaceTexture*>(user_data)->ObtainDescriptor(width, height);
+    return static_cast<const GpuSurfaceTexture*>(userData)->ObtainDescriptor(width, height);
   } catch (const std::exception& error) {
     ReportTextureException(error.what());
   } catch (...) {
@@ -37,8 +37,8 @@ const FlutterDesktopGpuSurfaceDescriptor* ForwardSurfaceRequest(size_t width, si
   return nullptr;
 }
 
-void RunUnregisterCompletion(void* user_data) {
-  std::unique_ptr<std::function<void()>> completion(static_cast<std::function<void()>*>(user_data));  // Adopt
+void RunUnregisterCompletion(void* userData) {
+  std::unique_ptr<std::function<void()>> completion(static_cast<std::function<void()>*>(userData));  // Adopt
   try {
     (*completion)();
   } catch (const std::exception& error) {
@@ -59,35 +59,35 @@ int64_t TextureRegistrarImpl::RegisterTexture(TextureVariant* texture) {
   } else if (auto* surface = texture ? std::get_if<GpuSurfaceTexture>(texture) : nullptr) {
     info.type = kFlutterDesktopGpuSurfaceTexture;
     info.gpu_surface_config.struct_size = sizeof(FlutterDesktopGpuSurfaceTextureConfig);
-    info.gpu_surface_config.type = surface->surface_type();
+    info.gpu_surface_config.type = surface->surfaceType();
     info.gpu_surface_config.callback = &ForwardSurfaceRequest;
     info.gpu_surface_config.user_data = surface;
   } else {
     internal::WriteDiagnosticLine("Attempting to register unknown texture variant.");
     return -1;
   }
-  return FlutterDesktopTextureRegistrarRegisterExternalTexture(texture_registrar_ref_, &info);
+  return FlutterDesktopTextureRegistrarRegisterExternalTexture(textureRegistrarRef_, &info);
 }
 
-bool TextureRegistrarImpl::MarkTextureFrameAvailable(int64_t texture_id) {
-  return FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(texture_registrar_ref_, texture_id);
+bool TextureRegistrarImpl::MarkTextureFrameAvailable(int64_t textureId) {
+  return FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(textureRegistrarRef_, textureId);
 }
 
-bool TextureRegistrarImpl::UnregisterTexture(int64_t texture_id) {
-  UnregisterTexture(texture_id, nullptr);
+bool TextureRegistrarImpl::UnregisterTexture(int64_t textureId) {
+  UnregisterTexture(textureId, nullptr);
   return true;
 }
 
-void TextureRegistrarImpl::UnregisterTexture(int64_t texture_id, std::function<void()> callback) {
+void TextureRegistrarImpl::UnregisterTexture(int64_t textureId, std::function<void()> callback) {
   if (!callback) {
-    FlutterDesktopTextureRegistrarUnregisterExternalTexture(texture_registrar_ref_, texture_id, nullptr, nullptr);
+    FlutterDesktopTextureRegistrarUnregisterExternalTexture(textureRegistrarRef_, textureId, nullptr, nullptr);
     return;
   }
   auto completion = std::make_unique<std::function<void()>>(std::move(callback));
   // The embedding owns the completion until it hands it to
   // RunUnregisterCompletion, exactly once.
-  FlutterDesktopTextureRegistrarUnregisterExternalTexture(texture_registrar_ref_, texture_id,
-                                                          &RunUnregisterCompletion, completion.release());
+  FlutterDesktopTextureRegistrarUnregisterExternalTexture(textureRegistrarRef_, textureId, &RunUnregisterCompletion,
+                                                          completion.release());
 }
 
 }  // namespace flutter

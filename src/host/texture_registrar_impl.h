@@ -10,16 +10,16 @@ namespace flutter {
 // Holds nothing but the handle, so it needs no lock on any thread.
 class TextureRegistrarImpl : public TextureRegistrar {
  public:
-  explicit TextureRegistrarImpl(FlutterDesktopTextureRegistrarRef texture_registrar_ref)
-      : texture_registrar_ref_(texture_registrar_ref) {}
+  explicit TextureRegistrarImpl(FlutterDesktopTextureRegistrarRef textureRegistrarRef)
+      : textureRegistrarRef_(textureRegistrarRef) {}
 
   int64_t RegisterTexture(TextureVariant* texture) override;
-  bool MarkTextureFrameAvailable(int64_t texture_id) override;
-  bool UnregisterTexture(int64_t texture_id) override;
-  void UnregisterTexture(int64_t texture_id, std::function<void()> callback) override;
+  bool MarkTextureFrameAvailable(int64_t textureId) override;
+  bool UnregisterTexture(int64_t textureId) override;
+  void UnregisterTexture(int64_t textureId, std::function<void()> callback) override;
 
  private:
-  FlutterDesktopTextureRegistrarRef texture_registrar_ref_;  // not owned
+  FlutterDesktopTextureRegistrarRef textureRegistrarRef_;  // not owned
 };
 
 }  // namespace flutter

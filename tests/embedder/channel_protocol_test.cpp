@@ -33,9 +33,9 @@ size_t CountOf(const std::string& text, const std::string& part) {
 class ChannelProtocolTest : public EngineTest {};
 
 TEST_F(ChannelProtocolTest, MethodCall_GetsEveryReplyKind_OnThePlatformThread) {
-  std::thread::id handler_thread;
+  std::thread::id handlerThread;
   RegisterMethods([&](const flutter::MethodCall<EncodableValue>& call, Result result) {
-    handler_thread = std::this_thread::get_id();
+    handlerThread = std::this_thread::get_id();
     const std::string& name = call.method_name();
     if (name == "echo") {
       result->Success(*call.arguments());
@@ -53,7 +53,7 @@ TEST_F(ChannelProtocolTest, MethodCall_GetsEveryReplyKind_OnThePlatformThread) {
   MethodResponse echo = Call("echo", EncodableValue(arguments));
   ASSERT_EQ(echo.kind, MethodResponse::Kind::kSuccess) << echo.Describe();
   EXPECT_EQ(echo.value, EncodableValue(arguments));
-  EXPECT_EQ(handler_thread, PlatformThreadId());
+  EXPECT_EQ(handlerThread, PlatformThreadId());
 
   MethodResponse nothing = Call("nothing");
   ASSERT_EQ(nothing.kind, MethodResponse::Kind::kSuccess) << nothing.Describe();
@@ -61,9 +61,9 @@ TEST_F(ChannelProtocolTest, MethodCall_GetsEveryReplyKind_OnThePlatformThread) {
 
   MethodResponse fail = Call("fail");
   ASSERT_EQ(fail.kind, MethodResponse::Kind::kError) << fail.Describe();
-  EXPECT_EQ(fail.error_code, "bad_input");
-  EXPECT_EQ(fail.error_message, "went wrong");
-  EXPECT_EQ(fail.error_details, EncodableValue(int32_t{42}));
+  EXPECT_EQ(fail.errorCode, "bad_input");
+  EXPECT_EQ(fail.errorMessage, "went wrong");
+  EXPECT_EQ(fail.errorDetails, EncodableValue(int32_t{42}));
 
   EXPECT_EQ(Call("other").kind, MethodResponse::Kind::kNotImplemented);
   EXPECT_EQ(InvokeMethod(*engine_, "nobody/listens", "hello").kind, MethodResponse::Kind::kNotImplemented)
@@ -140,13 +140,13 @@ TEST_F(ChannelProtocolTest, UnansweredResult_WarnsOfTheLeak_AndNoAnswerEverComes
   std::unique_lock<std::mutex> lock(mutex);
   ASSERT_TRUE(cv.wait_for(lock, 5s, [&] { return late.has_value(); }));
   EXPECT_EQ(late->kind, MethodResponse::Kind::kNoReply);
-  EXPECT_THAT(late->no_reply_reason, HasSubstr("shut down"));
+  EXPECT_THAT(late->noReplyReason, HasSubstr("shut down"));
 }
 
 TEST_F(ChannelProtocolTest, UndecodableMessage_GetsEmptyReply_AndExactDiagnostics) {
-  bool handler_called = false;
+  bool handlerCalled = false;
   RegisterMethods([&](const flutter::MethodCall<EncodableValue>&, Result result) {
-    handler_called = true;
+    handlerCalled = true;
     result->Success();
   });
   ::testing::internal::CaptureStderr();
@@ -154,7 +154,7 @@ TEST_F(ChannelProtocolTest, UndecodableMessage_GetsEmptyReply_AndExactDiagnostic
   const std::string diagnostics = ::testing::internal::GetCapturedStderr();
 
   EXPECT_EQ(response.kind, MethodResponse::Kind::kNotImplemented);
-  EXPECT_FALSE(handler_called);
+  EXPECT_FALSE(handlerCalled);
   EXPECT_EQ(diagnostics,
             "Invalid read in StandardCodecByteStreamReader\n"
             "Invalid method call; method name is not a string.\n"
@@ -164,14 +164,14 @@ TEST_F(ChannelProtocolTest, UndecodableMessage_GetsEmptyReply_AndExactDiagnostic
 TEST_F(ChannelProtocolTest, AnswerFromAnotherThread_IsDelivered) {
   std::vector<std::thread> answering;
   ScriptedPluginConfig config;
-  config.on_method_call = [&](const flutter::MethodCall<EncodableValue>& call, Result result) {
+  config.onMethodCall = [&](const flutter::MethodCall<EncodableValue>& call, Result result) {
     EncodableValue arguments = *call.arguments();
     answering.emplace_back([result = std::move(result), arguments]() mutable {
       std::this_thread::sleep_for(20ms);
       result->Success(arguments);
     });
   };
-  config.on_destroyed = [&](flutter::PluginRegistrarWindows&) {
+  config.onDestroyed = [&](flutter::PluginRegistrarWindows&) {
     for (std::thread& thread : answering) thread.join();
   };
   Register(config);
@@ -217,10 +217,10 @@ TEST_F(ChannelProtocolTest, ThrowingHandler_AnswersErrorWithTheExceptionText) {
   ::testing::internal::GetCapturedStderr();
 
   ASSERT_EQ(response.kind, MethodResponse::Kind::kError) << response.Describe();
-  EXPECT_EQ(response.error_code, "error");
-  EXPECT_EQ(response.error_message, "boom");
+  EXPECT_EQ(response.errorCode, "error");
+  EXPECT_EQ(response.errorMessage, "boom");
   // The platform thread survived it.
-  EXPECT_EQ(Call("explode").error_message, "boom");
+  EXPECT_EQ(Call("explode").errorMessage, "boom");
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class EngineTest : public ::testing::Test {
 
   void RegisterMethods(flutter::MethodCallHandler<flutter::EncodableValue> handler) {
     ScriptedPluginConfig config;
-    config.on_method_call = std::move(handler);
+    config.onMethodCall = std::move(handler);
     Register(std::move(config));
   }
 

@@ -33,7 +33,7 @@ std::string Describe(const EncodableValue* arguments) {
 struct StreamRecorder {
   std::mutex mutex;
   std::vector<std::string> calls;
-  std::vector<flutter::EventSink<EncodableValue>*> sink_addresses;
+  std::vector<flutter::EventSink<EncodableValue>*> sinkAddresses;
   std::vector<Sink> sinks;
 
   std::vector<std::string> Calls() {
@@ -46,23 +46,23 @@ class EventChannelTest : public EngineTest {
  protected:
   // Opens the event channel with a handler that records into `recorder_`
   // and sends "hello" on each new sink.
-  void RegisterRecordingStream(bool with_listen = true) {
+  void RegisterRecordingStream(bool withListen = true) {
     ScriptedPluginConfig config;
     auto recorder = recorder_;
-    config.make_stream_handler = [recorder, with_listen] {
-      flutter::StreamHandlerListen<EncodableValue> on_listen;
-      if (with_listen) {
-        on_listen = [recorder](const EncodableValue* arguments, Sink&& events) -> StreamError {
+    config.makeStreamHandler = [recorder, withListen] {
+      flutter::StreamHandlerListen<EncodableValue> onListen;
+      if (withListen) {
+        onListen = [recorder](const EncodableValue* arguments, Sink&& events) -> StreamError {
           events->Success(Event("hello"));
           std::lock_guard<std::mutex> lock(recorder->mutex);
           recorder->calls.push_back("listen(" + Describe(arguments) + ")");
-          recorder->sink_addresses.push_back(events.get());
+          recorder->sinkAddresses.push_back(events.get());
           recorder->sinks.push_back(std::move(events));
           return nullptr;
         };
       }
       return std::make_unique<flutter::StreamHandlerFunctions<EncodableValue>>(
-          on_listen, [recorder](const EncodableValue* arguments) -> StreamError {
+          onListen, [recorder](const EncodableValue* arguments) -> StreamError {
             std::lock_guard<std::mutex> lock(recorder->mutex);
             recorder->calls.push_back("cancel(" + Describe(arguments) + ")");
             return nullptr;
@@ -83,8 +83,8 @@ TEST_F(EventChannelTest, ListenTwice_CancelsTheOldStreamBeforeTheSecondListen_Wi
 
   EXPECT_THAT(recorder_->Calls(), ElementsAre("listen(first)", "cancel(none)", "listen(second)"));
   std::lock_guard<std::mutex> lock(recorder_->mutex);
-  ASSERT_EQ(recorder_->sink_addresses.size(), 2u);
-  EXPECT_NE(recorder_->sink_addresses[0], recorder_->sink_addresses[1]);
+  ASSERT_EQ(recorder_->sinkAddresses.size(), 2u);
+  EXPECT_NE(recorder_->sinkAddresses[0], recorder_->sinkAddresses[1]);
 }
 
 TEST_F(EventChannelTest, Cancel_PassesItsArguments_AndWithoutAStreamRepliesNoActiveStream) {
@@ -93,26 +93,26 @@ TEST_F(EventChannelTest, Cancel_PassesItsArguments_AndWithoutAStreamRepliesNoAct
 
   MethodResponse early = stream.Cancel();
   ASSERT_EQ(early.kind, MethodResponse::Kind::kError) << early.Describe();
-  EXPECT_EQ(early.error_code, "error");
-  EXPECT_EQ(early.error_message, "No active stream to cancel");
-  EXPECT_TRUE(early.error_details.IsNull());
+  EXPECT_EQ(early.errorCode, "error");
+  EXPECT_EQ(early.errorMessage, "No active stream to cancel");
+  EXPECT_TRUE(early.errorDetails.IsNull());
 
   ASSERT_TRUE(stream.Listen().IsSuccess());
   EXPECT_TRUE(stream.Cancel(EncodableValue("bye")).IsSuccess());
-  EXPECT_EQ(stream.Cancel().error_message, "No active stream to cancel");
+  EXPECT_EQ(stream.Cancel().errorMessage, "No active stream to cancel");
 
   EXPECT_THAT(recorder_->Calls(), ElementsAre("listen(null)", "cancel(bye)"));
 }
 
 TEST_F(EventChannelTest, Listen_WithoutListenFunction_RepliesNoOnListenHandler) {
-  RegisterRecordingStream(/*with_listen=*/false);
+  RegisterRecordingStream(/*withListen=*/false);
   EventStream stream(*engine_, kEventChannel);
 
   MethodResponse response = stream.Listen();
 
   ASSERT_EQ(response.kind, MethodResponse::Kind::kError) << response.Describe();
-  EXPECT_EQ(response.error_code, "error");
-  EXPECT_EQ(response.error_message, "No OnListen handler set");
+  EXPECT_EQ(response.errorCode, "error");
+  EXPECT_EQ(response.errorMessage, "No OnListen handler set");
 }
 
 TEST_F(EventChannelTest, Events_ArriveInOrder_WithErrorsAndEndOfStream) {
@@ -140,9 +140,9 @@ TEST_F(EventChannelTest, Events_ArriveInOrder_WithErrorsAndEndOfStream) {
   EXPECT_EQ(history[0].Name(), "hello");  // sent from inside OnListen
   EXPECT_EQ(history[1].Name(), "position");
   EXPECT_EQ(history[2].kind, StreamEvent::Kind::kError);
-  EXPECT_EQ(history[2].error_code, "decode");
-  EXPECT_EQ(history[2].error_message, "corrupt data");
-  EXPECT_EQ(history[2].error_details, EncodableValue(int32_t{3}));
+  EXPECT_EQ(history[2].errorCode, "decode");
+  EXPECT_EQ(history[2].errorMessage, "corrupt data");
+  EXPECT_EQ(history[2].errorDetails, EncodableValue(int32_t{3}));
   EXPECT_EQ(history[3].Name(), "finished");
   EXPECT_FALSE(stream.WaitForEvent(50ms).has_value());
 }

@@ -34,8 +34,8 @@ class LoadedPlugin : public flutter::Plugin {
 
 }  // namespace
 
-extern "C" void CorvanePluginCApiRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar_ref) {
+extern "C" void CorvanePluginCApiRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrarRef) {
   auto* registrar =
-      flutter::PluginRegistrarManager::GetInstance()->GetRegistrar<flutter::PluginRegistrarWindows>(registrar_ref);
+      flutter::PluginRegistrarManager::GetInstance()->GetRegistrar<flutter::PluginRegistrarWindows>(registrarRef);
   registrar->AddPlugin(std::make_unique<LoadedPlugin>(registrar));
 }

@@ -64,20 +64,20 @@ TEST_F(MessengerTest, MessageCallback_RunsWithoutTheMessengerLockHeld) {
   // A plugin's reply thread takes the lock while the platform thread is
   // inside a message callback: were the lock held during dispatch, it
   // would wait until the callback returned.
-  std::promise<bool> locked_during_callback;
+  std::promise<bool> lockedDuringCallback;
   engine_->RunOnPlatformThread([&] {
     FlutterDesktopMessengerSetCallback(
         FlutterDesktopPluginRegistrarGetMessenger(engine_->Registrar()), "probe",
-        [](FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage*, void* user_data) {
+        [](FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage*, void* userData) {
           std::future<void> other = std::async(std::launch::async, [messenger] {
             FlutterDesktopMessengerUnlock(FlutterDesktopMessengerLock(messenger));
           });
-          static_cast<std::promise<bool>*>(user_data)->set_value(other.wait_for(2s) == std::future_status::ready);
+          static_cast<std::promise<bool>*>(userData)->set_value(other.wait_for(2s) == std::future_status::ready);
         },
-        &locked_during_callback);
+        &lockedDuringCallback);
   });
   engine_->SendToPlugin("probe", {1}, [](const PluginReply&) {});
-  auto result = locked_during_callback.get_future();
+  auto result = lockedDuringCallback.get_future();
   ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
   EXPECT_TRUE(result.get());
 }
@@ -95,9 +95,9 @@ TEST_F(MessengerTest, PlatformThreadCalls_FromAnotherThread_AreReported) {
 }
 
 TEST_F(MessengerTest, PluginMessage_ReachesDartOnItsOwnThread_AndTheReplyComesOnThePlatformThread) {
-  std::promise<std::thread::id> dart_thread;
+  std::promise<std::thread::id> dartThread;
   engine_->SetDartHandler("to/dart", [&](const std::vector<uint8_t>& message) {
-    dart_thread.set_value(std::this_thread::get_id());
+    dartThread.set_value(std::this_thread::get_id());
     std::vector<uint8_t> reply = message;
     reply.push_back(9);
     return reply;
@@ -112,8 +112,8 @@ TEST_F(MessengerTest, PluginMessage_ReachesDartOnItsOwnThread_AndTheReplyComesOn
     const uint8_t bytes[] = {7, 8};
     sent = FlutterDesktopMessengerSendWithReply(
         messenger, "to/dart", bytes, sizeof(bytes),
-        [](const uint8_t* data, size_t size, void* user_data) {
-          static_cast<Reply*>(user_data)->promise.set_value({{data, data + size}, std::this_thread::get_id()});
+        [](const uint8_t* data, size_t size, void* userData) {
+          static_cast<Reply*>(userData)->promise.set_value({{data, data + size}, std::this_thread::get_id()});
         },
         &reply);
   });
@@ -123,20 +123,19 @@ TEST_F(MessengerTest, PluginMessage_ReachesDartOnItsOwnThread_AndTheReplyComesOn
   auto [bytes, thread] = answer.get();
   EXPECT_EQ(bytes, (std::vector<uint8_t>{7, 8, 9}));
   EXPECT_EQ(thread, PlatformThreadId());
-  EXPECT_NE(dart_thread.get_future().get(), thread);
+  EXPECT_NE(dartThread.get_future().get(), thread);
 }
 
 TEST_F(MessengerTest, ResponseHandle_OfAnotherEngine_IsRefused) {
   std::unique_ptr<Engine> other = Engine::Start();
-  FlutterDesktopMessengerRef other_messenger = nullptr;
-  other->RunOnPlatformThread(
-      [&] { other_messenger = FlutterDesktopPluginRegistrarGetMessenger(other->Registrar()); });
+  FlutterDesktopMessengerRef otherMessenger = nullptr;
+  other->RunOnPlatformThread([&] { otherMessenger = FlutterDesktopPluginRegistrarGetMessenger(other->Registrar()); });
   std::promise<const FlutterDesktopMessageResponseHandle*> handle;
   engine_->RunOnPlatformThread([&] {
     FlutterDesktopMessengerSetCallback(
         FlutterDesktopPluginRegistrarGetMessenger(engine_->Registrar()), "keep",
-        [](FlutterDesktopMessengerRef, const FlutterDesktopMessage* message, void* user_data) {
-          static_cast<std::promise<const FlutterDesktopMessageResponseHandle*>*>(user_data)->set_value(
+        [](FlutterDesktopMessengerRef, const FlutterDesktopMessage* message, void* userData) {
+          static_cast<std::promise<const FlutterDesktopMessageResponseHandle*>*>(userData)->set_value(
               message->response_handle);
         },
         &handle);
@@ -147,16 +146,16 @@ TEST_F(MessengerTest, ResponseHandle_OfAnotherEngine_IsRefused) {
   });
   auto kept = handle.get_future();
   ASSERT_EQ(kept.wait_for(5s), std::future_status::ready);
-  const FlutterDesktopMessageResponseHandle* response_handle = kept.get();
+  const FlutterDesktopMessageResponseHandle* responseHandle = kept.get();
 
   ::testing::internal::CaptureStderr();
   const uint8_t reply[] = {0, 0};
-  FlutterDesktopMessengerSendResponse(other_messenger, response_handle, reply, sizeof(reply));
+  FlutterDesktopMessengerSendResponse(otherMessenger, responseHandle, reply, sizeof(reply));
   const std::string diagnostics = ::testing::internal::GetCapturedStderr();
   EXPECT_THAT(diagnostics, HasSubstr("ignoring this response"));
 
   // The right messenger still answers it, from this thread.
-  FlutterDesktopMessengerSendResponse(Messenger(), response_handle, reply, sizeof(reply));
+  FlutterDesktopMessengerSendResponse(Messenger(), responseHandle, reply, sizeof(reply));
   InvokeMethod(*engine_, "nobody/listens", "barrier");
   EXPECT_EQ(replies.load(), 1);
   other->Shutdown();

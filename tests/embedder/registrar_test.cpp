@@ -26,13 +26,13 @@ using ContextRef = platform::MainContextPtr;
 class RegistrarTest : public EngineTest {};
 
 TEST_F(RegistrarTest, EntryPoint_RunsOnThePlatformThread_WithItsOwnContextAsThreadDefault) {
-  std::thread::id entry_thread;
+  std::thread::id entryThread;
   ContextRef context;
   ASSERT_TRUE(engine_->RegisterPlugin([&](FlutterDesktopPluginRegistrarRef) {
-    entry_thread = std::this_thread::get_id();
+    entryThread = std::this_thread::get_id();
     context.reset(g_main_context_ref_thread_default());  // Adopt: ref_thread_default returns a new reference
   }));
-  EXPECT_EQ(entry_thread, PlatformThreadId());
+  EXPECT_EQ(entryThread, PlatformThreadId());
   ASSERT_NE(context, nullptr);
   EXPECT_NE(context.get(), g_main_context_default());
 
@@ -52,7 +52,7 @@ TEST_F(RegistrarTest, EntryPoint_RunsOnThePlatformThread_WithItsOwnContextAsThre
       &task, nullptr);
   for (int i = 0; i < 500 && !task.ran.load(); ++i) std::this_thread::sleep_for(2ms);
   ASSERT_TRUE(task.ran.load());
-  EXPECT_EQ(task.thread, entry_thread);
+  EXPECT_EQ(task.thread, entryThread);
 }
 
 TEST_F(RegistrarTest, TwoEngines_HaveTheirOwnPlatformThreadsAndContexts) {
@@ -92,8 +92,8 @@ TEST_F(RegistrarTest, SecondGetRegistrar_ForTheSameHandle_ReturnsTheFirstWrapper
   std::atomic<int> destroyed{0};
   for (int i = 0; i < 2; ++i) {
     ScriptedPluginConfig config;
-    config.on_registered = [&](flutter::PluginRegistrarWindows& registrar) { wrappers.push_back(&registrar); };
-    config.on_destroyed = [&](flutter::PluginRegistrarWindows&) { ++destroyed; };
+    config.onRegistered = [&](flutter::PluginRegistrarWindows& registrar) { wrappers.push_back(&registrar); };
+    config.onDestroyed = [&](flutter::PluginRegistrarWindows&) { ++destroyed; };
     Register(config);
   }
   ASSERT_EQ(wrappers.size(), 2u);
@@ -105,37 +105,37 @@ TEST_F(RegistrarTest, SecondGetRegistrar_ForTheSameHandle_ReturnsTheFirstWrapper
 
 TEST_F(RegistrarTest, Shutdown_DestroysPlugins_WhileMessengerAndTextureRegistrarStillWork) {
   struct Observed {
-    bool available_during_destruction = false;
-    bool event_sent = false;
-    std::atomic<bool> unregistration_completed{false};
+    bool availableDuringDestruction = false;
+    bool eventSent = false;
+    std::atomic<bool> unregistrationCompleted{false};
     FlutterDesktopMessengerRef messenger = nullptr;
   } observed;
-  int64_t texture_id = -1;
+  int64_t textureId = -1;
   auto texture = std::make_shared<flutter::TextureVariant>(
       flutter::PixelBufferTexture([](size_t, size_t) -> const FlutterDesktopPixelBuffer* { return nullptr; }));
 
   ScriptedPluginConfig config;
-  config.on_registered = [&](flutter::PluginRegistrarWindows& registrar) {
-    texture_id = registrar.texture_registrar()->RegisterTexture(texture.get());
+  config.onRegistered = [&](flutter::PluginRegistrarWindows& registrar) {
+    textureId = registrar.texture_registrar()->RegisterTexture(texture.get());
     observed.messenger = FlutterDesktopMessengerAddRef(FlutterDesktopPluginRegistrarGetMessenger(registrar.registrar()));
   };
-  config.on_destroyed = [&](flutter::PluginRegistrarWindows& registrar) {
-    observed.available_during_destruction = FlutterDesktopMessengerIsAvailable(observed.messenger);
+  config.onDestroyed = [&](flutter::PluginRegistrarWindows& registrar) {
+    observed.availableDuringDestruction = FlutterDesktopMessengerIsAvailable(observed.messenger);
     flutter::EventChannel<EncodableValue>::EventSinkImplementation sink(
         registrar.messenger(), kEventChannel, &flutter::StandardMethodCodec::GetInstance());
     sink.Success(EncodableValue("goodbye"));
-    observed.event_sent = true;
-    registrar.texture_registrar()->UnregisterTexture(texture_id, [&] { observed.unregistration_completed = true; });
+    observed.eventSent = true;
+    registrar.texture_registrar()->UnregisterTexture(textureId, [&] { observed.unregistrationCompleted = true; });
   };
   Register(config);
-  ASSERT_GT(texture_id, 0);
+  ASSERT_GT(textureId, 0);
   EventStream stream(*engine_, kEventChannel);
 
   ASSERT_TRUE(engine_->Shutdown());
 
-  EXPECT_TRUE(observed.available_during_destruction);
-  EXPECT_TRUE(observed.event_sent);
-  EXPECT_TRUE(observed.unregistration_completed.load());
+  EXPECT_TRUE(observed.availableDuringDestruction);
+  EXPECT_TRUE(observed.eventSent);
+  EXPECT_TRUE(observed.unregistrationCompleted.load());
   std::optional<StreamEvent> goodbye = stream.WaitForEvent(1s);
   ASSERT_TRUE(goodbye.has_value());
   EXPECT_EQ(goodbye->value, EncodableValue("goodbye"));
@@ -144,14 +144,14 @@ TEST_F(RegistrarTest, Shutdown_DestroysPlugins_WhileMessengerAndTextureRegistrar
 }
 
 TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_ServeAndAreAllDestroyedAtShutdown) {
-  std::atomic<bool> in_process_destroyed{false};
-  std::atomic<bool> goodbye_heard{false};
+  std::atomic<bool> inProcessDestroyed{false};
+  std::atomic<bool> goodbyeHeard{false};
   engine_->SetDartHandler("loaded/goodbye", [&](const std::vector<uint8_t>& message) {
-    goodbye_heard = message == std::vector<uint8_t>{'b', 'y', 'e'};
+    goodbyeHeard = message == std::vector<uint8_t>{'b', 'y', 'e'};
     return std::vector<uint8_t>();
   });
   ScriptedPluginConfig config;
-  config.on_destroyed = [&](flutter::PluginRegistrarWindows&) { in_process_destroyed = true; };
+  config.onDestroyed = [&](flutter::PluginRegistrarWindows&) { inProcessDestroyed = true; };
   Register(config);
   ASSERT_EQ(engine_->LoadPlugin(CORVANE_TEST_PLUGIN_PATH), "");
   MethodResponse response = InvokeMethod(*engine_, "loaded/methods", "ping");
@@ -160,8 +160,8 @@ TEST_F(RegistrarTest, LoadedAndInProcessPlugins_OnOneEngine_ServeAndAreAllDestro
 
   ASSERT_TRUE(engine_->Shutdown());
 
-  EXPECT_TRUE(in_process_destroyed.load());
-  EXPECT_TRUE(goodbye_heard.load());
+  EXPECT_TRUE(inProcessDestroyed.load());
+  EXPECT_TRUE(goodbyeHeard.load());
 }
 
 TEST_F(RegistrarTest, LoadPlugin_SaysWhyALibraryCannotServe) {

@@ -11,17 +11,17 @@ class ScriptedPlugin : public flutter::Plugin {
  public:
   ScriptedPlugin(flutter::PluginRegistrarWindows* registrar, ScriptedPluginConfig config)
       : registrar_(registrar), config_(std::move(config)) {
-    if (config_.on_method_call) {
+    if (config_.onMethodCall) {
       flutter::MethodChannel<flutter::EncodableValue> channel(registrar_->messenger(), kMethodChannel, &TestCodec());
-      channel.SetMethodCallHandler(config_.on_method_call);
+      channel.SetMethodCallHandler(config_.onMethodCall);
     }
-    if (config_.make_stream_handler) {
+    if (config_.makeStreamHandler) {
       flutter::EventChannel<flutter::EncodableValue> channel(registrar_->messenger(), kEventChannel, &TestCodec());
-      channel.SetStreamHandler(config_.make_stream_handler());
+      channel.SetStreamHandler(config_.makeStreamHandler());
     }
   }
   ~ScriptedPlugin() override {
-    if (config_.on_destroyed) config_.on_destroyed(*registrar_);
+    if (config_.onDestroyed) config_.onDestroyed(*registrar_);
   }
 
  private:
@@ -32,11 +32,11 @@ class ScriptedPlugin : public flutter::Plugin {
 }  // namespace
 
 PluginEntryPoint ScriptedPluginEntry(ScriptedPluginConfig config) {
-  return [config](FlutterDesktopPluginRegistrarRef registrar_ref) {
+  return [config](FlutterDesktopPluginRegistrarRef registrarRef) {
     auto* registrar =
-        flutter::PluginRegistrarManager::GetInstance()->GetRegistrar<flutter::PluginRegistrarWindows>(registrar_ref);
+        flutter::PluginRegistrarManager::GetInstance()->GetRegistrar<flutter::PluginRegistrarWindows>(registrarRef);
     registrar->AddPlugin(std::make_unique<ScriptedPlugin>(registrar, config));
-    if (config.on_registered) config.on_registered(*registrar);
+    if (config.onRegistered) config.onRegistered(*registrar);
   };
 }
 

@@ -20,13 +20,13 @@ inline constexpr char kEventChannel[] = "test/events";
 
 struct ScriptedPluginConfig {
   // Handles calls on kMethodChannel; none: the channel is not opened.
-  flutter::MethodCallHandler<flutter::EncodableValue> on_method_call;
+  flutter::MethodCallHandler<flutter::EncodableValue> onMethodCall;
   // Builds the stream handler of kEventChannel; none: not opened.
-  std::function<std::unique_ptr<flutter::StreamHandler<flutter::EncodableValue>>()> make_stream_handler;
+  std::function<std::unique_ptr<flutter::StreamHandler<flutter::EncodableValue>>()> makeStreamHandler;
   // Runs on the platform thread once the plugin is built.
-  std::function<void(flutter::PluginRegistrarWindows& registrar)> on_registered;
+  std::function<void(flutter::PluginRegistrarWindows& registrar)> onRegistered;
   // Runs inside the plugin's destructor.
-  std::function<void(flutter::PluginRegistrarWindows& registrar)> on_destroyed;
+  std::function<void(flutter::PluginRegistrarWindows& registrar)> onDestroyed;
 };
 
 // The entry point that registers one plugin with `config`.

@@ -77,9 +77,9 @@ struct SurfaceTexture {
   bool offer = true;
   int fetches = 0;
   int releases = 0;
-  std::vector<std::thread::id> fetch_threads;
-  std::vector<std::thread::id> release_threads;
-  std::function<void()> during_fetch;  // runs inside the callback
+  std::vector<std::thread::id> fetchThreads;
+  std::vector<std::thread::id> releaseThreads;
+  std::function<void()> duringFetch;  // runs inside the callback
 
   flutter::TextureVariant variant{flutter::GpuSurfaceTexture(
       kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle,
@@ -88,8 +88,8 @@ struct SurfaceTexture {
         {
           std::lock_guard<std::mutex> lock(mutex);
           ++fetches;
-          fetch_threads.push_back(std::this_thread::get_id());
-          hook = during_fetch;
+          fetchThreads.push_back(std::this_thread::get_id());
+          hook = duringFetch;
           if (!offer) return nullptr;
         }
         if (hook) hook();
@@ -104,17 +104,17 @@ struct SurfaceTexture {
       auto* self = static_cast<SurfaceTexture*>(context);
       std::lock_guard<std::mutex> lock(self->mutex);
       ++self->releases;
-      self->release_threads.push_back(std::this_thread::get_id());
+      self->releaseThreads.push_back(std::this_thread::get_id());
     };
   }
-  void Show(const SharedPixels& pixels, size_t visible_width, size_t visible_height, size_t wanted_width,
-            size_t wanted_height) {
+  void Show(const SharedPixels& pixels, size_t visibleWidth, size_t visibleHeight, size_t wantedWidth,
+            size_t wantedHeight) {
     std::lock_guard<std::mutex> lock(mutex);
     descriptor.handle = reinterpret_cast<void*>(static_cast<intptr_t>(pixels.fd()));
-    descriptor.visible_width = visible_width;
-    descriptor.visible_height = visible_height;
-    descriptor.width = wanted_width;
-    descriptor.height = wanted_height;
+    descriptor.visible_width = visibleWidth;
+    descriptor.visible_height = visibleHeight;
+    descriptor.width = wantedWidth;
+    descriptor.height = wantedHeight;
   }
 };
 
@@ -123,7 +123,7 @@ class TextureTest : public EngineTest {
   flutter::TextureRegistrar* Textures() {
     if (registrar_ == nullptr) {
       ScriptedPluginConfig config;
-      config.on_registered = [this](flutter::PluginRegistrarWindows& registrar) { registrar_ = &registrar; };
+      config.onRegistered = [this](flutter::PluginRegistrarWindows& registrar) { registrar_ = &registrar; };
       Register(config);
     }
     return registrar_->texture_registrar();
@@ -172,27 +172,27 @@ TEST_F(TextureTest, RegisterTexture_GivesIncreasingIdsNeverReused_AndRefusesNull
 }
 
 TEST_F(TextureTest, RegisterExternalTexture_RefusesUnusableRecords) {
-  FlutterDesktopTextureInfo no_callback{};
-  no_callback.type = kFlutterDesktopPixelBufferTexture;
-  FlutterDesktopTextureInfo wrong_size{};
-  wrong_size.type = kFlutterDesktopGpuSurfaceTexture;
-  wrong_size.gpu_surface_config.struct_size = 16;
-  FlutterDesktopTextureInfo no_surface_type = wrong_size;
-  no_surface_type.gpu_surface_config.struct_size = sizeof(FlutterDesktopGpuSurfaceTextureConfig);
-  no_surface_type.gpu_surface_config.type = kFlutterDesktopGpuSurfaceTypeNone;
-  no_surface_type.gpu_surface_config.callback = [](size_t, size_t, void*) {
+  FlutterDesktopTextureInfo noCallback{};
+  noCallback.type = kFlutterDesktopPixelBufferTexture;
+  FlutterDesktopTextureInfo wrongSize{};
+  wrongSize.type = kFlutterDesktopGpuSurfaceTexture;
+  wrongSize.gpu_surface_config.struct_size = 16;
+  FlutterDesktopTextureInfo noSurfaceType = wrongSize;
+  noSurfaceType.gpu_surface_config.struct_size = sizeof(FlutterDesktopGpuSurfaceTextureConfig);
+  noSurfaceType.gpu_surface_config.type = kFlutterDesktopGpuSurfaceTypeNone;
+  noSurfaceType.gpu_surface_config.callback = [](size_t, size_t, void*) {
     return static_cast<const FlutterDesktopGpuSurfaceDescriptor*>(nullptr);
   };
-  FlutterDesktopTextureInfo unknown_kind{};
+  FlutterDesktopTextureInfo unknownKind{};
   const int32_t seven = 7;  // as a C plugin could store it
-  std::memcpy(&unknown_kind.type, &seven, sizeof(seven));
+  std::memcpy(&unknownKind.type, &seven, sizeof(seven));
 
   std::vector<int64_t> ids;
   ::testing::internal::CaptureStderr();
   engine_->RunOnPlatformThread([&] {
     FlutterDesktopTextureRegistrarRef registrar = FlutterDesktopRegistrarGetTextureRegistrar(engine_->Registrar());
-    const std::vector<const FlutterDesktopTextureInfo*> records{nullptr, &no_callback, &wrong_size,
-                                                                 &no_surface_type, &unknown_kind};
+    const std::vector<const FlutterDesktopTextureInfo*> records{nullptr, &noCallback, &wrongSize, &noSurfaceType,
+                                                                &unknownKind};
     for (const FlutterDesktopTextureInfo* info : records) {
       ids.push_back(FlutterDesktopTextureRegistrarRegisterExternalTexture(registrar, info));
     }
@@ -212,8 +212,8 @@ TEST_F(TextureTest, RegisterExternalTexture_ReadsTheRecordOnlyDuringTheCall) {
   info->gpu_surface_config.struct_size = sizeof(FlutterDesktopGpuSurfaceTextureConfig);
   info->gpu_surface_config.type = kFlutterDesktopGpuSurfaceTypeDxgiSharedHandle;
   info->gpu_surface_config.user_data = &surface;
-  info->gpu_surface_config.callback = [](size_t width, size_t height, void* user_data) {
-    auto* texture = static_cast<SurfaceTexture*>(user_data);
+  info->gpu_surface_config.callback = [](size_t width, size_t height, void* userData) {
+    auto* texture = static_cast<SurfaceTexture*>(userData);
     return std::get<flutter::GpuSurfaceTexture>(texture->variant).ObtainDescriptor(width, height);
   };
   int64_t id = -1;
@@ -252,10 +252,10 @@ TEST_F(TextureTest, GpuSurface_IsFetchedOnTheRasterThread_FromItsVisibleSize_And
   ShutDownBeforeLocalTexturesGo();
   std::lock_guard<std::mutex> lock(surface.mutex);
   EXPECT_EQ(surface.releases, surface.fetches);
-  ASSERT_FALSE(surface.fetch_threads.empty());
-  EXPECT_EQ(surface.release_threads, surface.fetch_threads);
-  EXPECT_NE(surface.fetch_threads[0], PlatformThreadId());
-  EXPECT_NE(surface.fetch_threads[0], std::this_thread::get_id());
+  ASSERT_FALSE(surface.fetchThreads.empty());
+  EXPECT_EQ(surface.releaseThreads, surface.fetchThreads);
+  EXPECT_NE(surface.fetchThreads[0], PlatformThreadId());
+  EXPECT_NE(surface.fetchThreads[0], std::this_thread::get_id());
   EXPECT_NE(fcntl(pixels.fd(), F_GETFD), -1) << "the host closed the plugin's fd";
 }
 
@@ -321,13 +321,13 @@ TEST_F(TextureTest, GpuSurface_UnusableDescriptor_IsRejected_AndStillReleased) {
   const int64_t id = RegisterOnPlatform(&surface.variant);
 
   ::testing::internal::CaptureStderr();
-  std::shared_ptr<const TextureFrame> too_small = engine_->FetchTexture(id);
+  std::shared_ptr<const TextureFrame> tooSmall = engine_->FetchTexture(id);
   surface.Show(small, 2, 2, 2, 2);
   {
     std::lock_guard<std::mutex> lock(surface.mutex);
     surface.descriptor.format = kFlutterDesktopPixelFormatRGBA8888;
   }
-  std::shared_ptr<const TextureFrame> wrong_format = engine_->FetchTexture(id);
+  std::shared_ptr<const TextureFrame> wrongFormat = engine_->FetchTexture(id);
   {
     std::lock_guard<std::mutex> lock(surface.mutex);
     surface.offer = false;
@@ -335,11 +335,11 @@ TEST_F(TextureTest, GpuSurface_UnusableDescriptor_IsRejected_AndStillReleased) {
   std::shared_ptr<const TextureFrame> none = engine_->FetchTexture(id);
   const std::string diagnostics = ::testing::internal::GetCapturedStderr();
 
-  ASSERT_NE(too_small, nullptr);
-  EXPECT_EQ(too_small->outcome, TextureFrame::Outcome::kRejected);
-  EXPECT_THAT(too_small->problem, HasSubstr("fewer than the 64"));
-  ASSERT_NE(wrong_format, nullptr);
-  EXPECT_EQ(wrong_format->outcome, TextureFrame::Outcome::kRejected);
+  ASSERT_NE(tooSmall, nullptr);
+  EXPECT_EQ(tooSmall->outcome, TextureFrame::Outcome::kRejected);
+  EXPECT_THAT(tooSmall->problem, HasSubstr("fewer than the 64"));
+  ASSERT_NE(wrongFormat, nullptr);
+  EXPECT_EQ(wrongFormat->outcome, TextureFrame::Outcome::kRejected);
   ASSERT_NE(none, nullptr);
   EXPECT_EQ(none->outcome, TextureFrame::Outcome::kNull);
   EXPECT_THAT(diagnostics, HasSubstr("is not BGRA8888"));
@@ -362,7 +362,7 @@ TEST_F(TextureTest, FrameMarks_AreCounted_AndFetchesCoalesceAtTheDisplayRate) {
 
   ASSERT_NE(last, nullptr);
   EXPECT_EQ(engine_->FrameMarks(id), 50u);
-  EXPECT_LT(last->fetch_number, 50u);
+  EXPECT_LT(last->fetchNumber, 50u);
   EXPECT_FALSE(textures->MarkTextureFrameAvailable(id + 100));
   ShutDownBeforeLocalTexturesGo();
 }
@@ -372,7 +372,7 @@ TEST_F(TextureTest, FrameMarks_AreCounted_AndFetchesCoalesceAtTheDisplayRate) {
 class UncopiedTextureTest : public TextureTest {
  protected:
   void SetUp() override {
-    options_.copy_displayed_frames = false;
+    options_.copyDisplayedFrames = false;
     TextureTest::SetUp();
   }
 };
@@ -403,27 +403,27 @@ TEST_F(TextureTest, Unregister_CompletesOnAnotherThread_OnlyAfterTheFetchInFligh
   SharedPixels pixels(1, 1, kRed);
   SurfaceTexture surface;
   surface.Show(pixels, 1, 1, 1, 1);
-  std::promise<void> fetch_entered;
-  std::promise<void> let_fetch_finish;
-  std::shared_future<void> finish = let_fetch_finish.get_future().share();
+  std::promise<void> fetchEntered;
+  std::promise<void> letFetchFinish;
+  std::shared_future<void> finish = letFetchFinish.get_future().share();
   std::atomic<bool> first{true};
-  surface.during_fetch = [&] {
+  surface.duringFetch = [&] {
     if (!first.exchange(false)) return;
-    fetch_entered.set_value();
+    fetchEntered.set_value();
     finish.wait();
   };
   const int64_t id = RegisterOnPlatform(&surface.variant);
   flutter::TextureRegistrar* textures = Textures();
   ASSERT_TRUE(textures->MarkTextureFrameAvailable(id));
-  ASSERT_EQ(fetch_entered.get_future().wait_for(5s), std::future_status::ready);
+  ASSERT_EQ(fetchEntered.get_future().wait_for(5s), std::future_status::ready);
 
   std::promise<std::thread::id> completed;
-  std::atomic<int> releases_at_completion{-1};
+  std::atomic<int> releasesAtCompletion{-1};
   engine_->RunOnPlatformThread([&] {
     textures->UnregisterTexture(id, [&] {
       {
         std::lock_guard<std::mutex> lock(surface.mutex);
-        releases_at_completion = surface.releases;
+        releasesAtCompletion = surface.releases;
       }
       completed.set_value(std::this_thread::get_id());
     });
@@ -432,10 +432,10 @@ TEST_F(TextureTest, Unregister_CompletesOnAnotherThread_OnlyAfterTheFetchInFligh
   EXPECT_EQ(completion.wait_for(100ms), std::future_status::timeout);
   EXPECT_FALSE(textures->MarkTextureFrameAvailable(id));
 
-  let_fetch_finish.set_value();
+  letFetchFinish.set_value();
   ASSERT_EQ(completion.wait_for(5s), std::future_status::ready);
   EXPECT_NE(completion.get(), PlatformThreadId());
-  EXPECT_EQ(releases_at_completion.load(), 1);
+  EXPECT_EQ(releasesAtCompletion.load(), 1);
   EXPECT_EQ(engine_->FetchTexture(id, 1s), nullptr);
   ShutDownBeforeLocalTexturesGo();
   std::lock_guard<std::mutex> lock(surface.mutex);
@@ -457,8 +457,8 @@ TEST_F(TextureTest, Unregister_AfterShutdown_StillCompletesOnce_OutsideTheCall) 
   ::testing::internal::CaptureStderr();
   FlutterDesktopTextureRegistrarUnregisterExternalTexture(
       registrar, id,
-      [](void* user_data) {
-        auto* state = static_cast<Completion*>(user_data);
+      [](void* userData) {
+        auto* state = static_cast<Completion*>(userData);
         state->thread = std::this_thread::get_id();
         if (++state->calls == 1) state->done.set_value();
       },

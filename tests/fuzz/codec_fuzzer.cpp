@@ -53,10 +53,10 @@ class RoundTripResult : public flutter::MethodResult<flutter::EncodableValue> {
       success = true;
       if (result) value = *result;
     }
-    void ErrorInternal(const std::string& error_code, const std::string& error_message,
+    void ErrorInternal(const std::string& errorCode, const std::string& errorMessage,
                        const flutter::EncodableValue* details) override {
-      code = error_code;
-      message = error_message;
+      code = errorCode;
+      message = errorMessage;
       if (details) value = *details;
     }
     void NotImplementedInternal() override { std::abort(); }

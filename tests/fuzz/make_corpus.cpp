@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   const EncodableValue position = Map({{"event", EncodableValue("position")}, {"value", EncodableValue(int64_t{1500})}});
   const EncodableValue buffer = Map({{"event", EncodableValue("buffer")},
                                      {"values", EncodableValue(std::vector<int64_t>{0, 2000, 5000, 9000})}});
-  const EncodableValue error_details = Map({{"code", EncodableValue(int32_t{2})}});
+  const EncodableValue errorDetails = Map({{"code", EncodableValue(int32_t{2})}});
 
   bool ok = true;
   ok &= Write(out, "create", Call("create", EncodableValue()));
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   ok &= Write(out, "event_mediaInfo", *Codec().EncodeSuccessEnvelope(&media_info));
   ok &= Write(out, "create_reply", *Codec().EncodeSuccessEnvelope(&id));
   ok &= Write(out, "error_no_stream", *Codec().EncodeErrorEnvelope("error", "No active stream to cancel"));
-  ok &= Write(out, "error_details", *Codec().EncodeErrorEnvelope("MediaFailed", "network", &error_details));
+  ok &= Write(out, "error_details", *Codec().EncodeErrorEnvelope("MediaFailed", "network", &errorDetails));
   const EncodableValue numbers(EncodableList{EncodableValue(std::vector<double>{1.5, -0.0}),
                                              EncodableValue(std::vector<float>{2.5f}),
                                              EncodableValue(std::vector<int32_t>{}),

@@ -5,11 +5,11 @@
 #include <new>
 
 namespace {
-std::atomic<size_t> largest_request{0};
+std::atomic<size_t> largestRequest{0};
 
 void* Allocate(size_t size) {
-  size_t seen = largest_request.load(std::memory_order_relaxed);
-  while (size > seen && !largest_request.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+  size_t seen = largestRequest.load(std::memory_order_relaxed);
+  while (size > seen && !largestRequest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
   }
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
@@ -25,8 +25,8 @@ void operator delete[](void* memory, size_t) noexcept { std::free(memory); }
 
 namespace corvane_test {
 
-LargestAllocationWatch::LargestAllocationWatch() { largest_request.store(0); }
+LargestAllocationWatch::LargestAllocationWatch() { largestRequest.store(0); }
 
-size_t LargestAllocationWatch::largest() const { return largest_request.load(); }
+size_t LargestAllocationWatch::largest() const { return largestRequest.load(); }
 
 }  // namespace corvane_test

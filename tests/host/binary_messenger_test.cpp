@@ -25,13 +25,13 @@ TEST_F(BinaryMessengerTest, SendWithReply_DeliversTheAnswerOnce_AndFreesTheReply
   const auto sent = fake_embedding::state().sent[0];
   EXPECT_EQ(marker.use_count(), 2);
   const Bytes answer = {0, 1};
-  sent.reply(answer.data(), answer.size(), sent.reply_user_data);
+  sent.reply(answer.data(), answer.size(), sent.replyUserData);
   EXPECT_EQ(received, answer);
   EXPECT_EQ(marker.use_count(), 1);
 }
 
 TEST_F(BinaryMessengerTest, RefusedSendWithReply_FreesTheReplyAtOnce) {
-  fake_embedding::state().send_with_reply_accepts = false;
+  fake_embedding::state().sendWithReplyAccepts = false;
   auto marker = std::make_shared<int>(0);
   messenger_.Send("dart/echo", nullptr, 0, [marker](const uint8_t*, size_t) {});
   EXPECT_EQ(marker.use_count(), 1);
@@ -53,11 +53,11 @@ TEST_F(BinaryMessengerTest, SecondResponse_IsRefusedWithDiagnostic) {
 
 TEST_F(BinaryMessengerTest, RemovingAHandlerNeverSet_StillClearsTheEngineCallback) {
   messenger_.SetMessageHandler("never-set", nullptr);
-  const auto& calls = fake_embedding::state().set_callback_calls;
+  const auto& calls = fake_embedding::state().setCallbackCalls;
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].channel, "never-set");
-  EXPECT_FALSE(calls[0].had_callback);
-  EXPECT_FALSE(calls[0].had_user_data);
+  EXPECT_FALSE(calls[0].hadCallback);
+  EXPECT_FALSE(calls[0].hadUserData);
 }
 
 TEST_F(BinaryMessengerTest, HandlerRemovingItselfMidCall_FinishesSafely) {
@@ -81,7 +81,7 @@ TEST_F(BinaryMessengerTest, ThrowingRawHandler_IsContained_AndTheMessageGetsTheE
   const auto handle = fake_embedding::Deliver("raw", {0});
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Exception from a message handler on channel raw: bad\n");
   EXPECT_EQ(OnlyAnswer(handle), std::nullopt);
-  EXPECT_EQ(fake_embedding::state().messenger_refs, 0);
+  EXPECT_EQ(fake_embedding::state().messengerRefs, 0);
 }
 
 }  // namespace

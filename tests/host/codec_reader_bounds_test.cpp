@@ -84,11 +84,11 @@ TEST(StandardCodecReaderBounds, UnknownTypeCode_YieldsNull_AndStopsReading) {
 
   // Nothing after an unknown value can be located, so the list ends there.
   testing::internal::CaptureStderr();
-  const auto in_list = Decode({12, 3, 1, 200, 3, 1, 0, 0, 0});
+  const auto inList = Decode({12, 3, 1, 200, 3, 1, 0, 0, 0});
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Unknown type in StandardCodecSerializer::ReadValueOfType: 200\n");
-  EXPECT_TRUE(in_list.failed);
-  EXPECT_EQ(std::get<EncodableList>(in_list.value).size(), 2u);
+  EXPECT_TRUE(inList.failed);
+  EXPECT_EQ(std::get<EncodableList>(inList.value).size(), 2u);
 }
 
 Bytes NestedLists(int depth) {

@@ -66,12 +66,12 @@ class RecordingResult : public flutter::MethodResult<flutter::EncodableValue>, p
     ++answers;
     if (result) value = *result;
   }
-  void ErrorInternal(const std::string& error_code, const std::string& error_message,
+  void ErrorInternal(const std::string& errorCode, const std::string& errorMessage,
                      const flutter::EncodableValue* details) override {
     kind = Kind::kError;
     ++answers;
-    code = error_code;
-    message = error_message;
+    code = errorCode;
+    message = errorMessage;
     if (details) value = *details;
   }
   void NotImplementedInternal() override {

@@ -88,13 +88,13 @@ TEST(StandardCodecSizes, PrefixWidth_GrowsAt254And65536) {
       {65535, {254, 0xff, 0xff}},
       {65536, {255, 0, 0, 1, 0}},
   };
-  for (const SizeCase& size_case : cases) {
-    SCOPED_TRACE(size_case.length);
-    const std::string text(size_case.length, 'x');
+  for (const SizeCase& sizeCase : cases) {
+    SCOPED_TRACE(sizeCase.length);
+    const std::string text(sizeCase.length, 'x');
     const Bytes bytes = Encode(EncodableValue(text));
-    ASSERT_EQ(bytes.size(), 1 + size_case.prefix.size() + size_case.length);
+    ASSERT_EQ(bytes.size(), 1 + sizeCase.prefix.size() + sizeCase.length);
     EXPECT_EQ(bytes[0], 7);
-    EXPECT_EQ(Bytes(bytes.begin() + 1, bytes.begin() + 1 + size_case.prefix.size()), size_case.prefix);
+    EXPECT_EQ(Bytes(bytes.begin() + 1, bytes.begin() + 1 + sizeCase.prefix.size()), sizeCase.prefix);
     EXPECT_EQ(Decode(bytes).value, EncodableValue(text));
   }
 }

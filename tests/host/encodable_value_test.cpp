@@ -49,16 +49,16 @@ TEST(EncodableValueOrder, StringsCompareAsUnsignedBytes_ShorterPrefixFirst) {
 }
 
 TEST(EncodableValueOrder, ListsAndMapsCompareElementByElement) {
-  const EncodableValue short_list(EncodableList{EncodableValue(1)});
-  const EncodableValue long_list(EncodableList{EncodableValue(1), EncodableValue()});
-  const EncodableValue greater_list(EncodableList{EncodableValue(2)});
-  EXPECT_LT(short_list, long_list);
-  EXPECT_LT(long_list, greater_list);
+  const EncodableValue shortList(EncodableList{EncodableValue(1)});
+  const EncodableValue longList(EncodableList{EncodableValue(1), EncodableValue()});
+  const EncodableValue greaterList(EncodableList{EncodableValue(2)});
+  EXPECT_LT(shortList, longList);
+  EXPECT_LT(longList, greaterList);
 
-  const EncodableValue map_a(EncodableMap{{EncodableValue("k"), EncodableValue(1)}});
-  const EncodableValue map_b(EncodableMap{{EncodableValue("k"), EncodableValue(2)}});
-  EXPECT_LT(map_a, map_b);
-  EXPECT_EQ(map_a, EncodableValue(EncodableMap{{EncodableValue("k"), EncodableValue(1)}}));
+  const EncodableValue mapA(EncodableMap{{EncodableValue("k"), EncodableValue(1)}});
+  const EncodableValue mapB(EncodableMap{{EncodableValue("k"), EncodableValue(2)}});
+  EXPECT_LT(mapA, mapB);
+  EXPECT_EQ(mapA, EncodableValue(EncodableMap{{EncodableValue("k"), EncodableValue(1)}}));
 }
 
 TEST(EncodableValueOrder, FloatsHaveATotalOrder_WithNaNLast) {

@@ -26,19 +26,19 @@ const char kChannel[] = "CorvanePlugin/7";
 struct StreamLog {
   std::vector<std::string> entries;
   std::vector<std::unique_ptr<EventSink<>>> sinks;
-  std::unique_ptr<StreamHandlerError<>> next_listen_error;
-  std::unique_ptr<StreamHandlerError<>> next_cancel_error;
+  std::unique_ptr<StreamHandlerError<>> nextListenError;
+  std::unique_ptr<StreamHandlerError<>> nextCancelError;
 
   std::unique_ptr<StreamHandlerFunctions<>> Handler() {
     return std::make_unique<StreamHandlerFunctions<>>(
         [this](const EncodableValue*, std::unique_ptr<EventSink<>>&& events) {
           entries.push_back("listen");
           sinks.push_back(std::move(events));
-          return std::move(next_listen_error);
+          return std::move(nextListenError);
         },
         [this](const EncodableValue*) {
           entries.push_back("cancel");
-          return std::move(next_cancel_error);
+          return std::move(nextCancelError);
         });
   }
 };
@@ -56,7 +56,7 @@ class EventChannelTest : public ChannelTest {
 TEST_F(EventChannelTest, FailedCancelBeforeRelisten_IsReported_AndListenGoesAhead) {
   channel_.SetStreamHandler(log_.Handler());
   Send("listen");
-  log_.next_cancel_error = std::make_unique<StreamHandlerError<>>("busy", "cannot stop", nullptr);
+  log_.nextCancelError = std::make_unique<StreamHandlerError<>>("busy", "cannot stop", nullptr);
   testing::internal::CaptureStderr();
   const RecordedAnswer answer = Send("listen");
   const std::string diagnostics = testing::internal::GetCapturedStderr();
@@ -67,14 +67,14 @@ TEST_F(EventChannelTest, FailedCancelBeforeRelisten_IsReported_AndListenGoesAhea
 
 TEST_F(EventChannelTest, HandlerErrors_BecomeErrorAnswers) {
   channel_.SetStreamHandler(log_.Handler());
-  log_.next_listen_error =
+  log_.nextListenError =
       std::make_unique<StreamHandlerError<>>("denied", "no player", std::make_unique<EncodableValue>(7));
   const RecordedAnswer listen = Send("listen");
   EXPECT_EQ(listen.kind, RecordedAnswer::Kind::kError);
   EXPECT_EQ(listen.code, "denied");
   EXPECT_EQ(listen.value, EncodableValue(7));
   // A failed listen still counts as listening.
-  log_.next_cancel_error = std::make_unique<StreamHandlerError<>>("stuck", "", nullptr);
+  log_.nextCancelError = std::make_unique<StreamHandlerError<>>("stuck", "", nullptr);
   const RecordedAnswer cancel = Send("cancel");
   EXPECT_EQ(cancel.code, "stuck");
   EXPECT_EQ(Send("cancel").message, "No active stream to cancel");
@@ -115,7 +115,7 @@ TEST_F(EventChannelTest, NullHandler_RemovesTheEngineCallback) {
   channel_.SetStreamHandler(log_.Handler());
   channel_.SetStreamHandler(nullptr);
   EXPECT_EQ(fake_embedding::state().callbacks.count(kChannel), 0u);
-  EXPECT_FALSE(fake_embedding::state().set_callback_calls.back().had_callback);
+  EXPECT_FALSE(fake_embedding::state().setCallbackCalls.back().hadCallback);
 }
 
 }  // namespace

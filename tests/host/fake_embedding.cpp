@@ -4,10 +4,10 @@ namespace fake_embedding {
 namespace {
 
 // Handles are opaque to the binding; these are addresses of distinct bytes.
-char messenger_tag;
-char texture_registrar_tag;
-char response_tags[4096];
-size_t next_response = 0;
+char messengerTag;
+char textureRegistrarTag;
+char responseTags[4096];
+size_t nextResponse = 0;
 
 Payload Copy(const uint8_t* data, size_t size) {
   if (data == nullptr) return std::nullopt;
@@ -25,40 +25,39 @@ void Reset() {
   State& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.callbacks.clear();
-  s.set_callback_calls.clear();
+  s.setCallbackCalls.clear();
   s.sent.clear();
-  s.send_with_reply_accepts = true;
+  s.sendWithReplyAccepts = true;
   s.responses.clear();
   s.available = true;
-  s.messenger_refs = 0;
+  s.messengerRefs = 0;
   s.locks = 0;
   s.unlocks = 0;
   s.textures.clear();
   s.unregistrations.clear();
 }
 
-FlutterDesktopMessengerRef Messenger() { return reinterpret_cast<FlutterDesktopMessengerRef>(&messenger_tag); }
+FlutterDesktopMessengerRef Messenger() { return reinterpret_cast<FlutterDesktopMessengerRef>(&messengerTag); }
 
 FlutterDesktopTextureRegistrarRef TextureRegistrarRef() {
-  return reinterpret_cast<FlutterDesktopTextureRegistrarRef>(&texture_registrar_tag);
+  return reinterpret_cast<FlutterDesktopTextureRegistrarRef>(&textureRegistrarTag);
 }
 
-const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, const Bytes& message,
-                                                   bool null_message) {
+const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, const Bytes& message, bool nullMessage) {
   InstalledCallback installed;
   {
     std::lock_guard<std::mutex> lock(state().mutex);
     installed = state().callbacks.at(channel);
   }
   const auto* handle =
-      reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(&response_tags[next_response++ % 4096]);
+      reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(&responseTags[nextResponse++ % 4096]);
   FlutterDesktopMessage record = {};
   record.struct_size = sizeof(record);
   record.channel = channel.c_str();
-  record.message = null_message ? nullptr : message.data();
-  record.message_size = null_message ? 0 : message.size();
+  record.message = nullMessage ? nullptr : message.data();
+  record.message_size = nullMessage ? 0 : message.size();
   record.response_handle = handle;
-  installed.callback(Messenger(), &record, installed.user_data);
+  installed.callback(Messenger(), &record, installed.userData);
   return handle;
 }
 
@@ -78,46 +77,46 @@ using fake_embedding::state;
 extern "C" {
 
 bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef, const char* channel, const uint8_t* message,
-                                 size_t message_size) {
+                                 size_t messageSize) {
   std::lock_guard<std::mutex> lock(state().mutex);
-  state().sent.push_back({channel, fake_embedding::Copy(message, message_size), nullptr, nullptr});
+  state().sent.push_back({channel, fake_embedding::Copy(message, messageSize), nullptr, nullptr});
   return true;
 }
 
 bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef, const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply, void* user_data) {
+                                          size_t messageSize, FlutterDesktopBinaryReply reply, void* userData) {
   std::lock_guard<std::mutex> lock(state().mutex);
-  if (!state().send_with_reply_accepts) return false;
-  state().sent.push_back({channel, fake_embedding::Copy(message, message_size), reply, user_data});
+  if (!state().sendWithReplyAccepts) return false;
+  state().sent.push_back({channel, fake_embedding::Copy(message, messageSize), reply, userData});
   return true;
 }
 
 void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef, const FlutterDesktopMessageResponseHandle* handle,
-                                         const uint8_t* data, size_t data_length) {
+                                         const uint8_t* data, size_t dataLength) {
   // Called with the messenger lock held, which is state().mutex here.
-  state().responses.push_back({handle, fake_embedding::Copy(data, data_length)});
+  state().responses.push_back({handle, fake_embedding::Copy(data, dataLength)});
 }
 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef, const char* channel,
-                                        FlutterDesktopMessageCallback callback, void* user_data) {
+                                        FlutterDesktopMessageCallback callback, void* userData) {
   std::lock_guard<std::mutex> lock(state().mutex);
-  state().set_callback_calls.push_back({channel, callback != nullptr, user_data != nullptr});
+  state().setCallbackCalls.push_back({channel, callback != nullptr, userData != nullptr});
   if (callback == nullptr) {
     state().callbacks.erase(channel);
   } else {
-    state().callbacks[channel] = {callback, user_data};
+    state().callbacks[channel] = {callback, userData};
   }
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {
   std::lock_guard<std::mutex> lock(state().mutex);
-  ++state().messenger_refs;
+  ++state().messengerRefs;
   return messenger;
 }
 
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef) {
   std::lock_guard<std::mutex> lock(state().mutex);
-  --state().messenger_refs;
+  --state().messengerRefs;
 }
 
 bool FlutterDesktopMessengerIsAvailable(FlutterDesktopMessengerRef) { return state().available; }
@@ -135,19 +134,19 @@ void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef) {
 
 int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(FlutterDesktopTextureRegistrarRef,
                                                               const FlutterDesktopTextureInfo* info) {
-  const int64_t id = state().next_texture_id++;
+  const int64_t id = state().nextTextureId++;
   state().textures.push_back({id, *info});
   return id;
 }
 
-void FlutterDesktopTextureRegistrarUnregisterExternalTexture(FlutterDesktopTextureRegistrarRef, int64_t texture_id,
-                                                             void (*callback)(void* user_data), void* user_data) {
-  state().unregistrations.push_back({texture_id, callback, user_data});
+void FlutterDesktopTextureRegistrarUnregisterExternalTexture(FlutterDesktopTextureRegistrarRef, int64_t textureId,
+                                                             void (*callback)(void* userData), void* userData) {
+  state().unregistrations.push_back({textureId, callback, userData});
 }
 
 bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(FlutterDesktopTextureRegistrarRef,
-                                                                     int64_t texture_id) {
-  return texture_id >= 100;
+                                                                     int64_t textureId) {
+  return textureId >= 100;
 }
 
 }  // extern "C"

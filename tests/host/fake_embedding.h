@@ -22,20 +22,20 @@ using Payload = std::optional<Bytes>;
 
 struct InstalledCallback {
   FlutterDesktopMessageCallback callback = nullptr;
-  void* user_data = nullptr;
+  void* userData = nullptr;
 };
 
 struct SetCallbackCall {
   std::string channel;
-  bool had_callback;
-  bool had_user_data;
+  bool hadCallback;
+  bool hadUserData;
 };
 
 struct SentMessage {
   std::string channel;
   Payload payload;
   FlutterDesktopBinaryReply reply = nullptr;
-  void* reply_user_data = nullptr;
+  void* replyUserData = nullptr;
 };
 
 struct Response {
@@ -51,7 +51,7 @@ struct TextureRegistration {
 struct Unregistration {
   int64_t id;
   void (*callback)(void*);
-  void* user_data;
+  void* userData;
 };
 
 // Everything the fake has seen. Guarded by `mutex` for replies from other
@@ -59,16 +59,16 @@ struct Unregistration {
 struct State {
   std::mutex mutex;
   std::map<std::string, InstalledCallback> callbacks;
-  std::vector<SetCallbackCall> set_callback_calls;
+  std::vector<SetCallbackCall> setCallbackCalls;
   std::vector<SentMessage> sent;
-  bool send_with_reply_accepts = true;
+  bool sendWithReplyAccepts = true;
   std::vector<Response> responses;
   bool available = true;
-  int messenger_refs = 0;  // AddRef minus Release
+  int messengerRefs = 0;  // AddRef minus Release
   int locks = 0;
   int unlocks = 0;
 
-  int64_t next_texture_id = 100;
+  int64_t nextTextureId = 100;
   std::vector<TextureRegistration> textures;
   std::vector<Unregistration> unregistrations;
 };
@@ -82,9 +82,9 @@ FlutterDesktopTextureRegistrarRef TextureRegistrarRef();
 
 // Delivers `message` on `channel` through the installed callback, as the
 // engine does on its platform thread; returns the response handle it used.
-// `null_message` delivers a null pointer with length 0.
+// `nullMessage` delivers a null pointer with length 0.
 const FlutterDesktopMessageResponseHandle* Deliver(const std::string& channel, const Bytes& message,
-                                                   bool null_message = false);
+                                                   bool nullMessage = false);
 
 // Answers recorded for `handle`, in order.
 std::vector<Payload> ResponsesTo(const FlutterDesktopMessageResponseHandle* handle);

@@ -40,7 +40,7 @@ TEST_F(MethodChannelTest, AnswerFromAnotherThread_ReleasesTheMessengerAndTheLock
   answerer.join();
   EXPECT_EQ(OnlyAnswer(handle), Bytes({0, 1}));
   // The reply's messenger reference is gone with the reply.
-  EXPECT_EQ(fake_embedding::state().messenger_refs, 0);
+  EXPECT_EQ(fake_embedding::state().messengerRefs, 0);
   EXPECT_EQ(fake_embedding::state().locks, fake_embedding::state().unlocks);
 }
 
@@ -58,20 +58,19 @@ TEST_F(MethodChannelTest, HandlerThrowingAfterAnswering_KeepsTheFirstAnswer) {
 TEST_F(MethodChannelTest, EmptyHandler_RemovesTheEngineCallback) {
   channel_.SetMethodCallHandler([](const MethodCall<>&, std::unique_ptr<MethodResult<>>) {});
   channel_.SetMethodCallHandler(nullptr);
-  const auto& calls = fake_embedding::state().set_callback_calls;
+  const auto& calls = fake_embedding::state().setCallbackCalls;
   ASSERT_EQ(calls.size(), 2u);
-  EXPECT_TRUE(calls[0].had_callback && calls[0].had_user_data);
-  EXPECT_FALSE(calls[1].had_callback || calls[1].had_user_data);
+  EXPECT_TRUE(calls[0].hadCallback && calls[0].hadUserData);
+  EXPECT_FALSE(calls[1].hadCallback || calls[1].hadUserData);
   EXPECT_EQ(fake_embedding::state().callbacks.count(kChannel), 0u);
 }
 
 TEST_F(MethodChannelTest, HandlerOutlivesTheChannelObject) {
   {
-    flutter::MethodChannel<> short_lived(&messenger_, "Scoped", &Codec());
-    short_lived.SetMethodCallHandler(
-        [](const MethodCall<>& call, std::unique_ptr<MethodResult<>> result) {
-          result->Success(EncodableValue(call.method_name()));
-        });
+    flutter::MethodChannel<> shortLived(&messenger_, "Scoped", &Codec());
+    shortLived.SetMethodCallHandler([](const MethodCall<>& call, std::unique_ptr<MethodResult<>> result) {
+      result->Success(EncodableValue(call.method_name()));
+    });
   }
   EXPECT_EQ(Answer(OnlyAnswer(fake_embedding::Deliver("Scoped", Call("echo")))).value, EncodableValue("echo"));
 }

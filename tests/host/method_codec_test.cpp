@@ -66,7 +66,7 @@ TEST(StandardMethodCodecCalls, NameOnly_GivesNullArguments_ReportedIncomplete) {
   EXPECT_EQ(decoded.call->method_name(), "play");
   ASSERT_NE(decoded.call->arguments(), nullptr);
   EXPECT_TRUE(decoded.call->arguments()->IsNull());
-  EXPECT_FALSE(decoded.arguments_complete);
+  EXPECT_FALSE(decoded.argumentsComplete);
 }
 
 TEST(StandardMethodCodecCalls, TruncatedArguments_AreReplacedByNull_AndReportedIncomplete) {
@@ -81,9 +81,9 @@ TEST(StandardMethodCodecCalls, TruncatedArguments_AreReplacedByNull_AndReportedI
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kInvalidRead);
   ASSERT_NE(decoded.call, nullptr);
   EXPECT_TRUE(decoded.call->arguments()->IsNull());
-  EXPECT_FALSE(decoded.arguments_complete);
+  EXPECT_FALSE(decoded.argumentsComplete);
   // Null arguments that Dart sent are complete.
-  EXPECT_TRUE(Codec().DecodeMethodCallChecked(whole.data(), whole.size()).arguments_complete);
+  EXPECT_TRUE(Codec().DecodeMethodCallChecked(whole.data(), whole.size()).argumentsComplete);
 }
 
 TEST(StandardMethodCodecEnvelopes, SuccessAndError_HaveTheirExactBytes) {

@@ -61,11 +61,11 @@ TEST_F(TextureRegistrarTest, Unregister_RunsItsCompletionOnce_WhenTheEngineIsDon
   EXPECT_EQ(calls[0].id, 100);
   ASSERT_NE(calls[0].callback, nullptr);
   EXPECT_EQ(completions, 0);
-  calls[0].callback(calls[0].user_data);
+  calls[0].callback(calls[0].userData);
   EXPECT_EQ(completions, 1);
   EXPECT_EQ(calls[1].id, 101);
   EXPECT_EQ(calls[1].callback, nullptr);
-  EXPECT_EQ(calls[1].user_data, nullptr);
+  EXPECT_EQ(calls[1].userData, nullptr);
 }
 
 }  // namespace

@@ -288,7 +288,7 @@ TEST_F(Playback, RemoteSource_ReportsBufferAhead_AndLoadingAroundAStall) {
 // goes, and the plugin serves on.
 class DisposeWhileDrawn : public Playback {
  protected:
-  DisposeWhileDrawn() { options_.descriptor_hold = std::chrono::milliseconds(300); }
+  DisposeWhileDrawn() { options_.descriptorHold = std::chrono::milliseconds(300); }
 };
 
 TEST_F(DisposeWhileDrawn, Dispose_WaitsForTheDescriptorOut_ThenTheNextPlayerPlays) {

@@ -36,7 +36,7 @@ class PluginSession : public ::testing::Test {
   // Textures are fetched right after every frame mark.
   static embedder::EngineOptions DefaultOptions() {
     embedder::EngineOptions options;
-    options.frame_interval = std::chrono::microseconds(0);
+    options.frameInterval = std::chrono::microseconds(0);
     return options;
   }
   void SetUp() override;

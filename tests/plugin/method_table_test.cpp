@@ -291,7 +291,7 @@ TEST_F(MethodTableTest, RefusesArgumentsOfTheWrongKind_NamingMethodAndKey) {
     SCOPED_TRACE(row.method);
     const MethodResponse response = Call(row.method, row.arguments);
     ExpectError(response, "invalid_argument", row.fragment);
-    EXPECT_NE(response.error_message.find(row.method), std::string::npos) << response.Describe();
+    EXPECT_NE(response.errorMessage.find(row.method), std::string::npos) << response.Describe();
   }
   // The player is looked up before the other keys are read.
   ExpectError(Call("setLooping", IdAndValue(424242, EncodableValue(true))), "unknown_player", "424242");

@@ -67,7 +67,7 @@ class PluginHarness {
 
   static embedder::EngineOptions FastFrames() {
     embedder::EngineOptions options;
-    options.frame_interval = std::chrono::microseconds(0);
+    options.frameInterval = std::chrono::microseconds(0);
     return options;
   }
 
@@ -110,8 +110,8 @@ class PluginHarness {
 inline void ExpectError(const embedder::MethodResponse& response, const std::string& code,
                         const std::string& fragment) {
   ASSERT_EQ(response.kind, embedder::MethodResponse::Kind::kError) << response.Describe();
-  EXPECT_EQ(response.error_code, code) << response.Describe();
-  EXPECT_NE(response.error_message.find(fragment), std::string::npos) << response.Describe();
+  EXPECT_EQ(response.errorCode, code) << response.Describe();
+  EXPECT_NE(response.errorMessage.find(fragment), std::string::npos) << response.Describe();
 }
 
 }  // namespace corvane::testing

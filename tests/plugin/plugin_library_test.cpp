@@ -31,7 +31,7 @@ class PluginLibraryTest : public ::testing::Test {
   void SetUp() override {
     ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 1);
     embedder::EngineOptions options;
-    options.frame_interval = std::chrono::microseconds(0);
+    options.frameInterval = std::chrono::microseconds(0);
     engine = embedder::Engine::Start(options);
     ASSERT_TRUE(engine);
     ASSERT_EQ(engine->LoadPlugin(CORVANE_PLUGIN_PATH), "");
@@ -129,8 +129,8 @@ TEST_F(PluginLibraryTest, MalformedCalls_AreAnsweredOnceWithAnError_AndLeaveEver
       const MethodResponse answer = embedder::SendRawMessage(
           *engine, "CorvanePlugin", std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(length)));
       EXPECT_EQ(answer.kind, MethodResponse::Kind::kError) << answer.Describe();
-      EXPECT_EQ(answer.error_code, "invalid_argument");
-      EXPECT_NE(answer.error_message.find("malformed"), std::string::npos);
+      EXPECT_EQ(answer.errorCode, "invalid_argument");
+      EXPECT_NE(answer.errorMessage.find("malformed"), std::string::npos);
     }
     EXPECT_TRUE(playersAlive());
   }
@@ -140,7 +140,7 @@ TEST_F(PluginLibraryTest, MalformedCalls_AreAnsweredOnceWithAnError_AndLeaveEver
   std::vector<uint8_t> trailing = message("dispose", EncodableValue(first));
   trailing.insert(trailing.end(), {0xFF, 0x07});
   EXPECT_TRUE(embedder::SendRawMessage(*engine, "CorvanePlugin", trailing).IsSuccess());
-  EXPECT_EQ(Call("setLooping", IdAnd(first, "value", EncodableValue(false))).error_code, "unknown_player");
+  EXPECT_EQ(Call("setLooping", IdAnd(first, "value", EncodableValue(false))).errorCode, "unknown_player");
   EXPECT_TRUE(Call("setLooping", IdAnd(second, "value", EncodableValue(false))).IsSuccess());
 }
 

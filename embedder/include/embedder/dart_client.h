@@ -30,15 +30,15 @@ struct MethodResponse {
     kSuccess,         // `value` holds the result (null when none)
     kError,           // error code, message and details
     kNotImplemented,  // the empty answer
-    kNoReply,         // none came: see `no_reply_reason`
+    kNoReply,         // none came: see `noReplyReason`
     kMalformed,       // bytes that are no reply envelope
   };
   Kind kind = Kind::kNoReply;
   flutter::EncodableValue value;
-  std::string error_code;
-  std::string error_message;
-  flutter::EncodableValue error_details;
-  std::string no_reply_reason;
+  std::string errorCode;
+  std::string errorMessage;
+  flutter::EncodableValue errorDetails;
+  std::string noReplyReason;
 
   bool IsSuccess() const { return kind == Kind::kSuccess; }
   // A one-line account for test failure messages.
@@ -52,11 +52,10 @@ MethodResponse DecodeMethodResponse(const std::vector<uint8_t>& bytes);
 MethodResponse InvokeMethod(Engine& engine, const std::string& channel, const std::string& method,
                             const flutter::EncodableValue& arguments = flutter::EncodableValue(),
                             std::chrono::milliseconds timeout = kDefaultReplyTimeout);
-// Calls `method` on `channel`; `on_response` runs once on the Dart thread,
+// Calls `method` on `channel`; `onResponse` runs once on the Dart thread,
 // with kNoReply if the engine shuts down before an answer.
 void InvokeMethodAsync(Engine& engine, const std::string& channel, const std::string& method,
-                       const flutter::EncodableValue& arguments,
-                       std::function<void(const MethodResponse&)> on_response);
+                       const flutter::EncodableValue& arguments, std::function<void(const MethodResponse&)> onResponse);
 // Sends raw bytes, for messages no codec would produce, and waits.
 MethodResponse SendRawMessage(Engine& engine, const std::string& channel, std::vector<uint8_t> message,
                               std::chrono::milliseconds timeout = kDefaultReplyTimeout);
@@ -71,9 +70,9 @@ struct StreamEvent {
   };
   Kind kind = Kind::kEvent;
   flutter::EncodableValue value;
-  std::string error_code;
-  std::string error_message;
-  flutter::EncodableValue error_details;
+  std::string errorCode;
+  std::string errorMessage;
+  flutter::EncodableValue errorDetails;
 
   // The string under "event" when the event is a map, else empty.
   std::string Name() const;
@@ -92,7 +91,7 @@ class ArrivalSignal {
 
  private:
   std::mutex mutex_;
-  std::condition_variable raised_cv_;
+  std::condition_variable raisedCv_;
   bool raised_ = false;  // guarded by mutex_
 };
 

@@ -38,19 +38,19 @@ struct EngineOptions {
   // How often the raster thread fetches the textures that were marked since
   // their last fetch (the display's refresh). Zero fetches right after
   // every mark.
-  std::chrono::microseconds frame_interval{16667};
+  std::chrono::microseconds frameInterval{16667};
   // Whether the registrar reports a view. A headless engine has none.
-  bool with_view = false;
+  bool withView = false;
   // How long the raster thread keeps a surface descriptor before it reads
   // and releases it, as a compositor whose frame is still on the GPU would.
   // For tests of what a plugin does while a descriptor is out.
-  std::chrono::microseconds descriptor_hold{0};
+  std::chrono::microseconds descriptorHold{0};
   // Whether the raster thread copies the pixels of what it fetches at the
   // display rate, for LatestFrame and WaitForFrame (a window shows them).
   // false: it still fetches each marked texture through its callback and
   // releases it, as a compositor that draws on the GPU does, and copies
   // pixels only for FetchTexture (a headless app taking snapshots).
-  bool copy_displayed_frames = true;
+  bool copyDisplayedFrames = true;
 };
 
 // What the plugin answered to one message the Dart side sent.
@@ -78,7 +78,7 @@ struct TextureFrame {
     kNull,      // the callback returned null
     kRejected,  // the callback returned something unusable; see `problem`
   };
-  int64_t texture_id = -1;
+  int64_t textureId = -1;
   Outcome outcome = Outcome::kNull;
   std::string problem;
   // The visible size of the pixels and the pixels, BGRA, rows tightly packed.
@@ -88,7 +88,7 @@ struct TextureFrame {
   // How many frame marks the texture had when this fetch started, and how
   // many fetches it has had, this one included.
   uint64_t marks = 0;
-  uint64_t fetch_number = 0;
+  uint64_t fetchNumber = 0;
 
   bool HasPixels() const { return outcome == Outcome::kPixels; }
   // The BGRA bytes of one pixel; (0,0,0,0) outside the frame.
@@ -107,10 +107,10 @@ class Engine {
 
   // Loads a plugin library and calls its "CorvanePluginCApiRegisterWithRegistrar"
   // on the platform thread. Returns an empty string on success, else why not.
-  std::string LoadPlugin(const std::string& library_path);
+  std::string LoadPlugin(const std::string& libraryPath);
   // Registers an in-process plugin through its entry point, on the platform
   // thread. False once the engine has shut down.
-  bool RegisterPlugin(const PluginEntryPoint& entry_point);
+  bool RegisterPlugin(const PluginEntryPoint& entryPoint);
 
   // Runs `task` on the platform thread and waits for it. Called on the
   // platform thread itself, it runs inline. False when the engine has shut
@@ -122,8 +122,8 @@ class Engine {
   bool PostToPlatformThread(std::function<void()> task);
 
   // Sends `message` to the plugin on `channel`, as Dart does. It is delivered
-  // on the platform thread; `on_reply` runs exactly once on the Dart thread.
-  void SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback on_reply);
+  // on the platform thread; `onReply` runs exactly once on the Dart thread.
+  void SendToPlugin(const std::string& channel, std::vector<uint8_t> message, ReplyCallback onReply);
   // Installs Dart's handler for what the plugin sends on `channel`; an empty
   // handler removes it. Messages on a channel without handler are dropped.
   void SetDartHandler(const std::string& channel, DartMessageHandler handler);
@@ -131,22 +131,22 @@ class Engine {
   // Asks the raster thread for a fetch of the texture now and waits for it.
   // Null when the texture is not registered, the engine has shut down, the
   // wait timed out or the caller is the raster thread itself.
-  std::shared_ptr<const TextureFrame> FetchTexture(int64_t texture_id,
+  std::shared_ptr<const TextureFrame> FetchTexture(int64_t textureId,
                                                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
   // The result of the texture's latest fetch, without fetching; null if none.
-  std::shared_ptr<const TextureFrame> LatestFrame(int64_t texture_id) const;
+  std::shared_ptr<const TextureFrame> LatestFrame(int64_t textureId) const;
   // Waits until a fetch of the texture brings pixels for which `accept`
   // holds (the latest fetch counts too). Null on timeout or unregistration.
-  std::shared_ptr<const TextureFrame> WaitForFrame(int64_t texture_id,
+  std::shared_ptr<const TextureFrame> WaitForFrame(int64_t textureId,
                                                    const std::function<bool(const TextureFrame&)>& accept,
                                                    std::chrono::milliseconds timeout);
   // Waits for pixels from a fetch that follows a frame mark made after this
   // call began.
-  std::shared_ptr<const TextureFrame> WaitForNewFrame(int64_t texture_id, std::chrono::milliseconds timeout);
+  std::shared_ptr<const TextureFrame> WaitForNewFrame(int64_t textureId, std::chrono::milliseconds timeout);
   // Frame marks counted for the texture; 0 for an unknown texture.
-  uint64_t FrameMarks(int64_t texture_id) const;
+  uint64_t FrameMarks(int64_t textureId) const;
   // Whether the texture is registered and not being unregistered.
-  bool IsTextureRegistered(int64_t texture_id) const;
+  bool IsTextureRegistered(int64_t textureId) const;
 
   // The engine's registrar handle, as the plugins see it.
   FlutterDesktopPluginRegistrarRef Registrar() const;
