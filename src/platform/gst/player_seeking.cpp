@@ -10,6 +10,7 @@ namespace {
 
 // A seek that the pipeline never confirms still completes after this.
 constexpr auto kSeekWatchdog = std::chrono::seconds(5);
+
 }  // namespace
 
 void PlayerCore::CompleteSeeksOnEngine(int count) {
