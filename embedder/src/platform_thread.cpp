@@ -62,19 +62,7 @@ gboolean PlatformThread::RunOneTask(gpointer selfPointer) {
 }
 
 void PlatformThread::Stop() {
-  std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!accepting_ && !thread_.joinable()) return;
-    accepting_ = false;
-    dropped.swap(tasks_);
-  }
-  // Destroyed outside the lock: a dropped task's captures may post again.
-  dropped.clear();
-  if (IsCurrent()) {
-    std::fprintf(stderr, "corvane embedder: the platform thread cannot stop itself\n");
-    return;
-  }
+  if (!StopAccepting()) return;
   g_main_loop_quit(loop_.get());
   if (thread_.joinable()) thread_.join();
 }

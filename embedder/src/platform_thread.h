@@ -44,6 +44,10 @@ class PlatformThread {
 
  private:
   void Run();
+  // The start of Stop on every system: refuses later posts and drops the
+  // tasks queued. True when the loop is to be ended and the thread joined
+  // (not when stopped already, nor on the thread itself).
+  bool StopAccepting();
 #ifdef _WIN32
   // Runs the oldest queued task; on the thread, for our wake-up message.
   void RunOneTask();

@@ -1,8 +1,9 @@
-// Waiting for a platform-thread task: the same on every system, on top of
-// each system's Post.
+// What the platform thread does the same on every system, on top of each
+// system's Post and loop: waiting for a task, and the start of stopping.
 #include "platform_thread.h"
 
 #include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,23 @@ bool PlatformThread::RunSync(const std::function<void()>& task, std::chrono::mil
   if (!completion->cv.wait_for(lock, timeout, [&] { return completion->done; })) {
     std::fprintf(stderr, "corvane embedder: a task on the platform thread did not finish within %lld ms\n",
                  static_cast<long long>(timeout.count()));
+    return false;
+  }
+  return true;
+}
+
+bool PlatformThread::StopAccepting() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!accepting_ && !thread_.joinable()) return false;
+    accepting_ = false;
+    dropped.swap(tasks_);
+  }
+  // Destroyed outside the lock: a dropped task's captures may post again.
+  dropped.clear();
+  if (IsCurrent()) {
+    std::fprintf(stderr, "corvane embedder: the platform thread cannot stop itself\n");
     return false;
   }
   return true;

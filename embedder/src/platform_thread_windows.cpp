@@ -91,19 +91,7 @@ void PlatformThread::RunOneTask() {
 }
 
 void PlatformThread::Stop() {
-  std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!accepting_ && !thread_.joinable()) return;
-    accepting_ = false;
-    dropped.swap(tasks_);
-  }
-  // Destroyed outside the lock: a dropped task's captures may post again.
-  dropped.clear();
-  if (IsCurrent()) {
-    std::fprintf(stderr, "corvane embedder: the platform thread cannot stop itself\n");
-    return;
-  }
+  if (!StopAccepting()) return;
   if (thread_.joinable()) {
     if (!PostThreadMessageW(nativeThreadId_, WM_QUIT, 0, 0)) {
       std::fprintf(stderr, "corvane embedder: cannot stop the platform thread (error %lu)\n", GetLastError());

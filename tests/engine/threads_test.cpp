@@ -48,11 +48,11 @@ TEST(EngineThreads, Notifications_RunOffTheCallerThread_AndNeverInsideTheCall) {
 TEST(EngineThreads, Handlers_CallBackIntoPlayer_WithoutDeadlock) {
   const std::string uri = RequireUri("multi.mkv");
   if (uri.empty()) GTEST_SKIP() << "test media missing: multi.mkv";
-  PlayerProbe probe;
   auto device = platform::CreateSharedMemoryDevice();
   auto surface = device->CreateSurface(device->CreateTexture(64, 48));
   std::atomic<int> reads{0};
   std::atomic<bool> seekedFromHandler{false};
+  PlayerProbe probe;  // last: closed before what its handlers use goes
   probe.OnEvent("VideoFrameAvailable", [&] {
     probe.Player().CopyFrameToVideoSurface(*surface);
     (void)probe.Session().Position();

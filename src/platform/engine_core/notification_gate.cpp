@@ -54,6 +54,11 @@ bool NotificationGate::IsClosed() const {
   return closed_;
 }
 
+bool NotificationGate::Accepts(SourceNumber source) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !closed_ && source == current_;
+}
+
 bool NotificationGate::StaleRaiseRunningLocked() const {
   const auto self = std::this_thread::get_id();
   return std::any_of(running_.begin(), running_.end(), [&](const RunningRaise& raise) {
@@ -64,12 +69,6 @@ bool NotificationGate::StaleRaiseRunningLocked() const {
 bool NotificationGate::AwaitRaisesEnded(Clock::duration limit) {
   std::unique_lock<std::mutex> lock(mutex_);
   return raiseEnded_.wait_for(lock, limit, [this] { return !StaleRaiseRunningLocked(); });
-}
-
-bool NotificationGate::BeginRaise(SourceNumber source) {
-  if (closed_ || source != current_) return false;
-  running_.push_back({std::this_thread::get_id(), source});
-  return true;
 }
 
 void NotificationGate::EndRaise() {
@@ -83,34 +82,30 @@ void NotificationGate::EndRaise() {
   raiseEnded_.notify_all();
 }
 
-void NotificationGate::Raise(size_t event, SourceNumber source) {
-  std::shared_ptr<const std::vector<Handler>> handlers;
+template <typename List, typename Call>
+void NotificationGate::RunRaise(const std::shared_ptr<const List>& handlers, SourceNumber source, Call call) {
+  std::shared_ptr<const List> snapshot;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (event >= handlers_.size() || !BeginRaise(source)) return;
-    handlers = handlers_[event];
+    if (closed_ || source != current_) return;
+    running_.push_back({std::this_thread::get_id(), source});
+    snapshot = handlers;
   }
-  for (const auto& handler : *handlers) {
+  for (const auto& handler : *snapshot) {
     hresult returned = kOk;
-    LogFailure(ToHresult([&] { returned = handler(); }));
+    LogFailure(ToHresult([&] { returned = call(handler); }));
     LogFailure(returned);
   }
   EndRaise();
 }
 
+void NotificationGate::Raise(size_t event, SourceNumber source) {
+  if (event >= handlers_.size()) return;
+  RunRaise(handlers_[event], source, [](const Handler& handler) { return handler(); });
+}
+
 void NotificationGate::RaiseFailed(const MediaPlayerFailedEventArgs& args, SourceNumber source) {
-  std::shared_ptr<const std::vector<FailedHandler>> handlers;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!BeginRaise(source)) return;
-    handlers = failedHandlers_;
-  }
-  for (const auto& handler : *handlers) {
-    hresult returned = kOk;
-    LogFailure(ToHresult([&] { returned = handler(args); }));
-    LogFailure(returned);
-  }
-  EndRaise();
+  RunRaise(failedHandlers_, source, [&args](const FailedHandler& handler) { return handler(args); });
 }
 
 }  // namespace corvane::platform

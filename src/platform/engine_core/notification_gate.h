@@ -54,6 +54,9 @@ class NotificationGate {
   // No notification is raised from now on. False when it already was closed.
   bool Close();
   bool IsClosed() const;
+  // Whether a notification of `source` would be raised now: the gate is
+  // open and `source` is current.
+  bool Accepts(SourceNumber source) const;
 
   // Waits at most `limit` until no raise of a source before the current one
   // (or, once closed, of any source) is running, except on a thread that
@@ -68,9 +71,11 @@ class NotificationGate {
   void RaiseFailed(const MediaPlayerFailedEventArgs& args, SourceNumber source);
 
  private:
-  // Marks a raise of `source` as running on this thread; false (nothing
-  // marked) when it must not run.
-  bool BeginRaise(SourceNumber source);
+  // When `source` may be raised, runs each of `handlers` (read under the
+  // lock) through `call`, marking the raise as running on this thread
+  // meanwhile.
+  template <typename List, typename Call>
+  void RunRaise(const std::shared_ptr<const List>& handlers, SourceNumber source, Call call);
   void EndRaise();
   bool StaleRaiseRunningLocked() const;
 

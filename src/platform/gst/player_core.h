@@ -152,7 +152,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void StopPipelineOnEngine();
   void Raise(PlayerEvent event, SourceNumber source) { gate_.Raise(static_cast<size_t>(event), source); }
   // Whether `source` is the wanted one and the player open. Callers hold mutex_.
-  bool IsWantedLocked(SourceNumber source) const { return !gate_.IsClosed() && source == gate_.Current(); }
+  bool IsWantedLocked(SourceNumber source) const { return gate_.Accepts(source); }
   // Any thread: the current pipeline, or null.
   std::shared_ptr<Pipeline> CurrentPipeline() const;
   std::optional<TimeSpan> QueryPosition() const;
