@@ -144,6 +144,8 @@ std::vector<Declared> DeclaredInterfaces() {
         CORVANE_PROBE(IGlobalizationPreferencesStatics, get_Languages),
         CORVANE_PROBE(IGlobalizationPreferencesStatics, get_HomeGeographicRegion),
         CORVANE_PROBE(IGlobalizationPreferencesStatics, get_WeekStartsOn)}},
+      {"IClosable", IClosable::kIid, {CORVANE_PROBE(IClosable, Close)}},
+      {"IDirect3DSurface", IDirect3DSurface::kIid, {CORVANE_PROBE(IDirect3DSurface, get_Description)}},
       {"IVectorView_HSTRING",
        IVectorViewOfHString::kIid,
        {CORVANE_PROBE(IVectorViewOfHString, GetAt), CORVANE_PROBE(IVectorViewOfHString, get_Size),
@@ -176,6 +178,8 @@ const FactRow kFacts[] = {
     {"TypedEventHandler_DispatcherQueue_IInspectable", "fe79f855-2f40-5b88-a0c3-4c042a05dd05", 3, "Invoke"},
     {"IGlobalizationPreferencesStatics", "01bf4326-ed37-4e96-b0e9-c1340d1ea158", 6,
      "get_Calendars, get_Clocks, get_Currencies, get_Languages, get_HomeGeographicRegion, get_WeekStartsOn"},
+    {"IClosable", "30d5a829-7fa4-4026-83bb-d75bae4ea99e", 6, "Close"},
+    {"IDirect3DSurface", "0bf4a146-13c1-4694-bee3-7abf15eaf586", 6, "get_Description"},
     {"IVectorView_HSTRING", "2f13c006-a03a-5f69-b090-75a43e33423e", 6, "GetAt, get_Size, IndexOf, GetMany"},
 };
 

@@ -79,6 +79,26 @@ struct IAsyncAction : IInspectable {
   virtual HRESULT CORVANE_WINRT_CALL GetResults() = 0;
 };
 
+// Windows.Foundation.IClosable: reached by QueryInterface on the objects
+// that own system resources (MediaPlayer, MediaSource, a Direct3D surface).
+struct IClosable : IInspectable {
+  static constexpr GUID kIid = ParseGuid("30d5a829-7fa4-4026-83bb-d75bae4ea99e");
+  virtual HRESULT CORVANE_WINRT_CALL Close() = 0;
+};
+
+// ---- Windows.Graphics.DirectX.Direct3D11 ---------------------------------------
+
+// Its layout is not among our checked facts and nothing here reads it.
+struct Direct3DSurfaceDescription;
+
+// The surface the media engine draws into, made from a DXGI surface by
+// d3d11.dll's CreateDirect3D11SurfaceFromDXGISurface. It requires
+// IClosable, which is not in its vtable.
+struct IDirect3DSurface : IInspectable {
+  static constexpr GUID kIid = ParseGuid("0bf4a146-13c1-4694-bee3-7abf15eaf586");
+  virtual HRESULT CORVANE_WINRT_CALL get_Description(Direct3DSurfaceDescription* description) = 0;
+};
+
 // ---- Windows.System: DispatcherQueue -----------------------------------------
 
 inline constexpr wchar_t kRuntimeClassDispatcherQueue[] = L"Windows.System.DispatcherQueue";
