@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs ctest on a mingw-w64 build directory, each test program under Wine.
 #   scripts/wine-ctest.sh <build-dir> [ctest options...]
-# Environment: WINEPREFIX (default /tmp/corvane-wine, created on first use,
+# Runs under xvfb-run (see below). Environment: WINEPREFIX (default /tmp/corvane-wine, created on first use,
 # about 700 MB), WINEDEBUG (default -all). One run per prefix at a time: the
 # run stops the prefix's wineserver when it ends.
 #
@@ -18,6 +18,13 @@ if [ $# -lt 1 ]; then
 fi
 dir=$1
 shift
+
+# Wine's Direct3D needs an X display: the whole run, wineserver included,
+# goes under a virtual one (Mesa's software OpenGL draws). The checks of the
+# no-display case unset DISPLAY themselves.
+if [ -z "${CORVANE_WINE_UNDER_XVFB:-}" ]; then
+  exec env CORVANE_WINE_UNDER_XVFB=1 xvfb-run -a bash "$0" "$dir" "$@"
+fi
 
 export WINEPREFIX="${WINEPREFIX:-/tmp/corvane-wine}"
 export WINEDEBUG="${WINEDEBUG:--all}"

@@ -4,7 +4,7 @@
 // renderer through a handle. On Linux it is an anonymous shared-memory
 // object (memfd) holding BGRA pixels, 8 bits per channel, premultiplied
 // alpha, rows tightly packed (stride = width * 4); the handle is its file
-// descriptor. On Windows it will be a Direct3D 11 texture with a DXGI shared
+// descriptor. On Windows it is a Direct3D 11 texture with a DXGI shared
 // handle. The player never looks inside: it creates textures, reads their
 // handle, wraps them as surfaces for the engine and clears them.
 //
@@ -52,6 +52,11 @@ class VideoSurface {
   virtual bool IsClosed() const = 0;
   // The texture behind the surface; null once closed.
   virtual std::shared_ptr<SharedTexture> Texture() const = 0;
+  // The engine's own surface object, for an engine that draws through one
+  // rather than into Texture()'s pixels: on Windows the IDirect3DSurface
+  // the media engine's copy calls take. Borrowed, valid until Close; null
+  // once closed, and on Linux.
+  virtual void* NativeSurface() const { return nullptr; }
 };
 
 // A view through which a texture is cleared.

@@ -1,8 +1,7 @@
 // The platform layer on Windows: a COM single-threaded apartment on the
 // platform thread, the dispatcher queue by the best tier the system offers
-// (queue_tier.h), the user's languages from GlobalizationPreferences, and
-// the media engine as far as it is built. Direct3D 11 surfaces are not
-// built yet, so the plugin runs without a device.
+// (queue_tier.h), the user's languages from GlobalizationPreferences, the
+// shared Direct3D 11 device, and the media engine as far as it is built.
 #include <objbase.h>
 
 #include <memory>
@@ -11,6 +10,7 @@
 #include "platform/platform_layer.h"
 #include "platform/process_paths.h"
 #include "platform/windows/capability_probe.h"
+#include "platform/windows/direct3d11_device.h"
 #include "platform/windows/message_window_queue.h"
 #include "platform/windows/queue_tier.h"
 #include "platform/windows/user_languages.h"
@@ -80,13 +80,9 @@ class WindowsPlatformLayer final : public PlatformLayer {
 
  protected:
   bool ProbeCapabilities() override { return windows::ProbeModernWindows(); }
-  // Surfaces need Direct3D 11 textures with DXGI shared handles, which are
-  // not written yet. Failing here keeps the plugin registered without a
-  // device ("Failed to create D3D11 device"), as on a system without
-  // Direct3D 11: players are created and their frames dropped.
-  std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override {
-    throw hresult_error(kNotImplemented, "Direct3D 11 surfaces are not built yet");
-  }
+  // Without a Direct3D 11 device (no usable adapter; Wine without a
+  // display) the plugin still registers and its players drop their frames.
+  std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override { return windows::CreateDirect3D11Device(); }
   std::shared_ptr<MediaEngine> CreateMediaEngine() override { return windows::CreateWindowsMediaEngine(); }
 };
 

@@ -20,32 +20,14 @@
 #include "platform/windows/capability_probe.h"
 #include "platform/windows/utf16.h"
 #include "windows/platform/apartment.h"
+#include "windows/platform/log_lines.h"
 #include "windows/platform/message_pump.h"
 
 namespace corvane::test {
 namespace {
 
 using platform::hresult_error;
-using platform::ScopedDebugLogObserver;
 using platform::SystemPlatformLayer;
-
-class LogLines {
- public:
-  LogLines()
-      : observer_([this](const std::string& line) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          lines_.push_back(line);
-        }) {}
-  std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-  ScopedDebugLogObserver observer_;
-};
 
 // The version the system reports whatever the manifest says. Wine 8 makes
 // new prefixes Windows 7; ctest runs a copy of this program that the prefix
@@ -144,12 +126,6 @@ TEST(WindowsPlatformLayer, CreatingAPlayer_RaisesTheActivationFailure_WhereMedia
   } catch (const hresult_error& error) {
     EXPECT_EQ(static_cast<platform::hresult>(0x80040154), error.code()) << std::hex << error.code();  // REGDB_E_CLASSNOTREG
   }
-}
-
-TEST(WindowsPlatformLayer, HasNoSurfaceDeviceYet_AndSaysSoWithTheDeviceLine) {
-  LogLines log;
-  EXPECT_EQ(nullptr, SystemPlatformLayer().AcquireSharedDevice());
-  EXPECT_EQ(std::vector<std::string>{"CorvanePlugin: Failed to create D3D11 device\n"}, log.Lines());
 }
 
 std::string Lower(std::string text) {
