@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs ctest on a mingw-w64 build directory, each test program under Wine.
 #   scripts/wine-ctest.sh <build-dir> [ctest options...]
-# Runs under xvfb-run (see below). Environment: WINEPREFIX (default /tmp/corvane-wine, created on first use,
-# about 700 MB), WINEDEBUG (default -all). One run per prefix at a time: the
+# Runs itself under xvfb-run (see below). Environment: WINEPREFIX (default
+# /tmp/corvane-wine, created on first use, about 700 MB), WINEDEBUG (default
+# -all). One run per prefix at a time: the
 # run stops the prefix's wineserver when it ends.
 #
 # A cold `wine x.exe` costs about 2.4 s; with a persistent wineserver that is
