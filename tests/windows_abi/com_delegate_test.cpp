@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -13,6 +14,7 @@
 
 #include "platform/hresult.h"
 #include "platform/windows/com_ref.h"
+#include "platform/windows/event_subscription.h"
 #include "platform/windows/winrt_abi.h"
 
 namespace corvane::test {
@@ -115,6 +117,82 @@ TEST(DispatcherQueueHandler, Invoke_RunsTheWork_AndTurnsExceptionsIntoResultCode
   EXPECT_EQ(platform::kObjectClosed, closed->Invoke());
   ComRef<IDispatcherQueueHandler> failing = MakeDispatcherQueueHandler([] { throw std::logic_error("bug"); });
   EXPECT_EQ(platform::kFail, failing->Invoke());
+}
+
+// An event source as the system's objects are one: it keeps the handler it
+// is given and calls it until the token is removed.
+struct FakeEventSource final : IUnknown {
+  using Handler = ITypedEventHandler<IInspectable*, IInspectable*, pinterface::kTypedEventHandler_IInspectable_IInspectable>;
+  HRESULT CORVANE_WINRT_CALL QueryInterface(const GUID&, void** object) override {
+    *object = nullptr;
+    return platform::kNoInterface;
+  }
+  ULONG CORVANE_WINRT_CALL AddRef() override { return ++references; }
+  ULONG CORVANE_WINRT_CALL Release() override { return --references; }  // lives on the test's stack
+
+  HRESULT CORVANE_WINRT_CALL add_Raised(Handler* added, EventRegistrationToken* token) {
+    if (refuse) return platform::kFail;
+    handler = RetainCom(added);
+    token->value = 42;
+    return platform::kOk;
+  }
+  HRESULT CORVANE_WINRT_CALL remove_Raised(EventRegistrationToken token) {
+    removed.push_back(token.value);
+    handler.Reset();
+    return platform::kOk;
+  }
+
+  ULONG references = 1;
+  bool refuse = false;
+  ComRef<Handler> handler;
+  std::vector<int64_t> removed;
+};
+
+struct Receiver {
+  void OnRaised(IInspectable*, IInspectable*) {
+    ++calls;
+    if (fail) throw std::out_of_range("index");
+  }
+  int calls = 0;
+  bool fail = false;
+};
+
+TEST(EventSubscription, ReachesALiveReceiverOnly_TurnsItsExceptionsIntoCodes_AndRemovesItsTokenOnce) {
+  FakeEventSource source;
+  auto receiver = std::make_shared<Receiver>();
+  {
+    EventRegistration registration = EventRegistration::Add(
+        RetainCom(&source), &FakeEventSource::add_Raised, &FakeEventSource::remove_Raised,
+        MakeWeakEventDelegate<FakeEventSource::Handler>(receiver, &Receiver::OnRaised));
+    ASSERT_TRUE(source.handler);
+    EXPECT_EQ(platform::kOk, source.handler->Invoke(nullptr, nullptr));
+    receiver->fail = true;
+    EXPECT_EQ(platform::kBoundsError, source.handler->Invoke(nullptr, nullptr));
+    EXPECT_EQ(2, receiver->calls);
+
+    // A call that the source had under way when the receiver went.
+    ComRef<FakeEventSource::Handler> late = source.handler;
+    receiver.reset();
+    EXPECT_EQ(platform::kOk, late->Invoke(nullptr, nullptr));
+
+    EventRegistration moved = std::move(registration);
+    EXPECT_FALSE(registration.IsActive());
+    moved.Remove();
+    moved.Remove();
+  }
+  EXPECT_EQ(std::vector<int64_t>{42}, source.removed);
+  EXPECT_EQ(1u, source.references) << "the registration kept the source";
+
+  source.refuse = true;
+  try {
+    EventRegistration::Add(RetainCom(&source), &FakeEventSource::add_Raised, &FakeEventSource::remove_Raised,
+                           MakeWeakEventDelegate<FakeEventSource::Handler>(std::make_shared<Receiver>(),
+                                                                          &Receiver::OnRaised));
+    ADD_FAILURE() << "a refused handler was registered";
+  } catch (const platform::hresult_error& error) {
+    EXPECT_EQ(platform::kFail, error.code());
+  }
+  EXPECT_EQ(1u, source.removed.size());
 }
 
 }  // namespace
