@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/windows/winrt_abi.h"
+#include "platform/windows/winrt_media_abi.h"
 #include "platform/windows/winrt_pinterface_iids.h"
 
 namespace corvane::test {
@@ -26,18 +27,6 @@ constexpr GUID kTypedEventHandler = ParseGuid("9de1c534-6ae1-11e0-84e1-18a905bcc
 constexpr GUID kIVectorView = ParseGuid("bbe1fa4c-b0e3-4583-baef-1f1b2e483e56");
 constexpr GUID kIIterable = ParseGuid("faa585ea-6214-4217-afda-7f46de5869b3");
 constexpr GUID kIIterator = ParseGuid("6a79e863-4300-459a-9966-cbb660963ee1");
-
-// Default interfaces of runtime classes not declared in this tree yet; the
-// media adapter's declarations replace these with their own kIid.
-constexpr GUID kIMediaPlayer = ParseGuid("381a83cb-6fff-499b-8d64-2885dfc1249e");
-constexpr GUID kIMediaPlayerFailedEventArgs = ParseGuid("2744e9b9-a7e3-4f16-bac4-7914ebc08301");
-constexpr GUID kIMediaPlaybackSession = ParseGuid("c32b683d-0407-41ba-8946-8b345a5a5435");
-constexpr GUID kIMediaPlaybackItem = ParseGuid("047097d2-e4af-48ab-b283-6929e674ece2");
-constexpr GUID kITimedMetadataTrack = ParseGuid("9e6aed9e-f67a-49a9-b330-cf03b0e9cf07");
-constexpr GUID kIMediaCueEventArgs = ParseGuid("d12f47f7-5fa4-4e68-9fe5-32160dcee57e");
-constexpr GUID kIMediaTrack = ParseGuid("03e1fafc-c931-491a-b46b-c10ee8c256b7");
-constexpr GUID kISingleSelectMediaTrackList = ParseGuid("77206f1f-c34f-494f-8077-2bad9ff4ecf1");
-constexpr GUID kIVectorChangedEventArgs = ParseGuid("575933df-34fe-4480-af15-07691f3d5d9b");
 
 // The parser reads the text in the SDK's field order: Data1..Data3 as
 // numbers, then the eight Data4 bytes as written.
@@ -57,37 +46,38 @@ void PrintTo(const IidRow& row, std::ostream* out) { *out << row.name; }
 
 std::vector<IidRow> Rows() {
   const std::string inspectable(kInspectableSignature);
-  const std::string media_player = RuntimeClassSignature("Windows.Media.Playback.MediaPlayer", kIMediaPlayer);
+  const std::string media_player =
+      RuntimeClassSignature("Windows.Media.Playback.MediaPlayer", winrt::IMediaPlayer::kIid);
   const std::string session =
-      RuntimeClassSignature("Windows.Media.Playback.MediaPlaybackSession", kIMediaPlaybackSession);
-  const std::string timed_track = RuntimeClassSignature("Windows.Media.Core.TimedMetadataTrack", kITimedMetadataTrack);
+      RuntimeClassSignature("Windows.Media.Playback.MediaPlaybackSession", winrt::IMediaPlaybackSession::kIid);
+  const std::string timed_track =
+      RuntimeClassSignature("Windows.Media.Core.TimedMetadataTrack", winrt::ITimedMetadataTrack::kIid);
   const std::string time_span = StructSignature("Windows.Foundation.TimeSpan", {"i8"});
   const std::string time_range = StructSignature("Windows.Media.MediaTimeRange", {time_span, time_span});
   return {
       {"TypedEventHandler_MediaPlayer_IInspectable",
-       PinterfaceSignature(kTypedEventHandler, {media_player, inspectable}),
-       pinterface::kTypedEventHandler_MediaPlayer_IInspectable},
+       PinterfaceSignature(kTypedEventHandler, {media_player, inspectable}), winrt::IMediaPlayerEventHandler::kIid},
       {"TypedEventHandler_MediaPlayer_MediaPlayerFailedEventArgs",
        PinterfaceSignature(kTypedEventHandler,
                            {media_player, RuntimeClassSignature("Windows.Media.Playback.MediaPlayerFailedEventArgs",
-                                                                kIMediaPlayerFailedEventArgs)}),
-       pinterface::kTypedEventHandler_MediaPlayer_MediaPlayerFailedEventArgs},
+                                                                winrt::IMediaPlayerFailedEventArgs::kIid)}),
+       winrt::IMediaPlayerFailedEventHandler::kIid},
       {"TypedEventHandler_MediaPlaybackSession_IInspectable",
-       PinterfaceSignature(kTypedEventHandler, {session, inspectable}),
-       pinterface::kTypedEventHandler_MediaPlaybackSession_IInspectable},
+       PinterfaceSignature(kTypedEventHandler, {session, inspectable}), winrt::IMediaPlaybackSessionEventHandler::kIid},
       {"TypedEventHandler_MediaPlaybackItem_IVectorChangedEventArgs",
-       PinterfaceSignature(kTypedEventHandler,
-                           {RuntimeClassSignature("Windows.Media.Playback.MediaPlaybackItem", kIMediaPlaybackItem),
-                            InterfaceSignature(kIVectorChangedEventArgs)}),
-       pinterface::kTypedEventHandler_MediaPlaybackItem_IVectorChangedEventArgs},
+       PinterfaceSignature(kTypedEventHandler, {RuntimeClassSignature("Windows.Media.Playback.MediaPlaybackItem",
+                                                                      winrt::IMediaPlaybackItem::kIid),
+                                                InterfaceSignature(winrt::IVectorChangedEventArgs::kIid)}),
+       winrt::IMediaPlaybackItemTracksChangedHandler::kIid},
       {"TypedEventHandler_ISingleSelectMediaTrackList_IInspectable",
-       PinterfaceSignature(kTypedEventHandler, {InterfaceSignature(kISingleSelectMediaTrackList), inspectable}),
-       pinterface::kTypedEventHandler_ISingleSelectMediaTrackList_IInspectable},
+       PinterfaceSignature(kTypedEventHandler,
+                           {InterfaceSignature(winrt::ISingleSelectMediaTrackList::kIid), inspectable}),
+       winrt::ISingleSelectMediaTrackListEventHandler::kIid},
       {"TypedEventHandler_TimedMetadataTrack_MediaCueEventArgs",
-       PinterfaceSignature(
-           kTypedEventHandler,
-           {timed_track, RuntimeClassSignature("Windows.Media.Core.MediaCueEventArgs", kIMediaCueEventArgs)}),
-       pinterface::kTypedEventHandler_TimedMetadataTrack_MediaCueEventArgs},
+       PinterfaceSignature(kTypedEventHandler,
+                           {timed_track, RuntimeClassSignature("Windows.Media.Core.MediaCueEventArgs",
+                                                               winrt::IMediaCueEventArgs::kIid)}),
+       winrt::ITimedMetadataTrackCueEventHandler::kIid},
       {"TypedEventHandler_DispatcherQueue_IInspectable",
        PinterfaceSignature(
            kTypedEventHandler,
@@ -97,17 +87,19 @@ std::vector<IidRow> Rows() {
        PinterfaceSignature(kTypedEventHandler, {inspectable, inspectable}),
        pinterface::kTypedEventHandler_IInspectable_IInspectable},
       {"IVectorView_AudioTrack",
-       PinterfaceSignature(kIVectorView, {RuntimeClassSignature("Windows.Media.Core.AudioTrack", kIMediaTrack)}),
-       pinterface::kIVectorView_AudioTrack},
+       PinterfaceSignature(kIVectorView,
+                           {RuntimeClassSignature("Windows.Media.Core.AudioTrack", winrt::IMediaTrack::kIid)}),
+       winrt::IVectorViewOfAudioTrack::kIid},
       {"IVectorView_VideoTrack",
-       PinterfaceSignature(kIVectorView, {RuntimeClassSignature("Windows.Media.Core.VideoTrack", kIMediaTrack)}),
-       pinterface::kIVectorView_VideoTrack},
+       PinterfaceSignature(kIVectorView,
+                           {RuntimeClassSignature("Windows.Media.Core.VideoTrack", winrt::IMediaTrack::kIid)}),
+       winrt::IVectorViewOfVideoTrack::kIid},
       {"IVectorView_TimedMetadataTrack", PinterfaceSignature(kIVectorView, {timed_track}),
-       pinterface::kIVectorView_TimedMetadataTrack},
+       winrt::IVectorViewOfTimedMetadataTrack::kIid},
       {"IVectorView_HSTRING", PinterfaceSignature(kIVectorView, {std::string(kStringSignature)}),
        winrt::IVectorViewOfHString::kIid},
       {"IVectorView_MediaTimeRange", PinterfaceSignature(kIVectorView, {time_range}),
-       pinterface::kIVectorView_MediaTimeRange},
+       winrt::IVectorViewOfMediaTimeRange::kIid},
       {"IIterable_MediaTimeRange", PinterfaceSignature(kIIterable, {time_range}),
        pinterface::kIIterable_MediaTimeRange},
       {"IIterator_MediaTimeRange", PinterfaceSignature(kIIterator, {time_range}),

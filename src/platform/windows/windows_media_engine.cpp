@@ -5,6 +5,7 @@
 #include "platform/hresult.h"
 #include "platform/windows/com_ref.h"
 #include "platform/windows/hstring.h"
+#include "platform/windows/winrt_media_abi.h"
 
 namespace corvane::platform::windows {
 namespace {
@@ -13,7 +14,7 @@ class WindowsMediaEngine final : public MediaEngine {
  public:
   // Platform thread ("create").
   std::shared_ptr<MediaPlayer> CreateMediaPlayer() override {
-    const winrt::HString name = winrt::CopyHString(kRuntimeClassMediaPlayer);
+    const winrt::HString name = winrt::CopyHString(winrt::kRuntimeClassMediaPlayer);
     winrt::ComRef<IInspectable> instance;
     const HRESULT code = RoActivateInstance(name.get(), instance.Receive());
     if (FAILED(code)) throw hresult_error(code, "Windows.Media.Playback.MediaPlayer cannot be activated");

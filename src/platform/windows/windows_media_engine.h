@@ -10,8 +10,6 @@
 
 namespace corvane::platform::windows {
 
-inline constexpr wchar_t kRuntimeClassMediaPlayer[] = L"Windows.Media.Playback.MediaPlayer";
-
 // CreateMediaPlayer activates a MediaPlayer (RoActivateInstance) on the
 // calling thread, which must be in an apartment. When that fails it raises
 // hresult_error with the activation's code: REGDB_E_CLASSNOTREG
