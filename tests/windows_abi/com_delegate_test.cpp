@@ -163,7 +163,7 @@ TEST(EventSubscription, ReachesALiveReceiverOnly_TurnsItsExceptionsIntoCodes_And
   {
     EventRegistration registration = EventRegistration::Add(
         RetainCom(&source), &FakeEventSource::add_Raised, &FakeEventSource::remove_Raised,
-        MakeWeakEventDelegate<FakeEventSource::Handler>(receiver, &Receiver::OnRaised));
+        MakeWeakEventDelegate<FakeEventSource::Handler, &Receiver::OnRaised>(receiver));
     ASSERT_TRUE(source.handler);
     EXPECT_EQ(platform::kOk, source.handler->Invoke(nullptr, nullptr));
     receiver->fail = true;
@@ -186,8 +186,8 @@ TEST(EventSubscription, ReachesALiveReceiverOnly_TurnsItsExceptionsIntoCodes_And
   source.refuse = true;
   try {
     EventRegistration::Add(RetainCom(&source), &FakeEventSource::add_Raised, &FakeEventSource::remove_Raised,
-                           MakeWeakEventDelegate<FakeEventSource::Handler>(std::make_shared<Receiver>(),
-                                                                          &Receiver::OnRaised));
+                           MakeWeakEventDelegate<FakeEventSource::Handler, &Receiver::OnRaised>(
+                               std::make_shared<Receiver>()));
     ADD_FAILURE() << "a refused handler was registered";
   } catch (const platform::hresult_error& error) {
     EXPECT_EQ(platform::kFail, error.code());

@@ -26,35 +26,48 @@
 
 namespace corvane::platform::winrt {
 
-// A TypedEventHandler<Sender, Args> that calls `method` on the receiver while
-// the receiver lives, and does nothing (S_OK) once it is gone.
-template <typename Receiver, typename Sender, typename Args, const GUID& kIid>
+// A TypedEventHandler<Sender, Args> that calls kMethod on the receiver while
+// the receiver lives, and does nothing (S_OK) once it is gone. The method is
+// part of the type: one class per event, nothing to store but the link.
+template <typename Receiver, typename Sender, typename Args, const GUID& kIid, void (Receiver::*kMethod)(Sender, Args)>
 class WeakEventDelegate final
-    : public DelegateBase<WeakEventDelegate<Receiver, Sender, Args, kIid>, ITypedEventHandler<Sender, Args, kIid>> {
+    : public DelegateBase<WeakEventDelegate<Receiver, Sender, Args, kIid, kMethod>,
+                          ITypedEventHandler<Sender, Args, kIid>> {
  public:
-  using Method = void (Receiver::*)(Sender, Args);
-
-  WeakEventDelegate(std::weak_ptr<Receiver> receiver, Method method)
-      : receiver_(std::move(receiver)), method_(method) {}
+  explicit WeakEventDelegate(std::weak_ptr<Receiver> receiver) : receiver_(std::move(receiver)) {}
 
   HRESULT CORVANE_WINRT_CALL Invoke(Sender sender, Args args) noexcept override {
     const std::shared_ptr<Receiver> receiver = receiver_.lock();
     if (!receiver) return kOk;
-    return ToHresult([&] { ((*receiver).*method_)(sender, args); });
+    return ToHresult([&] { ((*receiver).*kMethod)(sender, args); });
   }
 
  private:
   const std::weak_ptr<Receiver> receiver_;
-  const Method method_;
 };
 
-// Makes the delegate for handler interface `Handler` (an ITypedEventHandler
-// instantiation), calling `method` of `receiver`.
-template <typename Handler, typename Receiver, typename Sender, typename Args>
-ComRef<Handler> MakeWeakEventDelegate(const std::shared_ptr<Receiver>& receiver, void (Receiver::*method)(Sender, Args)) {
-  using Delegate = WeakEventDelegate<Receiver, Sender, Args, Handler::kIid>;
+namespace event_detail {
+template <typename Method>
+struct MethodParts;
+template <typename Receiver, typename Sender, typename Args>
+struct MethodParts<void (Receiver::*)(Sender, Args)> {
+  using ReceiverType = Receiver;
+  using SenderType = Sender;
+  using ArgsType = Args;
+};
+}  // namespace event_detail
+
+// The delegate for handler interface `Handler` (an ITypedEventHandler
+// instantiation) that calls `kMethod` of `receiver`:
+//   MakeWeakEventDelegate<IMediaPlayerEventHandler, &Adapter::OnMediaOpened>(self)
+template <typename Handler, auto kMethod>
+ComRef<Handler> MakeWeakEventDelegate(
+    const std::shared_ptr<typename event_detail::MethodParts<decltype(kMethod)>::ReceiverType>& receiver) {
+  using Parts = event_detail::MethodParts<decltype(kMethod)>;
+  using Delegate = WeakEventDelegate<typename Parts::ReceiverType, typename Parts::SenderType,
+                                     typename Parts::ArgsType, Handler::kIid, kMethod>;
   static_assert(std::is_base_of_v<Handler, Delegate>, "the method's arguments are not the handler's");
-  return ComRef<Handler>(MakeDelegate<Delegate>(std::weak_ptr<Receiver>(receiver), method));
+  return ComRef<Handler>(MakeDelegate<Delegate>(receiver));
 }
 
 // One added handler. Move-only; removes its token at most once.
