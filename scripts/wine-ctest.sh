@@ -3,8 +3,8 @@
 #   scripts/wine-ctest.sh <build-dir> [ctest options...]
 # Runs itself under xvfb-run (see below). Environment: WINEPREFIX (default
 # /tmp/corvane-wine, created on first use, about 700 MB), WINEDEBUG (default
-# -all). One run per prefix at a time: the
-# run stops the prefix's wineserver when it ends.
+# -all). One run per prefix at a time: the run stops the prefix's wineserver
+# when it ends.
 #
 # A cold `wine x.exe` costs about 2.4 s; with a persistent wineserver that is
 # already warm each test takes a few hundredths of a second. The server and
