@@ -1,17 +1,14 @@
 // Owning handle for a Windows Runtime string (HSTRING).
 //
-// Windows only: off Windows an HSTRING is an opaque pointer that nothing can
-// create or read, so there is nothing for an owner to do.
+// Off Windows (native builds of the adapters and their fakes) an HSTRING is
+// the stand-in of winrt_string.h, released by the stand-in
+// WindowsDeleteString; the wide-character parts are Windows only.
 //
 // The null HSTRING is the valid empty string, so an empty HString is "" and
 // not an error. Strings are UTF-16 (wchar_t on Windows); conversion to and
 // from UTF-8 lives elsewhere.
 #ifndef CORVANE_PLATFORM_WINDOWS_HSTRING_H_
 #define CORVANE_PLATFORM_WINDOWS_HSTRING_H_
-
-#ifndef _WIN32
-#error "platform/windows/hstring.h is for Windows builds only"
-#endif
 
 #include <cstdint>
 #include <limits>
@@ -22,6 +19,11 @@
 #include "platform/windows/winrt_base.h"
 
 namespace corvane::platform::winrt {
+
+#ifndef _WIN32
+// Releases a stand-in string (winrt_string_standin.cpp); accepts null.
+HRESULT WindowsDeleteString(HSTRING text);
+#endif
 
 class HString {
  public:
@@ -39,12 +41,14 @@ class HString {
   ~HString() { Reset(); }
 
   HSTRING get() const noexcept { return handle_; }
+#ifdef _WIN32
   // The characters, valid while this HString lives and is not Reset.
   std::wstring_view View() const noexcept {
     UINT32 length = 0;
     const wchar_t* text = WindowsGetStringRawBuffer(handle_, &length);
     return std::wstring_view(text, length);
   }
+#endif
 
   void Reset() noexcept {
     // WindowsDeleteString accepts null; skipping it saves a call per empty
@@ -69,6 +73,7 @@ class HString {
 // Takes over a string the caller owns (one an out-parameter handed back).
 inline HString AdoptHString(HSTRING handle) noexcept { return HString(handle); }
 
+#ifdef _WIN32
 // A new string holding a copy of `text`. Raises hresult_error when the
 // system cannot make one (E_OUTOFMEMORY) or `text` is longer than an HSTRING
 // can hold (E_INVALIDARG).
@@ -79,6 +84,7 @@ inline HString CopyHString(std::wstring_view text) {
   if (code < 0) throw hresult_error(code, "WindowsCreateString failed");
   return AdoptHString(handle);
 }
+#endif
 
 }  // namespace corvane::platform::winrt
 
