@@ -1,29 +1,28 @@
 #include "platform/windows/windows_media_engine.h"
 
-#include <roapi.h>
+#include <utility>
 
-#include "platform/hresult.h"
-#include "platform/windows/com_ref.h"
-#include "platform/windows/hstring.h"
-#include "platform/windows/winrt_media_abi.h"
+#include "platform/windows/media/windows_media_player.h"
 
 namespace corvane::platform::windows {
 namespace {
 
 class WindowsMediaEngine final : public MediaEngine {
  public:
+  explicit WindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation)
+      : activation_(std::move(activation)) {}
+
   // Platform thread ("create").
-  std::shared_ptr<MediaPlayer> CreateMediaPlayer() override {
-    const winrt::HString name = winrt::CopyHString(winrt::kRuntimeClassMediaPlayer);
-    winrt::ComRef<IInspectable> instance;
-    const HRESULT code = RoActivateInstance(name.get(), instance.Receive());
-    if (FAILED(code)) throw hresult_error(code, "Windows.Media.Playback.MediaPlayer cannot be activated");
-    throw hresult_error(kNotImplemented, "the Windows media engine adapter is not built yet");
-  }
+  std::shared_ptr<MediaPlayer> CreateMediaPlayer() override { return CreateWindowsMediaPlayer(activation_); }
+
+ private:
+  const std::shared_ptr<winrt::RuntimeActivation> activation_;
 };
 
 }  // namespace
 
-std::shared_ptr<MediaEngine> CreateWindowsMediaEngine() { return std::make_shared<WindowsMediaEngine>(); }
+std::shared_ptr<MediaEngine> CreateWindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation) {
+  return std::make_shared<WindowsMediaEngine>(activation ? std::move(activation) : winrt::SystemRuntimeActivation());
+}
 
 }  // namespace corvane::platform::windows

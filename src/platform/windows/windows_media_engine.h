@@ -1,22 +1,21 @@
-// The media engine on Windows, as far as it is built: players come from
-// Windows.Media.Playback.MediaPlayer, and the adapter that drives one
-// (sources, notifications, frame server) is not written yet.
+// The media engine on Windows: each player drives one
+// Windows.Media.Playback.MediaPlayer in frame-server mode (media/).
 #ifndef CORVANE_PLATFORM_WINDOWS_WINDOWS_MEDIA_ENGINE_H_
 #define CORVANE_PLATFORM_WINDOWS_WINDOWS_MEDIA_ENGINE_H_
 
 #include <memory>
 
 #include "platform/media_engine.h"
+#include "platform/windows/runtime_activation.h"
 
 namespace corvane::platform::windows {
 
-// CreateMediaPlayer activates a MediaPlayer (RoActivateInstance) on the
-// calling thread, which must be in an apartment. When that fails it raises
-// hresult_error with the activation's code: REGDB_E_CLASSNOTREG
-// (0x80040154) under Wine and on Windows without the media engine. When it
-// succeeds it raises E_NOTIMPL, since no adapter can drive the player yet;
-// it never hands out a player that does nothing.
-std::shared_ptr<MediaEngine> CreateWindowsMediaEngine();
+// CreateMediaPlayer activates a MediaPlayer through `activation` (the
+// system's when null) on the calling thread, which must be in an apartment.
+// Where that fails it raises hresult_error with the activation's code:
+// REGDB_E_CLASSNOTREG (0x80040154) under Wine and on Windows N without the
+// Media Feature Pack.
+std::shared_ptr<MediaEngine> CreateWindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation = nullptr);
 
 }  // namespace corvane::platform::windows
 
