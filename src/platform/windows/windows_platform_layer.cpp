@@ -11,10 +11,10 @@
 #include "platform/process_paths.h"
 #include "platform/windows/capability_probe.h"
 #include "platform/windows/direct3d11_device.h"
+#include "platform/windows/media/windows_media_player.h"
 #include "platform/windows/message_window_queue.h"
 #include "platform/windows/queue_tier.h"
 #include "platform/windows/user_languages.h"
-#include "platform/windows/windows_media_engine.h"
 #include "platform/windows/winrt_dispatcher_queue.h"
 
 namespace corvane::platform {
@@ -83,7 +83,9 @@ class WindowsPlatformLayer final : public PlatformLayer {
   // Without a Direct3D 11 device (no usable adapter; Wine without a
   // display) the plugin still registers and its players drop their frames.
   std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override { return windows::CreateDirect3D11Device(); }
-  std::shared_ptr<MediaEngine> CreateMediaEngine() override { return windows::CreateWindowsMediaEngine(); }
+  std::shared_ptr<MediaEngine> CreateMediaEngine() override {
+    return windows::CreateWindowsMediaEngine(winrt::SystemRuntimeActivation());
+  }
 };
 
 }  // namespace

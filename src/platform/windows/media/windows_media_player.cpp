@@ -177,7 +177,21 @@ class WindowsMediaPlayer final : public MediaPlayer {
   const std::shared_ptr<WindowsPlaybackSession> session_;
 };
 
+class WindowsMediaEngine final : public MediaEngine {
+ public:
+  explicit WindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation)
+      : activation_(std::move(activation)) {}
+  std::shared_ptr<MediaPlayer> CreateMediaPlayer() override { return CreateWindowsMediaPlayer(activation_); }
+
+ private:
+  const std::shared_ptr<winrt::RuntimeActivation> activation_;
+};
+
 }  // namespace
+
+std::shared_ptr<MediaEngine> CreateWindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation) {
+  return std::make_shared<WindowsMediaEngine>(std::move(activation));
+}
 
 std::shared_ptr<MediaPlayer> CreateWindowsMediaPlayer(std::shared_ptr<winrt::RuntimeActivation> activation) {
   return std::make_shared<WindowsMediaPlayer>(PlayerCore::Create(std::move(activation)));

@@ -18,6 +18,10 @@ namespace corvane::platform::windows {
 // Wine and on Windows N without the Media Feature Pack).
 std::shared_ptr<MediaPlayer> CreateWindowsMediaPlayer(std::shared_ptr<winrt::RuntimeActivation> activation);
 
+// The engine whose players are CreateWindowsMediaPlayer(activation), each
+// made on the thread that asks ("create", the platform thread).
+std::shared_ptr<MediaEngine> CreateWindowsMediaEngine(std::shared_ptr<winrt::RuntimeActivation> activation);
+
 }  // namespace corvane::platform::windows
 
 #endif  // CORVANE_PLATFORM_WINDOWS_MEDIA_WINDOWS_MEDIA_PLAYER_H_
