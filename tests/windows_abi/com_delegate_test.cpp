@@ -171,6 +171,15 @@ TEST(EventSubscription, ReachesALiveReceiverOnly_TurnsItsExceptionsIntoCodes_And
     EXPECT_EQ(2, receiver->calls);
 
     // A call that the source had under way when the receiver went.
+    // What the runtime asks a delegate: its own IID, IUnknown, IAgileObject
+    // (so it calls it from any thread); nothing else.
+    for (const GUID* iid : {&FakeEventSource::Handler::kIid, &IidOfUnknown(), &IidOfAgileObject()}) {
+      ComRef<IUnknown> answer;
+      EXPECT_EQ(platform::kOk, source.handler.As(*iid, &answer));
+    }
+    ComRef<IUnknown> refused;
+    EXPECT_EQ(platform::kNoInterface, source.handler.As(IDispatcherQueueHandler::kIid, &refused));
+
     ComRef<FakeEventSource::Handler> late = source.handler;
     receiver.reset();
     EXPECT_EQ(platform::kOk, late->Invoke(nullptr, nullptr));
