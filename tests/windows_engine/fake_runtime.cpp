@@ -359,8 +359,13 @@ HRESULT FakeMediaPlayer::put_Source(IMediaPlaybackSource* value) {
   Record("put_Source");
   ComRef<IMediaPlaybackSource> previous = RetainCom(value);  // the old one is released outside the lock
   std::lock_guard lock(mutex_);
+  if (source_answer_ < 0) return source_answer_;
   std::swap(source_, previous);
   return kOk;
+}
+void FakeMediaPlayer::SetSourceAnswer(HRESULT answer) {
+  std::lock_guard lock(mutex_);
+  source_answer_ = answer;
 }
 HRESULT FakeMediaPlayer::Close() {
   Record("Close");

@@ -746,6 +746,8 @@ class FakeMediaPlayer final : public FakeObject<FakeMediaPlayer, IMediaPlayer, I
 
   // What RenderSubtitlesToSurface answers in `result` (initially false).
   void SetSubtitlesDrawn(bool drawn);
+  // What put_Source answers from now on (a failure keeps the old source).
+  void SetSourceAnswer(HRESULT answer);
 
   const ComRef<FakeMediaPlaybackSession>& Session() const { return session_; }
   const ComRef<FakeCommandManager>& CommandManager() const { return command_manager_; }
@@ -769,6 +771,7 @@ class FakeMediaPlayer final : public FakeObject<FakeMediaPlayer, IMediaPlayer, I
   bool real_time_ = false;
   bool frame_server_ = false;
   bool subtitles_drawn_ = false;
+  HRESULT source_answer_ = kOk;
   ComRef<IMediaPlaybackSource> source_;
   std::vector<IDirect3DSurface*> frame_copies_;
   std::vector<IDirect3DSurface*> subtitle_renders_;

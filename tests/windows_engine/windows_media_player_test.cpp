@@ -240,6 +240,22 @@ TEST_F(WindowsMediaPlayerTest, EachPositionSet_CompletesOnce_WhenTheRuntimeAnswe
   EXPECT_EQ(2u, positionsSet().size());
 }
 
+// Nothing opens after the runtime refuses a source: a position set then
+// completes instead of waiting for an opening.
+TEST_F(WindowsMediaPlayerTest, ARefusedSource_RaisesItsCode_AndPositionsSetForItComplete) {
+  const auto completed = Count(&MediaPlaybackSession::SeekCompleted);
+  fake->SetSourceAnswer(platform::kInvalidArgument);
+  try {
+    player->Source(Item("file:///media/a.mp4"));
+    ADD_FAILURE() << "the refused source was taken";
+  } catch (const hresult_error& error) {
+    EXPECT_EQ(platform::kInvalidArgument, error.code());
+  }
+  session->Position(TimeSpan(1s));
+  ASSERT_TRUE(Eventually([&] { return completed->load() == 1; }));
+  EXPECT_TRUE(fake->Session()->PositionsSet().empty());
+}
+
 TEST_F(WindowsMediaPlayerTest, FramesAndSubtitles_AreCopiedIntoTheSurfacesRuntimeObject) {
   auto native = fakes::MakeFake<fakes::FakeDirect3DSurface>();
   RuntimeBackedSurface surface(native);

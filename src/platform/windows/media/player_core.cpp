@@ -160,6 +160,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   if (next.runtimeItem) Check(next.runtimeItem.As(&playable), "the playback item is not playable");
 
   ComRef<winrt::IMediaSource2> previousSource;
+  SourceNumber number = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gate_.IsClosed()) {
@@ -167,7 +168,7 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
       if (!item) return;
       throw hresult_error(kObjectClosed, "the player is closed");
     }
-    next.number = gate_.Advance();
+    next.number = number = gate_.Advance();
     next.item = std::move(item);
     previousSource = std::move(current_.runtimeSource);
     // Completions owed for the old source are never raised.
@@ -177,10 +178,18 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   // A handler of the old source may be running on the engine thread; once
   // this returns none may (unless we are that handler).
   if (!gate_.AwaitRaisesEnded(kRaiseWait)) DebugLine("A handler of the previous source is still running");
-  Check(runtime_.source->put_Source(playable.get()), "the player refused the source");
+  const winrt::HRESULT put = runtime_.source->put_Source(playable.get());
   if (previousSource) {
     ComRef<winrt::IClosable> closable;
     if (previousSource.As(&closable) >= 0) closable->Close();
+  }
+  if (put < 0) {
+    // Nothing will open: seeks owed complete rather than wait.
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (current_.number == number) current_.phase = Phase::kFailed;
+    }
+    throw hresult_error(put, "the player refused the source");
   }
 }
 
