@@ -4,8 +4,9 @@
 // engine (MediaPlayer, MediaPlaybackSession, MediaPlaybackItem, MediaSource
 // and the track lists) in plain C++ of our own, so the player is written once
 // and each system supplies an engine behind it: GStreamer on Linux
-// (src/platform/gst), the Windows media engine later, and a scripted fake in
-// the tests. No GStreamer, GLib or Windows type appears here.
+// (src/platform/gst), MediaPlayer on Windows (src/platform/windows/media),
+// and a scripted fake in the tests. No GStreamer, GLib or Windows type
+// appears here.
 //
 // Errors: a failing operation raises hresult_error with the engine's code.
 // Notifications: each is delivered on an engine thread (never inside the
@@ -226,9 +227,10 @@ struct MediaPlayerFailedEventArgs {
 
 using FailedHandler = std::function<hresult(const MediaPlayerFailedEventArgs& args)>;
 
-// Handlers are kept for the player's life; subscriptions are never removed.
-// A handler must tolerate running after its subscriber is gone (hold weak
-// references).
+// Handlers are kept for the player's life: the player never removes one,
+// and the engine stops raising them once closed (the Windows engine removes
+// its own subscriptions from the runtime then). A handler must tolerate
+// running after its subscriber is gone (hold weak references).
 class MediaPlaybackSession {
  public:
   virtual ~MediaPlaybackSession() = default;

@@ -1,7 +1,7 @@
 // The platform layer on Windows: a COM single-threaded apartment on the
 // platform thread, the dispatcher queue by the best tier the system offers
 // (queue_tier.h), the user's languages from GlobalizationPreferences, the
-// shared Direct3D 11 device, and the media engine as far as it is built.
+// shared Direct3D 11 device, and the media engine over MediaPlayer.
 #include <objbase.h>
 
 #include <memory>
