@@ -14,6 +14,7 @@
 
 #include "fake/fake_media_engine.h"
 #include "plugin/plugin_harness.h"
+#include "support/eventually.h"
 #ifdef _WIN32
 #include "plugin/fake_surface_device.h"
 #endif
@@ -33,16 +34,6 @@ inline EncodableValue IdAnd(int64_t id, std::initializer_list<std::pair<const ch
 
 inline EncodableValue IdAndValue(int64_t id, EncodableValue value) { return IdAnd(id, {{"value", value}}); }
 
-// Polls `condition` until it holds or `limit` passes.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 5s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
 
 class FakeEngineTest : public ::testing::Test {
  protected:

@@ -16,6 +16,7 @@
 #include "platform/media_engine.h"
 #include "platform/surface_device.h"
 #include "platform/windows/media/windows_media_player.h"
+#include "support/eventually.h"
 
 namespace corvane::test {
 namespace {
@@ -29,15 +30,7 @@ using platform::TimeSpan;
 namespace fakes = platform::winrt::fakes;
 using platform::winrt::ComRef;
 
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 5s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
+using corvane::testing::Eventually;
 
 // One of our surfaces over a runtime surface, as the Direct3D device makes.
 class RuntimeBackedSurface final : public platform::VideoSurface {

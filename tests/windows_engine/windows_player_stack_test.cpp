@@ -15,6 +15,7 @@
 #include "plugin/fake_platform_layer.h"
 #include "plugin/fake_surface_device.h"
 #include "plugin/plugin_harness.h"
+#include "support/eventually.h"
 
 namespace corvane::testing {
 namespace {
@@ -27,16 +28,6 @@ using flutter::EncodableMap;
 using flutter::EncodableValue;
 namespace fakes = platform::winrt::fakes;
 using platform::winrt::ComRef;
-
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 5s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 // The surfaces the Direct3D device makes, as far as the player and the
 // adapter meet them: textures the host can read (shared memory on Linux,

@@ -32,6 +32,22 @@
 
 namespace corvane::platform {
 
+// The notifications without arguments that every engine raises through its
+// gate, numbered for it (failures go through RaiseFailed).
+enum class PlayerEvent : size_t {
+  NaturalVideoSizeChanged,
+  PositionChanged,
+  SeekCompleted,
+  BufferingStarted,
+  BufferingEnded,
+  BufferedRangesChanged,
+  MediaOpened,
+  MediaEnded,
+  VideoFrameAvailable,
+  SubtitleFrameChanged,
+  kCount,
+};
+
 class NotificationGate {
  public:
   using Handler = std::function<hresult()>;

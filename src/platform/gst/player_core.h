@@ -44,20 +44,6 @@
 
 namespace corvane::platform::gst {
 
-enum class PlayerEvent : size_t {
-  NaturalVideoSizeChanged,
-  PositionChanged,
-  SeekCompleted,
-  BufferingStarted,
-  BufferingEnded,
-  BufferedRangesChanged,
-  MediaOpened,
-  MediaEnded,
-  VideoFrameAvailable,
-  SubtitleFrameChanged,
-  kCount,
-};
-
 class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
  public:
   // Raises hresult_error when the pipeline cannot be built.

@@ -4,18 +4,16 @@
 #include <utility>
 
 #include "platform/hresult.h"
+#include "platform/windows/winrt_check.h"
 
 namespace corvane::platform::windows {
 namespace {
 
+using winrt::Check;
 using winrt::ComRef;
 
 // HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND): what a missing export amounts to.
 constexpr hresult kProcedureNotFound = static_cast<hresult>(0x8007007F);
-
-void ThrowIfFailed(HRESULT code, const char* what) {
-  if (FAILED(code)) throw hresult_error(code, what);
-}
 
 Direct3D11Texture& OwnTexture(const std::shared_ptr<SharedTexture>& texture) {
   auto* own = dynamic_cast<Direct3D11Texture*>(texture.get());
@@ -129,9 +127,9 @@ Direct3D11Texture::Direct3D11Texture(ComRef<ID3D11Texture2D> texture, uint32_t w
 
 void* Direct3D11Texture::SharedHandle() const {
   ComRef<IDXGIResource> resource;
-  ThrowIfFailed(texture_.As(__uuidof(IDXGIResource), &resource), "the texture has no IDXGIResource");
+  Check(texture_.As(__uuidof(IDXGIResource), &resource), "the texture has no IDXGIResource");
   HANDLE handle = nullptr;
-  ThrowIfFailed(calls_->GetSharedHandle(*resource.get(), &handle), "GetSharedHandle failed");
+  Check(calls_->GetSharedHandle(*resource.get(), &handle), "GetSharedHandle failed");
   return handle;
 }
 
@@ -142,30 +140,30 @@ Direct3D11Device::Direct3D11Device(ComRef<ID3D11Device> device, ComRef<ID3D11Dev
 std::shared_ptr<SharedTexture> Direct3D11Device::CreateTexture(uint32_t width, uint32_t height) {
   const D3D11_TEXTURE2D_DESC description = SharedTextureDescription(width, height);
   ComRef<ID3D11Texture2D> texture;
-  ThrowIfFailed(calls_->CreateTexture2D(*device_.get(), description, texture.Receive()), "CreateTexture2D failed");
+  Check(calls_->CreateTexture2D(*device_.get(), description, texture.Receive()), "CreateTexture2D failed");
   return std::make_shared<Direct3D11Texture>(std::move(texture), width, height, calls_);
 }
 
 std::shared_ptr<RenderTargetView> Direct3D11Device::CreateRenderTargetView(
     const std::shared_ptr<SharedTexture>& texture) {
   ComRef<ID3D11RenderTargetView> view;
-  ThrowIfFailed(calls_->CreateRenderTargetView(*device_.get(), *OwnTexture(texture).Native(), view.Receive()),
+  Check(calls_->CreateRenderTargetView(*device_.get(), *OwnTexture(texture).Native(), view.Receive()),
                 "CreateRenderTargetView failed");
   return std::make_shared<Direct3D11View>(std::move(view), texture);
 }
 
 std::shared_ptr<VideoSurface> Direct3D11Device::CreateSurface(const std::shared_ptr<SharedTexture>& texture) {
   ComRef<IDXGISurface> dxgiSurface;
-  ThrowIfFailed(winrt::RetainCom(OwnTexture(texture).Native()).As(__uuidof(IDXGISurface), &dxgiSurface),
+  Check(winrt::RetainCom(OwnTexture(texture).Native()).As(__uuidof(IDXGISurface), &dxgiSurface),
                 "the texture has no IDXGISurface");
   const SurfaceFromDxgiFunction createSurface = calls_->SurfaceFunction();
   if (!createSurface) {
     throw hresult_error(kProcedureNotFound, "d3d11.dll has no CreateDirect3D11SurfaceFromDXGISurface");
   }
   ComRef<IInspectable> created;
-  ThrowIfFailed(createSurface(dxgiSurface.get(), created.Receive()), "CreateDirect3D11SurfaceFromDXGISurface failed");
+  Check(createSurface(dxgiSurface.get(), created.Receive()), "CreateDirect3D11SurfaceFromDXGISurface failed");
   ComRef<winrt::IDirect3DSurface> surface;
-  ThrowIfFailed(created.As(&surface), "the surface has no IDirect3DSurface");
+  Check(created.As(&surface), "the surface has no IDirect3DSurface");
   return std::make_shared<Direct3D11VideoSurface>(std::move(surface), texture);
 }
 
@@ -183,7 +181,7 @@ std::shared_ptr<Direct3D11Device> CreateDirect3D11Device(std::shared_ptr<Direct3
   D3D_FEATURE_LEVEL level = {};  // chosen by the runtime; nothing here depends on it
   const HRESULT code = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
                                          nullptr, 0, D3D11_SDK_VERSION, device.Receive(), &level, context.Receive());
-  ThrowIfFailed(code, "D3D11CreateDevice failed");
+  Check(code, "D3D11CreateDevice failed");
   return std::make_shared<Direct3D11Device>(std::move(device), std::move(context), std::move(calls));
 }
 

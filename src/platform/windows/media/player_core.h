@@ -34,21 +34,6 @@
 
 namespace corvane::platform::windows {
 
-// The notifications without arguments, numbered for the gate.
-enum class PlayerEvent : size_t {
-  MediaOpened,
-  MediaEnded,
-  VideoFrameAvailable,
-  SubtitleFrameChanged,
-  NaturalVideoSizeChanged,
-  PositionChanged,
-  SeekCompleted,
-  BufferingStarted,
-  BufferingEnded,
-  BufferedRangesChanged,
-  kCount,
-};
-
 class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
  public:
   // The runtime interfaces of one activated MediaPlayer. The newer ones are
