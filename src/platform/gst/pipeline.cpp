@@ -22,10 +22,25 @@ GstBusSyncReply DiscardMessage(GstBus*, GstMessage* message, gpointer) {
   return GST_BUS_DROP;
 }
 
+// The text streams' selector. playbin's own (GStreamer 1.22) holds each
+// cue of a stream not shown until the pipeline clock reaches its time, on
+// the stream's thread and under its pad's stream lock, and nothing but a
+// flush wakes it: a change to READY, which stops the pipeline, then waits
+// for that lock until the clock gets there, seconds later (more at slow
+// rates), and so do the teardown and the next source. Ours drops those
+// cues on arrival instead: a text switch restreams the chosen stream with
+// a flushing seek anyway, so held or cached cues are never needed.
+GObjectPtr<GstElement> MakeTextCombiner() {
+  auto combiner = AdoptFloating(gst_element_factory_make("input-selector", "corvane-text-combiner"));
+  if (!combiner) throw hresult_error(kFail, "GStreamer element missing: input-selector");
+  g_object_set(combiner.get(), "sync-streams", FALSE, "cache-buffers", FALSE, nullptr);
+  return combiner;
+}
+
 }  // namespace
 
 void Pipeline::CheckElements() {
-  for (const char* factory : {"playbin", "appsink", "deinterlace", "videoconvert", "fakesink"}) {
+  for (const char* factory : {"playbin", "appsink", "deinterlace", "videoconvert", "fakesink", "input-selector"}) {
     auto found = AdoptObject(gst_element_factory_find(factory));  // Adopt: find refs
     if (!found) throw hresult_error(kFail, std::string("GStreamer element missing: ") + factory);
   }
@@ -46,7 +61,8 @@ Pipeline::Pipeline(const EngineOptions& options, const AudioOutputChoice& audioC
   auto tempo = MakeTempoFilter();
   const guint flags = kFlagVideo | kFlagAudio | kFlagText | kFlagNativeVideo;
   g_object_set(playbin_.get(), "video-sink", videoSink_->Bin(), "text-sink", textSink_->Element(), "flags", flags,
-               "audio-filter", tempo.get(), "uri", uri.c_str(), nullptr);
+               "audio-filter", tempo.get(), "text-stream-combiner", MakeTextCombiner().get(), "uri", uri.c_str(),
+               nullptr);
   if (audio.sink) g_object_set(playbin_.get(), "audio-sink", audio.sink.get(), nullptr);
   variants_ = std::make_unique<AdaptiveVariantWatch>(playbin_.get());
   if (network_) g_signal_connect(playbin_.get(), "source-setup", G_CALLBACK(&Pipeline::OnSourceSetupStreaming), this);
