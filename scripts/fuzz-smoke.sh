@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the codec fuzzer (clang, AddressSanitizer + UndefinedBehaviorSanitizer)
 # in build-fuzz and runs it for the given number of seconds from a seed corpus
-# of real protocol messages. Exits non-zero on any crash, leak, sanitizer
-# report, or single allocation above the limit.
+# of real protocol messages and the inputs earlier runs found
+# (tests/fuzz/corpus). Exits non-zero on any crash, leak, sanitizer report,
+# input that takes over 10 s, or single allocation above the limit.
 #
 # Usage: scripts/fuzz-smoke.sh <seconds>
 #
@@ -43,4 +44,4 @@ flock "$lock" "$build/tests/fuzz/codec_fuzzer" \
   -close_fd_mask=2 \
   -print_final_stats=1 \
   -artifact_prefix="$work/artifacts/" \
-  "$work/corpus" "$work/seeds"
+  "$work/corpus" "$work/seeds" "$root/tests/fuzz/corpus"

@@ -1,53 +1,81 @@
 #include "host/encodable_value.h"
 
-#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
 namespace flutter {
 namespace {
 
+// Three-way comparisons: negative, zero or positive. Each element of a list
+// or entry of a map is compared once, so comparing two values costs time
+// linear in their size however deeply they nest (a two-way operator< over
+// nested containers compares each element twice, a < b then b < a, which
+// doubles the work at every level).
+
 // Total order on floating-point numbers: NaN after everything, all NaNs alike.
 template <typename Float>
-bool FloatLess(Float lhs, Float rhs) {
-  if (std::isnan(lhs)) return false;
-  if (std::isnan(rhs)) return true;
-  return lhs < rhs;
-}
-
-template <typename Float>
-bool FloatEquivalent(Float lhs, Float rhs) {
-  return !FloatLess(lhs, rhs) && !FloatLess(rhs, lhs);
+int CompareFloats(Float lhs, Float rhs) {
+  const bool leftNan = std::isnan(lhs);
+  const bool rightNan = std::isnan(rhs);
+  if (leftNan || rightNan) return static_cast<int>(leftNan) - static_cast<int>(rightNan);
+  return lhs < rhs ? -1 : (rhs < lhs ? 1 : 0);
 }
 
 template <typename T>
-bool AlternativeLess(const T& lhs, const T& rhs) {
+int CompareScalars(const T& lhs, const T& rhs) {
   if constexpr (std::is_floating_point_v<T>) {
-    return FloatLess(lhs, rhs);
-  } else if constexpr (std::is_same_v<T, std::vector<double>> || std::is_same_v<T, std::vector<float>>) {
-    return std::lexicographical_compare(lhs.begin(), lhs.end(), rhs.begin(), rhs.end(),
-                                        [](auto a, auto b) { return FloatLess(a, b); });
-  } else if constexpr (std::is_same_v<T, std::monostate>) {
-    return false;
+    return CompareFloats(lhs, rhs);
   } else {
-    // Strings compare through char_traits<char>, which compares as unsigned
-    // bytes; lists and maps recurse into EncodableValue's operator<.
-    return lhs < rhs;
+    return lhs < rhs ? -1 : (rhs < lhs ? 1 : 0);
   }
 }
 
-template <typename T>
-bool AlternativeEqual(const T& lhs, const T& rhs) {
-  if constexpr (std::is_floating_point_v<T>) {
-    return FloatEquivalent(lhs, rhs);
-  } else if constexpr (std::is_same_v<T, std::vector<double>> || std::is_same_v<T, std::vector<float>>) {
-    return std::equal(lhs.begin(), lhs.end(), rhs.begin(), rhs.end(),
-                      [](auto a, auto b) { return FloatEquivalent(a, b); });
-  } else if constexpr (std::is_same_v<T, std::monostate>) {
-    return true;
-  } else {
-    return lhs == rhs;
+int Compare(const EncodableValue& lhs, const EncodableValue& rhs);
+
+// Element by element, a shorter prefix first.
+template <typename Sequence, typename CompareElements>
+int CompareSequences(const Sequence& lhs, const Sequence& rhs, CompareElements compare) {
+  auto left = lhs.begin();
+  auto right = rhs.begin();
+  for (; left != lhs.end() && right != rhs.end(); ++left, ++right) {
+    if (const int order = compare(*left, *right)) return order;
   }
+  return static_cast<int>(right == rhs.end()) - static_cast<int>(left == lhs.end());
+}
+
+template <typename T>
+int CompareAlternatives(const T& lhs, const T& rhs) {
+  if constexpr (std::is_same_v<T, std::monostate>) {
+    return 0;
+  } else if constexpr (std::is_same_v<T, std::string>) {
+    // char_traits<char> compares as unsigned bytes.
+    const int order = lhs.compare(rhs);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+  } else if constexpr (std::is_same_v<T, EncodableList>) {
+    return CompareSequences(lhs, rhs, [](const EncodableValue& a, const EncodableValue& b) { return Compare(a, b); });
+  } else if constexpr (std::is_same_v<T, EncodableMap>) {
+    return CompareSequences(lhs, rhs, [](const auto& a, const auto& b) {
+      if (const int order = Compare(a.first, b.first)) return order;
+      return Compare(a.second, b.second);
+    });
+  } else if constexpr (std::is_same_v<T, CustomEncodableValue>) {
+    return lhs < rhs ? -1 : (rhs < lhs ? 1 : 0);
+  } else if constexpr (std::is_arithmetic_v<T>) {
+    return CompareScalars(lhs, rhs);
+  } else {
+    // Typed lists: numbers, in order.
+    return CompareSequences(lhs, rhs, [](auto a, auto b) { return CompareScalars(a, b); });
+  }
+}
+
+int Compare(const EncodableValue& lhs, const EncodableValue& rhs) {
+  if (lhs.index() != rhs.index()) return lhs.index() < rhs.index() ? -1 : 1;
+  return std::visit(
+      [&rhs](const auto& left) {
+        using T = std::decay_t<decltype(left)>;
+        return CompareAlternatives(left, std::get<T>(rhs));
+      },
+      static_cast<const EncodableValue::Variant&>(lhs));
 }
 
 }  // namespace
@@ -65,24 +93,8 @@ int64_t EncodableValue::LongValue() const {
   return std::get<int64_t>(*this);
 }
 
-bool operator<(const EncodableValue& lhs, const EncodableValue& rhs) {
-  if (lhs.index() != rhs.index()) return lhs.index() < rhs.index();
-  return std::visit(
-      [&rhs](const auto& left) {
-        using T = std::decay_t<decltype(left)>;
-        return AlternativeLess(left, std::get<T>(rhs));
-      },
-      static_cast<const EncodableValue::Variant&>(lhs));
-}
+bool operator<(const EncodableValue& lhs, const EncodableValue& rhs) { return Compare(lhs, rhs) < 0; }
 
-bool operator==(const EncodableValue& lhs, const EncodableValue& rhs) {
-  if (lhs.index() != rhs.index()) return false;
-  return std::visit(
-      [&rhs](const auto& left) {
-        using T = std::decay_t<decltype(left)>;
-        return AlternativeEqual(left, std::get<T>(rhs));
-      },
-      static_cast<const EncodableValue::Variant&>(lhs));
-}
+bool operator==(const EncodableValue& lhs, const EncodableValue& rhs) { return Compare(lhs, rhs) == 0; }
 
 }  // namespace flutter

@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <utility>
 
 #include "allocation_probe.h"
 #include "codec_test_support.h"
+#include "host/standard_method_codec.h"
 
 namespace {
 
 using corvane_test::Bytes;
+using corvane_test::Concat;
 using corvane_test::Decode;
 using corvane_test::LargestAllocationWatch;
 using flutter::EncodableList;
@@ -176,6 +180,37 @@ TEST(StandardCodecReaderBounds, MapWithNaNKeys_StaysOrdered) {
   EXPECT_EQ(map.begin()->first, EncodableValue(1.0));
   EXPECT_TRUE(std::isnan(std::get<double>(map.rbegin()->first)));
   EXPECT_EQ(map.rbegin()->second, EncodableValue(true));
+}
+
+// Every key a map reads is compared with keys read before it. Equal keys
+// nested as deep as the reader allows must cost time in proportion to
+// their size, not double at every level (this call never ended before).
+TEST(StandardCodecReaderBounds, EqualKeysNestedToTheLimit_DecodeInOnePassOverTheirSize) {
+  const int depth = flutter::StandardCodecSerializer::kMaxNestingDepth - 1;  // under the map
+  const Bytes key = NestedLists(depth);
+  const Bytes call = Concat({{7, 1, 'm', 13, 2}, key, {1}, key, {2}});
+  const auto decoded = flutter::StandardMethodCodec::GetInstance().DecodeMethodCall(call);
+  ASSERT_TRUE(decoded);
+  const auto* arguments = std::get_if<EncodableMap>(decoded->arguments());
+  ASSERT_NE(arguments, nullptr);
+  ASSERT_EQ(arguments->size(), 1u) << "the repeated key is the same key";
+  EXPECT_EQ(arguments->begin()->second, EncodableValue(true));
+}
+
+// A reply envelope a fuzz run found: maps whose keys are nested lists and
+// maps, which took seconds to read (tests/fuzz/corpus).
+TEST(StandardCodecReaderBounds, FuzzFoundEnvelopeOfNestedMapKeys_Decodes) {
+  std::ifstream file(CORVANE_FUZZ_CORPUS_DIR "/nested-map-keys.envelope", std::ios::binary);
+  if (!file) GTEST_SKIP() << "the fuzz corpus is not where the build put it";
+  const Bytes envelope((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(envelope.size(), 15977u);
+  corvane_test::RecordingResult result;
+  testing::internal::CaptureStderr();
+  flutter::StandardMethodCodec::GetInstance().DecodeResponseEnvelope(envelope.data(), envelope.size(), &result);
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(result.kind, corvane_test::RecordedAnswer::Kind::kSuccess);
+  ASSERT_TRUE(result.value);
+  EXPECT_TRUE(std::holds_alternative<EncodableMap>(*result.value));
 }
 
 }  // namespace
