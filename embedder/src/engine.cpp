@@ -58,6 +58,8 @@ std::shared_ptr<const TextureFrame> Engine::WaitForNewFrame(int64_t textureId, s
       textureId, [marksBefore](const TextureFrame& frame) { return frame.marks > marksBefore; }, timeout);
 }
 
+std::chrono::microseconds Engine::TakeLongestDelivery() { return core_->router().TakeLongestDelivery(); }
+
 uint64_t Engine::FrameMarks(int64_t textureId) const { return core_->textures().Marks(textureId); }
 
 bool Engine::IsTextureRegistered(int64_t textureId) const { return core_->textures().IsRegistered(textureId); }

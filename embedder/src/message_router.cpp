@@ -1,7 +1,9 @@
 #include "message_router.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <utility>
 
 namespace corvane::embedder::internal {
 namespace {
@@ -70,7 +72,16 @@ void MessageRouter::DeliverToPlugin(FlutterDesktopMessengerRef messenger, const 
   record.message = message.empty() ? nullptr : message.data();
   record.message_size = message.size();
   record.response_handle = AsHandle(handleNumber);
+  const auto start = std::chrono::steady_clock::now();
   target.callback(messenger, &record, target.userData);
+  const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  std::lock_guard<std::mutex> lock(mutex_);
+  longestDelivery_ = std::max(longestDelivery_, took);
+}
+
+std::chrono::microseconds MessageRouter::TakeLongestDelivery() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(longestDelivery_, std::chrono::microseconds(0));
 }
 
 void MessageRouter::Answer(const FlutterDesktopMessageResponseHandle* handle, const uint8_t* data, size_t size) {

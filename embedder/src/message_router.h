@@ -11,6 +11,7 @@
 #ifndef CORVANE_EMBEDDER_MESSAGE_ROUTER_H_
 #define CORVANE_EMBEDDER_MESSAGE_ROUTER_H_
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -56,6 +57,10 @@ class MessageRouter {
   void DeliverToPlugin(FlutterDesktopMessengerRef messenger, const std::string& channel,
                        const std::vector<uint8_t>& message, std::shared_ptr<ReplySlot> slot);
 
+  // Any thread: the longest time one call of a plugin's message callback
+  // held the platform thread since the previous take.
+  std::chrono::microseconds TakeLongestDelivery();
+
   // Any thread: the plugin's answer. A repeated or unknown handle is
   // reported on stderr and ignored.
   void Answer(const FlutterDesktopMessageResponseHandle* handle, const uint8_t* data, size_t size);
@@ -84,6 +89,7 @@ class MessageRouter {
   std::map<std::string, PluginCallback> pluginCallbacks_;                   // guarded by mutex_
   std::unordered_map<uintptr_t, PendingAnswer> pending_;                    // guarded by mutex_
   std::map<std::string, std::shared_ptr<DartMessageHandler>> dartHandlers_;  // guarded by mutex_
+  std::chrono::microseconds longestDelivery_{0};                            // guarded by mutex_
 };
 
 }  // namespace corvane::embedder::internal

@@ -6,19 +6,22 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/immortal.h"
 #include "platform/system_debug_output.h"
 
 namespace corvane::platform {
 namespace {
 
+// Never destroyed: engine threads finishing their teardown may still log
+// while the process exits.
 std::mutex& ObserverMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static Immortal<std::mutex> mutex;
+  return mutex.get();
 }
 
 DebugLogObserver& Observer() {
-  static DebugLogObserver observer;
-  return observer;
+  static Immortal<DebugLogObserver> observer;
+  return observer.get();
 }
 
 // Read once: getenv is not safe against a concurrent setenv, and the

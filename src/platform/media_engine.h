@@ -296,8 +296,9 @@ class MediaPlayer {
   // surface; true when it drew anything.
   virtual bool RenderSubtitlesToSurface(VideoSurface& surface) = 0;
 
-  // Stops everything. May wait briefly and boundedly; once it returns no
-  // handler runs and no engine thread touches the player.
+  // Stops everything without waiting: once it returns no handler starts
+  // (one already running may finish; handlers hold what they touch), and
+  // the engine's teardown goes on on a thread of its own.
   virtual void Close() = 0;
 
   virtual std::shared_ptr<MediaPlaybackSession> PlaybackSession() const = 0;

@@ -71,7 +71,7 @@ void EngineLink::RequestSubtitleRedraw() {
 
 void EngineLink::StopRedraws() {
   redrawsStopped_ = true;
-  if (redrawWorker_) redrawWorker_->Stop();
+  if (redrawWorker_) redrawWorker_->StopWithoutWaiting();
 }
 
 void EngineLink::MediaOpenedStep() {

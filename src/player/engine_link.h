@@ -104,9 +104,9 @@ struct EngineLink : std::enable_shared_from_this<EngineLink> {
  private:
   // Made at the first redraw request; platform thread only, but for its
   // destruction. Its tasks hold this link weakly: the last owner may then
-  // let go on the worker itself, whose thread detaches, and an owner that
-  // lets go elsewhere finds no redraw that holds the link, so joining the
-  // worker does not wait for one.
+  // let go on the worker itself, and an owner that lets go elsewhere finds
+  // no redraw that holds the link. StopRedraws hands the worker's thread to
+  // the engine watchdog, so the platform thread never joins it.
   std::unique_ptr<platform::EngineThread> redrawWorker_;
   bool redrawsStopped_ = false;  // platform thread only
 };

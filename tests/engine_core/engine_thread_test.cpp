@@ -1,14 +1,19 @@
 // The engine thread's task queue: order, timers, signals, stopping, and
-// being destroyed from one of its own tasks.
+// being destroyed from one of its own tasks; the watchdog that times
+// blocking calls and takes over threads nobody waits for.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
 #include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/debug_log.h"
 #include "platform/engine_core/engine_thread.h"
+#include "platform/engine_core/engine_watchdog.h"
 
 namespace corvane::platform {
 namespace {
@@ -79,6 +84,82 @@ TEST(EngineThread, CanBeDestroyedFromItsOwnTask) {
     destroyed.set_value();
   });
   EXPECT_EQ(destroyed.get_future().wait_for(2s), std::future_status::ready);
+}
+
+// Lines the code under test logs, kept for the checks.
+class LogLines {
+ public:
+  LogLines()
+      : observer_([this](const std::string& line) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          lines_.push_back(line);
+        }) {}
+  size_t Count(const std::string& part) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const std::string& line : lines_) count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+  ScopedDebugLogObserver observer_;
+};
+
+bool WaitFor(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+const EngineWatchdog::Limits kShortLimits{50ms, 100ms, 5ms};
+
+TEST(EngineWatchdog, ACallWaitingTooLong_IsLoggedOnceWhileItWaits_AndWhenItReturns) {
+  LogLines log;
+  EngineWatchdog watchdog(kShortLimits);
+  const uint64_t quick = watchdog.CallStarted("a quick seek");
+  watchdog.CallEnded(quick);
+  const uint64_t slow = watchdog.CallStarted("a state change to NULL");
+  ASSERT_TRUE(WaitFor([&] { return log.Count("waiting") == 1; })) << "logged while it still waits";
+  std::this_thread::sleep_for(100ms);
+  watchdog.CallEnded(slow);
+  EXPECT_EQ(log.Count("has been waiting"), 1u);
+  EXPECT_EQ(log.Count("a state change to NULL"), 2u) << "once waiting, once returned";
+  EXPECT_EQ(log.Count("a quick seek"), 0u);
+  EXPECT_EQ(watchdog.SlowCalls(), 1);
+}
+
+TEST(EngineWatchdog, StopWithoutWaiting_HandsTheThreadOver_WhichIsJoinedOnceItEnds_OrCountedAsStuck) {
+  LogLines log;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  EngineWatchdog::Process();  // its thread exists before the count below
+  {
+    EngineThread busy("test");
+    busy.Post([released] { released.wait(); });
+    const auto start = std::chrono::steady_clock::now();
+    busy.StopWithoutWaiting();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "nothing waits for the busy thread";
+  }  // destroyed while still busy: no join either
+  EXPECT_EQ(EngineWatchdog::Process().EndingThreads(), 1);
+  release.set_value();
+  EXPECT_TRUE(WaitFor([] { return EngineWatchdog::Process().EndingThreads() == 0; })) << "joined once it ended";
+
+  EngineWatchdog watchdog(kShortLimits);
+  std::atomic<bool> ended{false};
+  std::thread stuck([&] {
+    while (!ended) std::this_thread::sleep_for(1ms);
+  });
+  watchdog.AdoptEnding(std::move(stuck), [&] { return ended.load(); });
+  ASSERT_TRUE(WaitFor([&] { return watchdog.StuckThreads() == 1; }));
+  EXPECT_EQ(log.Count("still running"), 1u);
+  ended = true;
+  EXPECT_TRUE(WaitFor([&] { return watchdog.EndingThreads() == 0; }));
+  EXPECT_EQ(log.Count("late media engine thread has ended"), 1u);
 }
 
 }  // namespace

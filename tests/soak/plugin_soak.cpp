@@ -1,11 +1,15 @@
 // Soak: the plugin as an app that plays a feed of short videos uses it, for
-// a few hundred create/open/play/seek/dispose cycles over local files, HTTP
-// files, HLS, missing files and garbage. It prints the process's open
-// descriptors, threads and resident memory after cycle 10 and at the end,
-// and fails (exit 1) when descriptors or threads grew by more than 2, or
-// resident memory by more than 20 MB, between the two.
+// a few hundred create/open/play/seek/seek/cancel/dispose cycles over local
+// files, HTTP files, HLS, missing files and garbage. It prints the
+// process's open descriptors, threads and resident memory after cycle 10
+// and at the end, the longest time each method held the platform thread
+// (the app's UI thread), and the engine threads still running once every
+// player is gone. It fails (exit 1) when descriptors or threads grew by
+// more than 2, or resident memory by more than 20 MB, between the two
+// readings, when a call held the platform thread longer than the limit, or
+// when an engine thread is left.
 //
-//   plugin_soak [--cycles N] [--seed S]
+//   plugin_soak [--cycles N] [--seed S] [--block-limit-ms MS (250)]
 //
 // Media: the generated test media (CORVANE_TEST_MEDIA or the build's
 // folder). A figure, not a timed test: scripts/soak.sh runs it.
@@ -13,6 +17,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -133,12 +138,14 @@ class Soak {
     if (outcome && outcome->Name() == "mediaInfo") {
       if (!Call("play", EncodableValue(id)).IsSuccess()) return Fail(number, "play", MethodResponse());
       std::this_thread::sleep_for(std::chrono::milliseconds(100 + random_() % 300));
-      const MethodResponse sought = Call(
-          "seekTo", EncodableValue(EncodableMap{{EncodableValue("id"), EncodableValue(id)},
-                                                {EncodableValue("position"), EncodableValue(int64_t{500})}}));
-      if (!sought.IsSuccess()) return Fail(number, "seekTo", sought);
-      events.WaitForEventNamed("seekEnd", 5s);
+      // Two seeks back to back, as a scrubbing finger sends them.
+      for (const int64_t position : {int64_t{2000}, int64_t{500}}) {
+        const MethodResponse sought = CallWith(id, "seekTo", "position", EncodableValue(position));
+        if (!sought.IsSuccess()) return Fail(number, "seekTo", sought);
+      }
+      for (int i = 0; i < 2; ++i) events.WaitForEventNamed("seekEnd", 5s);
     }
+    events.Cancel();
     const MethodResponse disposed = Call("dispose", EncodableValue(id));
     if (!disposed.IsSuccess()) return Fail(number, "dispose", disposed);
     return true;
@@ -146,7 +153,11 @@ class Soak {
 
  private:
   MethodResponse Call(const std::string& method, const EncodableValue& arguments) {
-    return InvokeMethod(engine_, "CorvanePlugin", method, arguments, 10s);
+    engine_.TakeLongestDelivery();
+    MethodResponse response = InvokeMethod(engine_, "CorvanePlugin", method, arguments, 10s);
+    auto& longest = longestBlocks_[method];
+    longest = std::max(longest, engine_.TakeLongestDelivery());
+    return response;
   }
   MethodResponse CallWith(int64_t id, const std::string& method, const char* key, EncodableValue value) {
     return Call(method, EncodableValue(EncodableMap{{EncodableValue("id"), EncodableValue(id)},
@@ -160,12 +171,35 @@ class Soak {
   corvane::embedder::Engine& engine_;
   const std::vector<std::string> sources_;
   std::mt19937 random_;
+  std::map<std::string, std::chrono::microseconds> longestBlocks_;
+
+ public:
+  // The longest time each method held the platform thread.
+  const std::map<std::string, std::chrono::microseconds>& LongestBlocks() const { return longestBlocks_; }
 };
+
+// Media engine threads still running: each player has one, and it ends
+// after its player's teardown (the threads name themselves).
+int EngineThreads() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/task")) {
+    while (const dirent* entry = ::readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+      std::string name;
+      std::getline(comm, name);
+      if (name == "corvane-engine") ++count;
+    }
+    ::closedir(dir);
+  }
+  return count;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int cycles = 300;
+  long blockLimitMs = 250;
   uint32_t seed = static_cast<uint32_t>(std::random_device{}());
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
@@ -173,6 +207,8 @@ int main(int argc, char** argv) {
       cycles = std::atoi(argv[i + 1]);
     } else if (option == "--seed") {
       seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    } else if (option == "--block-limit-ms") {
+      blockLimitMs = std::atol(argv[i + 1]);
     }
   }
   ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 0);
@@ -214,6 +250,16 @@ int main(int argc, char** argv) {
   std::printf("soak: growth: descriptors %+d, threads %+d, resident %+.1f MB: %s\n", end.descriptors - early.descriptors,
               end.threads - early.threads, end.residentMb - early.residentMb, grew ? "LEAK" : "flat");
   if (grew) PrintDescriptorKinds();
+
+  bool blocked = false;
+  std::printf("soak: longest platform-thread block per call (limit %ld ms):", blockLimitMs);
+  for (const auto& [method, longest] : soak.LongestBlocks()) {
+    std::printf(" %s %.1f ms", method.c_str(), static_cast<double>(longest.count()) / 1000.0);
+    blocked = blocked || longest > std::chrono::milliseconds(blockLimitMs);
+  }
+  std::printf(": %s\n", blocked ? "TOO LONG" : "ok");
+  const int engineThreads = EngineThreads();
+  std::printf("soak: engine threads left after the last dispose: %d\n", engineThreads);
   engine->Shutdown();
-  return grew ? 1 : 0;
+  return grew || blocked || engineThreads > 0 ? 1 : 0;
 }

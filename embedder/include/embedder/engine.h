@@ -127,6 +127,10 @@ class Engine {
   // Installs Dart's handler for what the plugin sends on `channel`; an empty
   // handler removes it. Messages on a channel without handler are dropped.
   void SetDartHandler(const std::string& channel, DartMessageHandler handler);
+  // The longest time one message delivered to a plugin held the platform
+  // thread (the plugin's handler, reply included) since the previous take:
+  // what the app's UI would have frozen for.
+  std::chrono::microseconds TakeLongestDelivery();
 
   // Asks the raster thread for a fetch of the texture now and waits for it.
   // Null when the texture is not registered, the engine has shut down, the

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/thread_name.h"
 
 namespace corvane::platform {
@@ -15,11 +16,24 @@ EngineThread::EngineThread(const char* name) {
 
 EngineThread::~EngineThread() {
   Stop();
+  if (!thread_.joinable()) return;
   if (IsCurrent()) {
-    thread_.detach();
-  } else if (thread_.joinable()) {
+    HandOver();
+  } else {
     thread_.join();
   }
+}
+
+void EngineThread::StopWithoutWaiting() {
+  Stop();
+  if (thread_.joinable()) HandOver();
+}
+
+void EngineThread::HandOver() {
+  EngineWatchdog::Process().AdoptEnding(std::move(thread_), [state = state_] {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    return state->ended_flag;
+  });
 }
 
 void EngineThread::Post(Task task) {

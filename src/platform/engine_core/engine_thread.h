@@ -27,8 +27,9 @@ class EngineThread {
   using Clock = std::chrono::steady_clock;
 
   explicit EngineThread(const char* name);
-  // Stops (see Stop) and joins; detaches instead when destroyed on its own
-  // thread (the last owner let go from inside a task).
+  // Stops (see Stop) and joins, unless StopWithoutWaiting handed the thread
+  // over already; destroyed on its own thread (the last owner let go from
+  // inside a task), it hands the thread over instead.
   ~EngineThread();
   EngineThread(const EngineThread&) = delete;
   EngineThread& operator=(const EngineThread&) = delete;
@@ -46,6 +47,10 @@ class EngineThread {
   // Any thread: runs the tasks already posted, then ends the thread. Delayed
   // tasks that are not due are dropped.
   void Stop();
+  // Any thread: Stop, and the process's engine watchdog joins the thread
+  // once it has run what was posted (see EngineWatchdog), so that the
+  // caller waits for nothing; a thread that does not end is logged there.
+  void StopWithoutWaiting();
   // Waits at most `timeout` for the thread to end. True when it has ended (or
   // when called on the thread itself, which cannot wait for itself).
   bool WaitStopped(Clock::duration timeout);
@@ -67,6 +72,8 @@ class EngineThread {
     bool ended_flag = false;                     // guarded by mutex
   };
   static void Run(const std::shared_ptr<State>& state);
+  // Gives the thread to the process's engine watchdog.
+  void HandOver();
 
   const std::shared_ptr<State> state_ = std::make_shared<State>();
   std::thread thread_;

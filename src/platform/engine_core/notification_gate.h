@@ -4,9 +4,9 @@
 // events underneath:
 //  - a notification belongs to one source; once the player's source is
 //    replaced, none of the earlier source's is raised any more;
-//  - none is raised once the player is closed, and Close waits (boundedly)
-//    for a raise in progress, so that in practice no handler runs after it
-//    returns;
+//  - none is raised once the player is closed (a raise already running
+//    finishes; AwaitRaisesEnded waits for it, boundedly, where a caller
+//    must);
 //  - handlers run outside every lock of the engine, so they may call back
 //    in; a handler calling Close or replacing the source is never made to
 //    wait for itself.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/gst/support/http_ranges.h"
 #include "platform/gst/time_units.h"
 
@@ -101,7 +102,10 @@ GstPadProbeReturn Pipeline::OnSourceEventStreaming(GstPad*, GstPadProbeInfo* inf
 void Pipeline::Stop() {
   if (stopped_) return;
   stopped_ = true;
-  gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  {
+    WatchedCall call("stopping a pipeline");
+    gst_element_set_state(playbin_.get(), GST_STATE_NULL);
+  }
   auto bus = AdoptObject(gst_element_get_bus(playbin_.get()));  // Adopt: get_bus refs
   gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
   gst_bus_set_flushing(bus.get(), TRUE);
@@ -119,6 +123,7 @@ void Pipeline::Detach() {
   videoSink_->DetachCallbacks();
   textSink_->DetachCallback();
   SetVolume(0.0);
+  WatchedCall call("pausing a pipeline let go of");
   gst_element_set_state(playbin_.get(), GST_STATE_PAUSED);
 }
 

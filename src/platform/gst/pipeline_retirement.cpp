@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/engine_core/engine_thread.h"
+#include "platform/immortal.h"
 
 namespace corvane::platform::gst {
 namespace {
@@ -47,8 +48,6 @@ class Retirement {
   }
 
   std::vector<Waiting> waiting_;  // retirement thread only
-  // Declared last, destroyed first: at exit it runs what is queued and is
-  // joined before the pipelines still waiting are stopped.
   EngineThread thread_{"corvane-retire"};
 };
 
@@ -56,9 +55,10 @@ class Retirement {
 
 void RetirePipeline(std::shared_ptr<Pipeline> pipeline) {
   if (!pipeline) return;
-  // One for the process, kept to its end.
-  static Retirement retirement;
-  retirement.Retire(std::move(pipeline));
+  // One for the process, never destroyed: engine threads still tearing
+  // down when the process exits may retire a pipeline then.
+  static Immortal<Retirement> retirement;
+  retirement->Retire(std::move(pipeline));
 }
 
 }  // namespace corvane::platform::gst

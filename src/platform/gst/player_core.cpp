@@ -16,8 +16,6 @@
 namespace corvane::platform::gst {
 namespace {
 
-// Close waits this long for the engine thread at most.
-constexpr auto kCloseWait = std::chrono::seconds(3);
 // Replacing a source waits this long for a running handler of the old one.
 constexpr auto kRaiseWait = std::chrono::seconds(2);
 
@@ -287,10 +285,12 @@ void PlayerCore::Close() {
     if (!gate_.Close()) return;
     wanted_.item.reset();
   }
-  // The teardown task holds the core, so it runs even if the caller lets go.
+  // The teardown task holds the core, so it runs even if the caller lets
+  // go. Nothing waits for it: stopping a pipeline can take a while (a
+  // network source answering, a decoder draining), and the caller may be
+  // the app's UI thread. The gate is shut, so no handler starts from now on.
   thread_->Post([self = shared_from_this()] { self->TeardownOnEngine(); });
-  thread_->Stop();
-  if (!thread_->WaitStopped(kCloseWait)) DebugLine("The media engine thread did not stop in time");
+  thread_->StopWithoutWaiting();
 }
 
 int32_t PlayerCore::SelectedIndex(TrackKind kind, SourceNumber source) const {

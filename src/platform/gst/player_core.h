@@ -6,7 +6,7 @@
 //  - caller threads (the host's platform thread, handlers) call the public
 //    operations. Commands only record what is wanted and post a task; reads
 //    answer from the recorded state or a GStreamer query. None blocks on the
-//    pipeline except Close, boundedly.
+//    pipeline, Close included: the teardown runs on the engine thread.
 //  - the engine thread (EngineThread) runs every command against the pipeline,
 //    translates what the pipeline reports and raises every notification,
 //    outside all locks, so handlers may call back in.

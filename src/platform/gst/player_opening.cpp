@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/gst/debug_log.h"
 #include "platform/gst/pipeline_retirement.h"
 #include "platform/gst/stream_facts.h"
@@ -121,7 +122,11 @@ void PlayerCore::LoadOnEngine(SourceNumber source, std::string uri) {
     std::lock_guard<std::mutex> lock(mutex_);
     pipeline_ = pipeline;
   }
-  const GstStateChangeReturn result = gst_element_set_state(pipeline->Playbin(), GST_STATE_PAUSED);
+  GstStateChangeReturn result = GST_STATE_CHANGE_FAILURE;
+  {
+    WatchedCall call("opening a pipeline");
+    result = gst_element_set_state(pipeline->Playbin(), GST_STATE_PAUSED);
+  }
   if (result == GST_STATE_CHANGE_NO_PREROLL) {
     // A live source: it delivers nothing until playing, and has no duration.
     FinishOpeningOnEngine();

@@ -2,6 +2,7 @@
 // ledger decides them; stream switches go with the flushing seeks.
 #include "platform/gst/player_core.h"
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/gst/debug_log.h"
 #include "platform/gst/time_units.h"
 
@@ -73,9 +74,13 @@ void PlayerCore::PumpSeeksOnEngine() {
   }
   HandTextOverOnEngine();
   const auto hold = run_->switches.PrepareSeek(*pipeline_);
-  const gboolean sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
-                                         static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                         GST_SEEK_TYPE_SET, ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
+  gboolean sent = FALSE;
+  {
+    WatchedCall call("a seek");
+    sent = gst_element_seek(pipeline_->Playbin(), rate, GST_FORMAT_TIME,
+                            static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+                            ToNanoseconds(target), GST_SEEK_TYPE_NONE, -1);
+  }
   // After the seek's flush, which would otherwise undo them.
   run_->switches.HandOver(*pipeline_);
   if (!sent) {
@@ -115,7 +120,9 @@ void PlayerCore::ApplyPlayStateOnEngine() {
     // HandleAsyncDoneOnEngine).
     if (!playing) wanted_.seeks.Settled();
   }
-  if (pipeline_) gst_element_set_state(pipeline_->Playbin(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+  if (!pipeline_) return;
+  WatchedCall call(playing ? "a change to playing" : "a change to paused");
+  gst_element_set_state(pipeline_->Playbin(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }
 
 }  // namespace corvane::platform::gst

@@ -1,5 +1,6 @@
 #include "platform/gst/stream_switches.h"
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/gst/pipeline.h"
 #include "platform/gst/text_sink.h"
 
@@ -77,7 +78,10 @@ bool StreamSwitches::HandTextOver(Pipeline& pipeline) {
   const int32_t chosen = *text_;
   text_.reset();
   GstElement* playbin = pipeline.Playbin();
-  g_object_set(playbin, SelectionProperty(TrackKind::Text), chosen, nullptr);
+  {
+    WatchedCall call("a text stream switch");
+    g_object_set(playbin, SelectionProperty(TrackKind::Text), chosen, nullptr);
+  }
   textOutput_.NoteSwitch(playbin);
   // The cues of the stream shown so far no longer apply; the restreaming
   // seek's flush drops any that were on their way.
@@ -109,7 +113,10 @@ void StreamSwitches::HandOver(Pipeline& pipeline) {
 void StreamSwitches::HandToPlaybin(Pipeline& pipeline, TrackKind kind, int32_t index, StreamSwitchGuard& guard,
                                    SwitchedOutputFlush& output) {
   guard.Watch(pipeline.Playbin());
-  g_object_set(pipeline.Playbin(), SelectionProperty(kind), index, nullptr);
+  {
+    WatchedCall call(kind == TrackKind::Audio ? "an audio stream switch" : "a video stream switch");
+    g_object_set(pipeline.Playbin(), SelectionProperty(kind), index, nullptr);
+  }
   guard.NoteChosenInput();
   output.NoteSwitch(pipeline.Playbin());
 }

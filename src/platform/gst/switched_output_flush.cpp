@@ -1,5 +1,6 @@
 #include "platform/gst/switched_output_flush.h"
 
+#include "platform/engine_core/engine_watchdog.h"
 #include "platform/gst/sink_bin_pads.h"
 
 namespace corvane::platform::gst {
@@ -13,12 +14,14 @@ void SwitchedOutputFlush::FlushBeforeSeek() {
   if (until_ == Until::kFirstSeek) output_ = nullptr;
   // Flush-start is not serialised: it needs no stream lock and wakes a
   // thread waiting anywhere in the output.
+  WatchedCall call("an output flush before a seek");
   if (flushed_ && !gst_pad_send_event(flushed_.get(), gst_event_new_flush_start())) {
     flushed_ = nullptr;  // nothing to end should the seek be refused
   }
 }
 
 void SwitchedOutputFlush::EndFlushOfRefusedSeek() {
+  WatchedCall call("the end of an output flush");
   if (flushed_) gst_pad_send_event(flushed_.get(), gst_event_new_flush_stop(TRUE));
   flushed_ = nullptr;
 }

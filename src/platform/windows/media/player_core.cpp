@@ -17,9 +17,6 @@ using winrt::ComRef;
 using winrt::EventRegistration;
 using winrt::MakeWeakEventDelegate;
 
-// Close waits this long for the engine thread: the platform thread may
-// only wait briefly.
-constexpr auto kCloseWait = std::chrono::seconds(3);
 // A source change waits this long for a handler of the old source.
 constexpr auto kRaiseWait = std::chrono::seconds(2);
 // A seek the runtime never confirms still completes after this.
@@ -231,19 +228,20 @@ void PlayerCore::Close() {
     current_.item.reset();
     current_.runtimeItem = nullptr;
   }
-  // No handler may run once Close returns: the runtime stops calling once
-  // the tokens are gone, and what it had under way finds the gate shut.
+  // The runtime stops calling once the tokens are gone, and what it had
+  // under way finds the gate shut: no handler starts from now on.
   for (EventRegistration& registration : registrations) registration.Remove();
-  runtime_.source->put_Source(nullptr);
-  if (source) {
+  // Closing the runtime's player may wait for its own threads, and the
+  // caller may be the app's UI thread: that goes on on the engine thread,
+  // which nothing waits for. The task holds what it closes, not the core.
+  thread_->Post([runtime = runtime_, source] {
+    runtime.source->put_Source(nullptr);
     ComRef<winrt::IClosable> closable;
-    if (source.As(&closable) >= 0) closable->Close();
-  }
-  ComRef<winrt::IClosable> player;
-  if (runtime_.player.As(&player) >= 0) player->Close();
-  thread_->Stop();
-  if (!thread_->WaitStopped(kCloseWait)) DebugLine("The media engine thread did not stop in time");
-  gate_.AwaitRaisesEnded(kRaiseWait);
+    if (source && source.As(&closable) >= 0) closable->Close();
+    ComRef<winrt::IClosable> player;
+    if (runtime.player.As(&player) >= 0) player->Close();
+  });
+  thread_->StopWithoutWaiting();
 }
 
 // ---- Raw events --------------------------------------------------------------

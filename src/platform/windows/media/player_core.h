@@ -76,8 +76,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   TimeSpan Position() const;
   void SetPosition(TimeSpan position);
   TimeSpan NaturalDuration() const;
-  // Removes every subscription, closes the source and the player, and stops
-  // the engine thread (waiting briefly). Once it returns no handler runs.
+  // Removes every subscription and stops the engine thread, which closes
+  // the source and the player; waits for nothing. Once it returns no
+  // handler starts.
   void Close();
 
   // --- Raw events: runtime threads, through the delegates. ---
