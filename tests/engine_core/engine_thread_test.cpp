@@ -155,11 +155,13 @@ TEST(EngineWatchdog, StopWithoutWaiting_HandsTheThreadOver_WhichIsJoinedOnceItEn
     while (!ended) std::this_thread::sleep_for(1ms);
   });
   watchdog.AdoptEnding(std::move(stuck), [&] { return ended.load(); });
-  ASSERT_TRUE(WaitFor([&] { return watchdog.StuckThreads() == 1; }));
-  EXPECT_EQ(log.Count("still running"), 1u);
+  // Counted under the watchdog's lock, logged just after it.
+  ASSERT_TRUE(WaitFor([&] { return watchdog.StuckThreads() == 1 && log.Count("still running") == 1; }));
   ended = true;
-  EXPECT_TRUE(WaitFor([&] { return watchdog.EndingThreads() == 0; }));
-  EXPECT_EQ(log.Count("late media engine thread has ended"), 1u);
+  EXPECT_TRUE(WaitFor([&] {
+    return watchdog.EndingThreads() == 0 && log.Count("late media engine thread has ended") == 1;
+  }));
+  EXPECT_EQ(log.Count("still running"), 1u) << "logged once";
 }
 
 }  // namespace

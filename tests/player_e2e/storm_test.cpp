@@ -11,6 +11,7 @@
 // scripts/test.sh).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +47,14 @@ struct Driven {
   // Dart side receives replies and events in the order they were sent).
   std::atomic<size_t> eventsBeforeLastOpen{0};
   std::atomic<bool> lastOpenAnswered{false};
+  // Every "open" answered, in order, with the events sent before its
+  // answer: each event belongs to the last source opened before it.
+  struct Opened {
+    size_t eventsBefore;
+    std::string source;
+  };
+  std::mutex mutex;
+  std::vector<Opened> opens;  // guarded by mutex
 };
 
 class Storm : public PluginSession {
@@ -70,8 +79,53 @@ class Storm : public PluginSession {
                                 });
   }
 
+  // An "open" whose answer is noted with the events sent before it.
+  void SendOpen(const DartPlayer& player, const std::string& source, Driven& driven) {
+    ++ledger_.sent;
+    embedder::EventStream* events = player.events.get();
+    embedder::InvokeMethodAsync(engine(), "CorvanePlugin", "open", IdAnd(player.id, {{"value", EncodableValue(source)}}),
+                                [this, events, source, &driven](const MethodResponse& answer) {
+                                  {
+                                    std::lock_guard<std::mutex> lock(driven.mutex);
+                                    driven.opens.push_back({events->History().size(), source});
+                                  }
+                                  if (!answer.IsSuccess()) {
+                                    std::lock_guard<std::mutex> lock(ledger_.mutex);
+                                    ledger_.failures.push_back("open: " + answer.Describe());
+                                  }
+                                  ++ledger_.answered;
+                                });
+  }
+
+  // "error" events of sources that play: the source of each is the last
+  // one opened before it.
+  static std::vector<std::string> ErrorsOfPlayableSources(const embedder::EventStream& events, Driven& driven,
+                                                          const std::vector<std::string>& unplayable) {
+    std::vector<Driven::Opened> opens;
+    {
+      std::lock_guard<std::mutex> lock(driven.mutex);
+      opens = driven.opens;
+    }
+    std::vector<std::string> found;
+    const auto history = events.History();
+    for (size_t i = 0; i < history.size(); ++i) {
+      if (history[i].Name() != "error") continue;
+      const Driven::Opened* owner = nullptr;
+      for (const Driven::Opened& open : opens) {
+        if (open.eventsBefore <= i) owner = &open;
+      }
+      if (!owner || std::find(unplayable.begin(), unplayable.end(), owner->source) != unplayable.end()) continue;
+      const EncodableValue* value = history[i].Find("value");
+      const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
+      found.push_back(owner->source + ": " + (text ? *text : std::string("(no message)")));
+    }
+    return found;
+  }
+
   // One random valid call for player `id`.
-  void RandomCall(std::mt19937& random, int64_t id, const std::vector<std::string>& sources) {
+  void RandomCall(std::mt19937& random, const DartPlayer& player, Driven& driven,
+                  const std::vector<std::string>& sources) {
+    const int64_t id = player.id;
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     switch (pick(16)) {
       case 0:
@@ -103,8 +157,7 @@ class Storm : public PluginSession {
         break;
       case 9:
       case 10:
-        Send("open", IdAnd(id, {{"value", EncodableValue(sources[static_cast<size_t>(
-                                                   pick(static_cast<int>(sources.size())))])}}));
+        SendOpen(player, sources[static_cast<size_t>(pick(static_cast<int>(sources.size())))], driven);
         break;
       case 11:
         Send("setLooping", IdAnd(id, {{"value", EncodableValue(pick(2) == 0)}}));
@@ -148,8 +201,12 @@ class Storm : public PluginSession {
     ++ledger_.sent;
     embedder::EventStream* events = player.events.get();
     embedder::InvokeMethodAsync(engine(), "CorvanePlugin", "open", IdAnd(player.id, {{"value", EncodableValue(source)}}),
-                                [this, events, &driven](const MethodResponse&) {
+                                [this, events, source, &driven](const MethodResponse&) {
                                   driven.eventsBeforeLastOpen = events->History().size();
+                                  {
+                                    std::lock_guard<std::mutex> lock(driven.mutex);
+                                    driven.opens.push_back({driven.eventsBeforeLastOpen.load(), source});
+                                  }
                                   driven.lastOpenAnswered = true;
                                   ++ledger_.answered;
                                 });
@@ -245,7 +302,7 @@ TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
       while (std::chrono::steady_clock::now() < end) {
         // A burst of taps, then a pause of a human's length at most.
         const int burst = 1 + static_cast<int>(random() % 6);
-        for (int call = 0; call < burst; ++call) RandomCall(random, players[i].id, sources);
+        for (int call = 0; call < burst; ++call) RandomCall(random, players[i], driven[i], sources);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 40));
         // Now and then Dart listens again, which replaces the sink.
         if (random() % 200 == 0) players[i].events->Listen();
@@ -262,6 +319,12 @@ TEST_F(Storm, RandomValidCalls_AreAllAnswered_AndLeavePlayersThatStillPlay) {
                                           << ledger_.failures.front();
   }
   std::printf("storm: %d calls answered\n", ledger_.answered.load());
+  // A valid call never makes valid media fail.
+  for (int i = 0; i < kPlayers; ++i) {
+    for (const std::string& error : ErrorsOfPlayableSources(*players[i].events, driven[i], {garbage, missing})) {
+      ADD_FAILURE() << "player " << i << " reported an error for media that plays: " << error;
+    }
+  }
   // The checks below play one player at a time, so that a slow build (a
   // sanitizer) is not judged by four players decoding at once.
   for (const DartPlayer& player : players) Call("pause", EncodableValue(player.id));
