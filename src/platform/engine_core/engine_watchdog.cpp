@@ -1,6 +1,7 @@
 #include "platform/engine_core/engine_watchdog.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/debug_log.h"
 #include "platform/immortal.h"
@@ -13,10 +14,19 @@ long long Milliseconds(EngineWatchdog::Clock::duration duration) {
   return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count());
 }
 
+// How long the process's exit waits for teardowns still under way.
+constexpr auto kExitWait = std::chrono::seconds(3);
+
 }  // namespace
 
 EngineWatchdog& EngineWatchdog::Process() {
   static Immortal<EngineWatchdog> watchdog{Limits{}};
+  static const bool exitWaits = [] {
+    // Registered after the statics the engines set up before their first
+    // player closed, so it runs before those are destroyed.
+    return std::atexit([] { Process().WaitForEnding(kExitWait); }) == 0;
+  }();
+  static_cast<void>(exitWaits);
   return watchdog.get();
 }
 
@@ -92,6 +102,11 @@ int EngineWatchdog::EndingThreads() const {
   return static_cast<int>(ending_.size());
 }
 
+bool EngineWatchdog::WaitForEnding(Clock::duration limit) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return ended_.wait_for(lock, limit, [this] { return ending_.empty(); });
+}
+
 void EngineWatchdog::Run() {
   NameCurrentThread("corvane-watch");
   std::unique_lock<std::mutex> lock(mutex_);
@@ -133,6 +148,7 @@ void EngineWatchdog::Run() {
     // Each has done its work; joining only waits for its last return.
     for (std::thread& thread : finished) thread.join();
     lock.lock();
+    if (!finished.empty()) ended_.notify_all();
   }
 }
 

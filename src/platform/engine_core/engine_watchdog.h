@@ -37,7 +37,9 @@ class EngineWatchdog {
   };
 
   // The process's watchdog. Never destroyed: threads still ending when the
-  // process exits use it.
+  // process exits use it. Exit waits (at most a few seconds) for the
+  // threads handed over to it, so that a teardown still under way does not
+  // run on while the process destroys what it uses.
   static EngineWatchdog& Process();
 
   explicit EngineWatchdog(Limits limits);
@@ -62,6 +64,9 @@ class EngineWatchdog {
   int StuckThreads() const;
   // How many handed-over threads have not ended yet.
   int EndingThreads() const;
+  // Waits at most `limit` until every handed-over thread has ended. True
+  // when none is left.
+  bool WaitForEnding(Clock::duration limit);
 
  private:
   struct Call {
@@ -83,6 +88,7 @@ class EngineWatchdog {
   const Limits limits_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable ended_;  // a handed-over thread was joined
   // Guarded by mutex_.
   std::vector<Call> calls_;
   std::vector<Ending> ending_;
