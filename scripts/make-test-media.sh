@@ -21,6 +21,14 @@
 #                                "Bonjour" 0.5-1.5 s, "Monde" 2.0-3.0 s
 #   red_blue.mp4     2 s, 160x120 25 fps H.264 yuv420p, no audio:
 #                    solid red for 0-1 s, solid blue for 1-2 s
+#   cue_span.mkv     8 s, 160x120 25 fps H.264 with a keyframe every second,
+#                    solid red 0-2 s, green 2-4 s, blue 4-6 s, white 6-8 s;
+#                    AAC stereo 440 Hz; one cue from 1.5 to 7.5 s on each of
+#                    subtitle 0: SRT eng "Spanning", 1: ASS deu "Spanning
+#                    longer", 2: WebVTT fra "Spanning the longest"
+#   cue_span.mp4     the same picture and audio in MP4, with the cue on two
+#                    mov_text tracks: 0 eng "Spanning", 1 fra "Spanning the
+#                    longest"
 #   random.bin       64 KiB of random bytes (no container)
 #   hls/master.m3u8  4 s HLS, 1 s segments, H.264 + AAC, two variants:
 #                    320x180 (v0.m3u8) and 640x360 (v1.m3u8), BANDWIDTH and RESOLUTION given
@@ -192,6 +200,55 @@ VTT
      -metadata:s:s:0 language=eng -metadata:s:s:0 title="Styled" \
      -metadata:s:s:1 language=deu -metadata:s:s:1 title="Web" \
      -t 8 "$tmp"
+}
+
+# One cue per subtitle track from 1.5 to 7.5 s, over video whose colour
+# changes every two seconds and which has a keyframe every second, so that a
+# seek to 4 s restarts the demuxer after the cues began.
+cue_span_texts() {
+  printf '1\n00:00:01,500 --> 00:00:07,500\nSpanning\n' > "$scratch/span.srt"
+  printf '1\n00:00:01,500 --> 00:00:07,500\nSpanning the longest\n' > "$scratch/span_long.srt"
+  cat > "$scratch/span.ass" <<'ASS'
+[Script Info]
+ScriptType: v4.00+
+PlayResX: 160
+PlayResY: 120
+
+[V4+ Styles]
+Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding
+Style: Default,Sans,20,&H00FFFFFF,&H00FFFFFF,&H00000000,&H80000000,0,0,0,0,100,100,0,0,1,2,0,2,10,10,10,1
+
+[Events]
+Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text
+Dialogue: 0,0:00:01.50,0:00:07.50,Default,,0,0,0,,Spanning longer
+ASS
+  printf 'WEBVTT\n\n00:00:01.500 --> 00:00:07.500\nSpanning the longest\n' > "$scratch/span.vtt"
+}
+
+colour_steps=(-f lavfi -i "color=c=red:size=160x120:rate=25:duration=2"
+              -f lavfi -i "color=c=green:size=160x120:rate=25:duration=2"
+              -f lavfi -i "color=c=blue:size=160x120:rate=25:duration=2"
+              -f lavfi -i "color=c=white:size=160x120:rate=25:duration=2")
+colour_concat=(-filter_complex "[0:v][1:v][2:v][3:v]concat=n=4:v=1:a=0[v]" -map "[v]")
+
+cue_span_mkv() {
+  cue_span_texts
+  ff "${colour_steps[@]}" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=8" \
+     -i "$scratch/span.srt" -i "$scratch/span.ass" -i "$scratch/span.vtt" \
+     "${colour_concat[@]}" -map 4:a -map 5:s -map 6:s -map 7:s \
+     "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 64k -c:s:0 srt -c:s:1 ass -c:s:2 webvtt \
+     -metadata:s:s:0 language=eng -metadata:s:s:1 language=deu -metadata:s:s:2 language=fra \
+     -t 8 "$tmp"
+}
+
+cue_span_mp4() {
+  cue_span_texts
+  ff "${colour_steps[@]}" -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=8" \
+     -i "$scratch/span.srt" -i "$scratch/span_long.srt" \
+     "${colour_concat[@]}" -map 4:a -map 5:s -map 6:s \
+     "${x264[@]}" -g 25 -c:a aac -ac 2 -b:a 64k -c:s mov_text \
+     -metadata:s:s:0 language=eng -metadata:s:s:1 language=fra \
+     -movflags +faststart -t 8 -f mp4 "$tmp"
 }
 
 red_blue() {
@@ -392,6 +449,8 @@ make_file h264_aac.mp4 h264_aac
 make_file multi.mkv multi
 make_file styled_subs.mkv styled_subs
 make_file red_blue.mp4 red_blue
+make_file cue_span.mkv cue_span_mkv
+make_file cue_span.mp4 cue_span_mp4
 make_file two_video.mkv two_video
 make_file random.bin random_bin
 make_file hls hls

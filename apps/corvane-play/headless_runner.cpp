@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <optional>
 
 #include "json_lines.h"
 #include "key_map.h"
@@ -19,6 +20,9 @@ using embedder::StreamEvent;
 // rather than hang: a playing player reports its position several times a
 // second.
 constexpr auto kStallLimit = std::chrono::seconds(30);
+// How long a due snapshot waits, over the position reports that follow,
+// for a picture in the texture.
+constexpr auto kSnapshotPictureWait = std::chrono::seconds(1);
 
 void PrintLine(std::ostream& out, const std::string& line) {
   out << line << '\n';
@@ -152,12 +156,20 @@ class HeadlessRun {
   }
 
   // Snapshots come from the first player, at the first position report at
-  // or past the requested time; the line says which position that was.
+  // or past the requested time whose picture is in the texture (what a user
+  // sees then), waiting up to a second of reports for one; the line says
+  // which position that was.
   void TakeDueSnapshots(const PlayerView& view) {
+    const auto now = std::chrono::steady_clock::now();
     while (!pendingSnapshots_.empty() && pendingSnapshots_.front().atMs <= view.positionMs) {
       const SnapshotRequest request = pendingSnapshots_.front();
-      pendingSnapshots_.pop_front();
       const BgraImage picture = session_.Picture(session_.players()[0], /*fetchNow=*/true);
+      if (!picture.Valid()) {
+        if (!snapshotDueSince_) snapshotDueSince_ = now;
+        if (now - *snapshotDueSince_ < kSnapshotPictureWait) return;  // the next report tries again
+      }
+      pendingSnapshots_.pop_front();
+      snapshotDueSince_.reset();
       std::string problem = picture.Valid() ? WritePng(picture, request.file) : "no video picture yet";
       std::string line = "{\"type\":\"snapshot\",\"player\":" + std::to_string(view.id) +
                          ",\"requestedMs\":" + std::to_string(request.atMs) +
@@ -191,6 +203,8 @@ class HeadlessRun {
   std::ostream& err_;
   std::vector<PlayerRun> runs_;
   std::deque<SnapshotRequest> pendingSnapshots_;
+  // When the first pending snapshot fell due without a picture to take.
+  std::optional<std::chrono::steady_clock::time_point> snapshotDueSince_;
   std::deque<KeyPressRequest> pendingPresses_;
   bool snapshotFailed_ = false;
 };

@@ -230,6 +230,15 @@ void PlayerCore::ApplyTextPresentationOnEngine() {
     }
     if (!seekInFlight) HandTextOverOnEngine();  // after the end: no seek
   }
+  // A cue that began before the position and is still showing was read
+  // (and dropped, while nothing was presented) before presentation
+  // started, or was never read since the last seek: the demuxer restarts
+  // at the keyframe before the target, and a start position or a seek made
+  // while nothing was shown looked for no cue. A switch looks back with its
+  // restreaming seek; otherwise presentation starting looks back here.
+  const bool started = presented >= 0 && presented != run_->presentedText;
+  run_->presentedText = presented;
+  if (started && presented == current) LookBackForCuesOnEngine(Position());
   EvaluateCuesOnEngine();
 }
 

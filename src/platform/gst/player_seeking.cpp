@@ -17,6 +17,11 @@ constexpr auto kSeekWatchdog = std::chrono::seconds(5);
 void PlayerCore::CompleteSeeksOnEngine(int count) {
   if (count <= 0) return;
   const SourceNumber source = loaded_.load();
+  // The picture the seek prerolled reaches the frame handlers first: a
+  // player told that it is at the target (or that it opened there) holds
+  // that picture already. The frame's own wake-up may still be queued
+  // behind this task.
+  AnnounceFrameOnEngine(source);
   for (int i = 0; i < count; ++i) Raise(PlayerEvent::SeekCompleted, source);
   Raise(PlayerEvent::PositionChanged, source);
 }

@@ -65,6 +65,10 @@ struct WantedSource {
 struct PipelineRun {
   std::string uri;
   bool lookBackForCues = false;  // a local Matroska file: seeks look back for cues
+  // The text track whose cues are being presented, -1 for none: when
+  // presentation starts (or moves to another track) the cue already
+  // showing is looked for.
+  int32_t presentedText = -1;
   std::unique_ptr<CueLookback> cueLookback;
   StreamSwitches switches;
   bool buffering = false;
