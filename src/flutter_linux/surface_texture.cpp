@@ -45,15 +45,15 @@ class SurfaceTextureState {
     *height = pixels_.height();
   }
 
+  // Main thread.
   void Detach() {
     std::lock_guard<std::mutex> lock(mutex_);
     callback_ = nullptr;
     userData_ = nullptr;
+    attached_.store(false);
   }
-  bool IsAttached() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return callback_ != nullptr;
-  }
+  // Main thread, without waiting for a copy in progress.
+  bool IsAttached() const { return attached_.load(); }
 
   bool RequestMark() { return !markPending_.exchange(true); }
   void ClearMark() { markPending_.store(false); }
@@ -67,6 +67,7 @@ class SurfaceTextureState {
   SurfacePixels pixels_;  // what Flutter reads until the next copy_pixels
   bool reported_ = false;
 
+  std::atomic<bool> attached_{true};  // written by Detach only
   std::atomic<bool> markPending_{false};
 };
 

@@ -12,8 +12,8 @@
 // the last pixels, which live as long as the texture object: Flutter may
 // still read them after the unregistration.
 //
-// Threads: copy_pixels on the raster thread; Attach, Detach, IsAttached and
-// the mark bookkeeping on the main thread, RequestMark on any thread.
+// Threads: copy_pixels on the raster thread; detaching and the delivery of
+// marks on the main thread; RequestSurfaceTextureMark on any thread.
 #ifndef CORVANE_FLUTTER_LINUX_SURFACE_TEXTURE_H_
 #define CORVANE_FLUTTER_LINUX_SURFACE_TEXTURE_H_
 
