@@ -19,6 +19,10 @@ packages=(
   libyuv-dev
   # subtitle rendering and a font that renders the same everywhere
   libpango1.0-dev libcairo2-dev fonts-dejavu-core
+  # GTK 3 headers: the Flutter Linux embedding's header pulls them in, so
+  # the Flutter Linux build of the plugin (its tests, and the app stand-in
+  # of scripts/check-flutter-linux-app.sh) compiles against them
+  libgtk-3-dev
   # test media generation and probing
   ffmpeg
   # throwaway TLS certificates for the HTTPS tests (make-test-media.sh)

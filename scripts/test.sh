@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test suite:
 #   normal build      every suite, then the soak (scripts/soak.sh)
+#   Flutter Linux     a Flutter Linux app's CMake (a stand-in) building the
+#                     plugin from linux/, its exports, a clip played through it
 #   Windows           corvane_plugin.dll cross-built with mingw-w64, its exports
 #                     and imports, the portable and Windows suites under Wine
 #   ASan + UBSan      every suite
@@ -65,6 +67,10 @@ bash scripts/soak.sh build-release "${CORVANE_SOAK_CYCLES:-150}"
 stage_done
 
 [ $quick -eq 1 ] && exit 0
+
+stage "Flutter Linux: a Flutter app's CMake adding the plugin"
+bash scripts/check-flutter-linux-app.sh "$root/build-linux-app" "$root/build-release/media"
+stage_done
 
 stage "Windows build (mingw-w64 cross compiler)"
 build build-windows -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -60,8 +60,8 @@ typedef struct {
 
 typedef struct {
   size_t struct_size;  // 72
-  // On Linux: the file descriptor of a memfd holding BGRA pixels, as
-  // (void*)(intptr_t)fd.
+  // On Linux: the file descriptor of a memfd holding pixels in `format`'s
+  // byte order, rows packed, as (void*)(intptr_t)fd.
   void* handle;
   size_t width, height;  // the size the player wants next; never for reading
   size_t visible_width, visible_height;  // the buffer's size

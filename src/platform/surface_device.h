@@ -1,11 +1,12 @@
-// Shared BGRA textures and the surfaces the media engine draws into.
+// Shared textures and the surfaces the media engine draws into.
 //
 // A texture is a block of pixels that the player shares with the host's
 // renderer through a handle. On Linux it is an anonymous shared-memory
-// object (memfd) holding BGRA pixels, 8 bits per channel, premultiplied
-// alpha, rows tightly packed (stride = width * 4); the handle is its file
-// descriptor. On Windows it is a Direct3D 11 texture with a DXGI shared
-// handle. The player never looks inside: it creates textures, reads their
+// object (memfd) holding 8-bit pixels in the device's byte order (BGRA for
+// our host library, RGBA for a Flutter Linux app, whose pixel-buffer
+// textures take nothing else), premultiplied alpha, rows tightly packed
+// (stride = width * 4); the handle is its file descriptor. On Windows it is
+// a Direct3D 11 BGRA texture with a DXGI shared handle. The player never looks inside: it creates textures, reads their
 // handle, wraps them as surfaces for the engine and clears them.
 //
 // Threads: a device is used by every player of the process from engine
@@ -21,15 +22,23 @@
 
 namespace corvane::platform {
 
+// The order of a pixel's four bytes in memory. Whoever draws into a texture
+// writes this order directly, so that no later pass has to swap channels.
+enum class PixelOrder {
+  kBgra,  // B, G, R, A: Direct3D's B8G8R8A8, Cairo's ARGB32, libyuv's "ARGB"
+  kRgba,  // R, G, B, A: what a Flutter Linux pixel-buffer texture hands over
+};
+
 // CPU view of a texture's pixels, valid while the texture lives.
 struct PixelView {
   uint8_t* data = nullptr;
   uint32_t width = 0;
   uint32_t height = 0;
   size_t stride = 0;  // bytes per row
+  PixelOrder order = PixelOrder::kBgra;
 };
 
-// One shared BGRA texture. Lives while any surface or view refers to it.
+// One shared texture. Lives while any surface or view refers to it.
 class SharedTexture {
  public:
   virtual ~SharedTexture() = default;
@@ -41,6 +50,7 @@ class SharedTexture {
   // CPU access for engines that draw with the CPU. Null data where the
   // texture cannot be mapped.
   virtual PixelView Pixels() = 0;
+  virtual PixelOrder Order() const { return PixelOrder::kBgra; }
 };
 
 // The surface the engine's two render calls draw into. It holds the only
@@ -83,8 +93,8 @@ class SurfaceDevice {
   virtual void ClearRenderTargetView(RenderTargetView& view, ClearColor color) = 0;
 };
 
-// The Linux device: memfd-backed textures.
-std::shared_ptr<SurfaceDevice> CreateSharedMemoryDevice();
+// The Linux device: memfd-backed textures whose pixels are in `order`.
+std::shared_ptr<SurfaceDevice> CreateSharedMemoryDevice(PixelOrder order = PixelOrder::kBgra);
 
 }  // namespace corvane::platform
 

@@ -130,6 +130,8 @@ bool FrameSurface::CreateTexture(uint32_t width, uint32_t height) {
   surface_ = std::move(surface);
   renderTarget_ = std::move(renderTarget);
   descriptor_.handle = handle;
+  descriptor_.format = texture->Order() == platform::PixelOrder::kRgba ? kFlutterDesktopPixelFormatRGBA8888
+                                                                       : kFlutterDesktopPixelFormatBGRA8888;
   descriptor_.visible_width = width;
   descriptor_.visible_height = height;
   failedWidth_ = 0;

@@ -14,16 +14,18 @@ namespace {
 
 using corvane::testing::TestFrame;
 
-// A BGRA destination with its own memory. Bytes beyond each row's pixels and
-// after the last row hold a sentinel, so writes outside the picture show.
+// A destination with its own memory, in either byte order. Bytes beyond each
+// row's pixels and after the last row hold a sentinel, so writes outside the
+// picture show.
 class Surface {
  public:
   static constexpr uint8_t kSentinel = 0x5A;
-  Surface(uint32_t width, uint32_t height, size_t extraStride = 0)
-      : width_(width), height_(height), stride_(width * 4 + extraStride),
+  Surface(uint32_t width, uint32_t height, size_t extraStride = 0, PixelOrder order = PixelOrder::kBgra)
+      : width_(width), height_(height), stride_(width * 4 + extraStride), order_(order),
         bytes_(stride_ * height + kTail, kSentinel) {}
 
-  PixelView view() { return PixelView{bytes_.data(), width_, height_, stride_}; }
+  PixelView view() { return PixelView{bytes_.data(), width_, height_, stride_, order_}; }
+  PixelOrder order() const { return order_; }
   const uint8_t* at(uint32_t x, uint32_t y) const { return &bytes_[y * stride_ + x * 4]; }
 
   bool OutsideUntouched() const {
@@ -48,15 +50,23 @@ class Surface {
   static constexpr size_t kTail = 64;
   uint32_t width_, height_;
   size_t stride_;
+  PixelOrder order_;
   std::vector<uint8_t> bytes_;
 };
+
+constexpr PixelOrder kBothOrders[] = {PixelOrder::kBgra, PixelOrder::kRgba};
+
+const char* NameOf(PixelOrder order) { return order == PixelOrder::kRgba ? "rgba" : "bgra"; }
 
 struct Bgra {
   int b, g, r, a;
 };
 
-::testing::AssertionResult Near(const uint8_t* pixel, Bgra expected, int tolerance = 4) {
-  const int actual[4] = {pixel[0], pixel[1], pixel[2], pixel[3]};
+// Compares a pixel, read in `order`, with a colour given as B, G, R, A.
+::testing::AssertionResult Near(const uint8_t* pixel, Bgra expected, int tolerance = 4,
+                                PixelOrder order = PixelOrder::kBgra) {
+  const bool rgba = order == PixelOrder::kRgba;
+  const int actual[4] = {pixel[rgba ? 2 : 0], pixel[1], pixel[rgba ? 0 : 2], pixel[3]};
   const int wanted[4] = {expected.b, expected.g, expected.r, expected.a};
   for (int i = 0; i < 4; ++i) {
     if (std::abs(actual[i] - wanted[i]) > tolerance) {
@@ -114,17 +124,19 @@ TEST_F(FrameConverterTest, YuvFormats_ComeOutAsTheColourTheyEncode) {
       {"p010_bt709_red", GST_VIDEO_FORMAT_P010_10LE, "bt709", 63, 102, 240, kRed},
   };
   for (const YuvRow& row : rows) {
-    SCOPED_TRACE(row.label);
-    // Odd sizes: the last chroma column and row cover a single pixel.
-    TestFrame frame(row.format, 15, 9, row.colorimetry);
-    ASSERT_TRUE(frame.mapped());
-    const unsigned scale = GST_VIDEO_FRAME_COMP_DEPTH(&frame.frame(), 0) > 8 ? 4 : 1;
-    frame.FillYuv(row.y * scale, row.u * scale, row.v * scale);
-    Surface surface(15, 9);
-    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
-    EXPECT_TRUE(Near(surface.at(0, 0), row.expected, row.tolerance));
-    EXPECT_TRUE(Near(surface.at(14, 8), row.expected, row.tolerance));
-    EXPECT_TRUE(surface.OutsideUntouched());
+    for (PixelOrder order : kBothOrders) {
+      SCOPED_TRACE(std::string(row.label) + " to " + NameOf(order));
+      // Odd sizes: the last chroma column and row cover a single pixel.
+      TestFrame frame(row.format, 15, 9, row.colorimetry);
+      ASSERT_TRUE(frame.mapped());
+      const unsigned scale = GST_VIDEO_FRAME_COMP_DEPTH(&frame.frame(), 0) > 8 ? 4 : 1;
+      frame.FillYuv(row.y * scale, row.u * scale, row.v * scale);
+      Surface surface(15, 9, 0, order);
+      ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
+      EXPECT_TRUE(Near(surface.at(0, 0), row.expected, row.tolerance, order));
+      EXPECT_TRUE(Near(surface.at(14, 8), row.expected, row.tolerance, order));
+      EXPECT_TRUE(surface.OutsideUntouched());
+    }
   }
 }
 
@@ -162,7 +174,7 @@ struct PackedRow {
   std::vector<uint8_t> pixel;  // memory order, R=10 G=20 B=30 (A=40 where there is one)
 };
 
-TEST_F(FrameConverterTest, PackedRgbFormats_AreReorderedToOpaqueBgra) {
+TEST_F(FrameConverterTest, PackedRgbFormats_AreReorderedToTheSurfacesOrder_Opaque) {
   const PackedRow rows[] = {
       {"bgra", GST_VIDEO_FORMAT_BGRA, {30, 20, 10, 40}}, {"bgrx", GST_VIDEO_FORMAT_BGRx, {30, 20, 10, 0}},
       {"rgba", GST_VIDEO_FORMAT_RGBA, {10, 20, 30, 40}}, {"rgbx", GST_VIDEO_FORMAT_RGBx, {10, 20, 30, 0}},
@@ -171,15 +183,17 @@ TEST_F(FrameConverterTest, PackedRgbFormats_AreReorderedToOpaqueBgra) {
       {"rgb", GST_VIDEO_FORMAT_RGB, {10, 20, 30}},       {"bgr", GST_VIDEO_FORMAT_BGR, {30, 20, 10}},
   };
   for (const PackedRow& row : rows) {
-    SCOPED_TRACE(row.label);
-    TestFrame frame(row.format, 7, 5);  // odd width: RGB rows are not 4-byte multiples
-    ASSERT_TRUE(frame.mapped());
-    frame.FillPacked(row.pixel);
-    Surface surface(7, 5);
-    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
-    EXPECT_TRUE(Near(surface.at(0, 0), {30, 20, 10, 255}, 0));
-    EXPECT_TRUE(Near(surface.at(6, 4), {30, 20, 10, 255}, 0));
-    EXPECT_TRUE(surface.OutsideUntouched());
+    for (PixelOrder order : kBothOrders) {
+      SCOPED_TRACE(std::string(row.label) + " to " + NameOf(order));
+      TestFrame frame(row.format, 7, 5);  // odd width: RGB rows are not 4-byte multiples
+      ASSERT_TRUE(frame.mapped());
+      frame.FillPacked(row.pixel);
+      Surface surface(7, 5, 0, order);
+      ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
+      EXPECT_TRUE(Near(surface.at(0, 0), {30, 20, 10, 255}, 0, order));
+      EXPECT_TRUE(Near(surface.at(6, 4), {30, 20, 10, 255}, 0, order));
+      EXPECT_TRUE(surface.OutsideUntouched());
+    }
   }
 }
 
@@ -219,14 +233,16 @@ TEST_F(FrameConverterTest, DifferentSurfaceSize_ScalesThePicture) {
   frame.FillYuv(0, 0, 32, 48, 81, 90, 240);
   frame.FillYuv(32, 0, 64, 48, 41, 240, 110);
   for (const auto& size : sizes) {
-    SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
-    Surface surface(size.width, size.height, 8);
-    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
-    EXPECT_TRUE(Near(surface.at(0, 0), kRed));
-    EXPECT_TRUE(Near(surface.at(size.width / 4, size.height - 1), kRed));
-    EXPECT_TRUE(Near(surface.at(size.width * 3 / 4, 0), kBlue));
-    EXPECT_TRUE(Near(surface.at(size.width - 1, size.height - 1), kBlue));
-    EXPECT_TRUE(surface.OutsideUntouched());
+    for (PixelOrder order : kBothOrders) {
+      SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " " + NameOf(order));
+      Surface surface(size.width, size.height, 8, order);
+      ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view()));
+      EXPECT_TRUE(Near(surface.at(0, 0), kRed, 4, order));
+      EXPECT_TRUE(Near(surface.at(size.width / 4, size.height - 1), kRed, 4, order));
+      EXPECT_TRUE(Near(surface.at(size.width * 3 / 4, 0), kBlue, 4, order));
+      EXPECT_TRUE(Near(surface.at(size.width - 1, size.height - 1), kBlue, 4, order));
+      EXPECT_TRUE(surface.OutsideUntouched());
+    }
   }
 }
 
@@ -302,11 +318,14 @@ TEST_F(FrameConverterTest, TurnedPictures_AreScaledToTheSurface) {
   frame.FillYuv(0, 0, 8, 8, 81, 90, 240);
   frame.FillYuv(8, 0, 16, 8, 41, 240, 110);
   for (VideoOrientation orientation : {VideoOrientation::kRotate90, VideoOrientation::kFlipRotate90}) {
-    Surface surface(16, 32);
-    ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view(), orientation));
-    EXPECT_TRUE(Near(surface.at(8, 4), kRed));
-    EXPECT_TRUE(Near(surface.at(8, 27), kBlue));
-    EXPECT_TRUE(surface.OutsideUntouched());
+    for (PixelOrder order : kBothOrders) {
+      SCOPED_TRACE(NameOf(order));
+      Surface surface(16, 32, 0, order);
+      ASSERT_TRUE(converter_.Convert(frame.frame(), surface.view(), orientation));
+      EXPECT_TRUE(Near(surface.at(8, 4), kRed, 4, order));
+      EXPECT_TRUE(Near(surface.at(8, 27), kBlue, 4, order));
+      EXPECT_TRUE(surface.OutsideUntouched());
+    }
   }
 }
 

@@ -148,19 +148,26 @@ TEST_F(SharedMemoryDeviceTest, ViewsAndSurfaces_OfNoTexture_AreInvalidArguments)
   EXPECT_EQ(CodeOf([&] { device_->CreateRenderTargetView(nullptr); }), kInvalidArgument);
 }
 
-TEST_F(SharedMemoryDeviceTest, Clear_FillsEveryPixel_WithTheColour) {
-  auto texture = device_->CreateTexture(5, 3);
-  auto view = device_->CreateRenderTargetView(texture);
-  device_->ClearRenderTargetView(*view, ClearColor{1.0f, 0.5f, 0.0f, 1.0f});
-  const PixelView pixels = texture->Pixels();
-  for (uint32_t i = 0; i < 5 * 3; ++i) {
-    ASSERT_EQ(pixels.data[i * 4 + 0], 0) << i;    // B
-    ASSERT_EQ(pixels.data[i * 4 + 1], 128) << i;  // G
-    ASSERT_EQ(pixels.data[i * 4 + 2], 255) << i;  // R
-    ASSERT_EQ(pixels.data[i * 4 + 3], 255) << i;  // A
+TEST_F(SharedMemoryDeviceTest, Clear_FillsEveryPixel_WithTheColour_InTheDevicesByteOrder) {
+  const struct {
+    PixelOrder order;
+    uint8_t bytes[4];
+  } rows[] = {
+      {PixelOrder::kBgra, {0, 128, 255, 255}},
+      {PixelOrder::kRgba, {255, 128, 0, 255}},
+  };
+  for (const auto& row : rows) {
+    auto device = CreateSharedMemoryDevice(row.order);
+    auto texture = device->CreateTexture(5, 3);
+    EXPECT_EQ(texture->Order(), row.order);
+    auto view = device->CreateRenderTargetView(texture);
+    device->ClearRenderTargetView(*view, ClearColor{1.0f, 0.5f, 0.0f, 1.0f});
+    const PixelView pixels = texture->Pixels();
+    ASSERT_EQ(pixels.order, row.order);
+    for (uint32_t i = 0; i < 5 * 3 * 4; ++i) ASSERT_EQ(pixels.data[i], row.bytes[i % 4]) << i;
+    device->ClearRenderTargetView(*view, ClearColor{0, 0, 0, 0});
+    for (uint32_t i = 0; i < 5 * 3 * 4; ++i) ASSERT_EQ(pixels.data[i], 0) << i;
   }
-  device_->ClearRenderTargetView(*view, ClearColor{0, 0, 0, 0});
-  for (uint32_t i = 0; i < 5 * 3 * 4; ++i) ASSERT_EQ(pixels.data[i], 0) << i;
 }
 
 TEST_F(SharedMemoryDeviceTest, ClearColour_AlwaysGivesValidPremultipliedBytes) {

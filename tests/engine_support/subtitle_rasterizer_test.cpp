@@ -213,6 +213,26 @@ TEST_F(SubtitleRasterizerTest, AnyStride_GivesTheSamePicture_InsideTheRows) {
   }
 }
 
+TEST_F(SubtitleRasterizerTest, RgbaSurface_GetsTheSamePicture_WithRedAndBlueInTheirPlaces) {
+  const std::vector<SubtitleCue> red = {{"<span foreground=\"#FF0000\">Red</span> text", true}};
+  Canvas bgra(640, 360), rgba(640, 360, 8);
+  ASSERT_TRUE(rasterizer_.Render(red, bgra.view()));
+  platform::PixelView rgbaView = rgba.view();
+  rgbaView.order = platform::PixelOrder::kRgba;
+  ASSERT_TRUE(rasterizer_.Render(red, rgbaView));
+  bool redInk = false;
+  for (uint32_t y = 0; y < 360; ++y) {
+    for (uint32_t x = 0; x < 640; ++x) {
+      const uint8_t* b = bgra.at(x, y);
+      const uint8_t* r = rgba.at(x, y);
+      ASSERT_TRUE(r[0] == b[2] && r[1] == b[1] && r[2] == b[0] && r[3] == b[3]) << x << "," << y;
+      if (r[3] == 255 && r[0] > 200 && r[2] < 60) redInk = true;
+    }
+  }
+  EXPECT_TRUE(redInk) << "red text reads R first";
+  EXPECT_TRUE(rgba.PaddingUntouched());
+}
+
 TEST_F(SubtitleRasterizerTest, UnusableViews_AreLeftAlone) {
   Canvas canvas(16, 16);
   platform::PixelView view = canvas.view();

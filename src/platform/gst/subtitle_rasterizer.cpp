@@ -151,6 +151,15 @@ PangoAlignment ColumnAlignment(int column) {
   return column == 0 ? PANGO_ALIGN_LEFT : column == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_CENTER;
 }
 
+// Cairo draws B,G,R,A; an R,G,B,A surface gets red and blue swapped once
+// the cues are drawn. Cues are drawn when they change, not per video frame.
+void SwapRedAndBlue(const platform::PixelView& dst) {
+  for (uint32_t y = 0; y < dst.height; ++y) {
+    uint8_t* pixel = dst.data + y * dst.stride;
+    for (uint32_t x = 0; x < dst.width; ++x, pixel += 4) std::swap(pixel[0], pixel[2]);
+  }
+}
+
 }  // namespace
 
 bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const platform::PixelView& dst) {
@@ -165,7 +174,7 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
   if (blocks.empty()) return false;
 
   // Cairo ARGB32 is premultiplied B, G, R, A in memory on little-endian
-  // machines: our format. It needs 4-byte aligned rows; other views are
+  // machines: our BGRA order. It needs 4-byte aligned rows; other views are
   // drawn in a scratch copy and copied over.
   const int cairoStride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
   const bool direct = dst.stride % 4 == 0 && reinterpret_cast<uintptr_t>(dst.data) % 4 == 0 &&
@@ -264,6 +273,7 @@ bool SubtitleRasterizer::Render(const std::vector<SubtitleCue>& cues, const plat
                   size_t{dst.width} * 4);
     }
   }
+  if (dst.order == platform::PixelOrder::kRgba) SwapRedAndBlue(dst);
   return true;
 }
 

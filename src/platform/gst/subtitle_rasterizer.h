@@ -1,5 +1,5 @@
-// Draws subtitle cues into a premultiplied BGRA surface with Pango and
-// Cairo, the way the subtitle texture shows them over the video. A cue
+// Draws subtitle cues into a premultiplied BGRA or RGBA surface with Pango
+// and Cairo, the way the subtitle texture shows them over the video. A cue
 // without a layout of its own is white text with a dark outline,
 // bottom-centred, wrapped to 90% of the width, the font size following the
 // surface height; styled cues (from ASS, say) bring their placement, size,

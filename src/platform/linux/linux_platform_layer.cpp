@@ -1,5 +1,7 @@
 // The platform layer on Linux: no apartments, the thread-default GLib main
 // context as the dispatcher queue, memfd textures and the GStreamer engine.
+#include "platform/linux/linux_platform_layer.h"
+
 #include <memory>
 
 #include "platform/debug_log.h"
@@ -12,8 +14,10 @@
 namespace corvane::platform {
 namespace {
 
-class LinuxPlatformLayer final : public PlatformLayer {
+class GLibPlatformLayer final : public PlatformLayer {
  public:
+  explicit GLibPlatformLayer(PixelOrder textureOrder) : textureOrder_(textureOrder) {}
+
   hresult InitializeApartment() override { return kOk; }
   void UninitializeApartment() override {}
 
@@ -30,17 +34,23 @@ class LinuxPlatformLayer final : public PlatformLayer {
  protected:
   // Every facility the player uses exists on Linux.
   bool ProbeCapabilities() override { return true; }
-  std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override { return CreateSharedMemoryDevice(); }
+  std::shared_ptr<SurfaceDevice> CreateSurfaceDevice() override { return CreateSharedMemoryDevice(textureOrder_); }
   std::shared_ptr<MediaEngine> CreateMediaEngine() override { return CreateGstMediaEngine(); }
+
+ private:
+  const PixelOrder textureOrder_;
 };
 
 }  // namespace
 
-PlatformLayer& SystemPlatformLayer() {
-  // Never destroyed: engine threads may still ask it for the probe's answer
-  // while the process exits.
-  static auto* layer = new LinuxPlatformLayer();
-  return *layer;
+PlatformLayer& LinuxPlatformLayer(PixelOrder textureOrder) {
+  // Never destroyed: engine threads may still ask them for the probe's
+  // answer while the process exits.
+  static auto* bgra = new GLibPlatformLayer(PixelOrder::kBgra);
+  static auto* rgba = new GLibPlatformLayer(PixelOrder::kRgba);
+  return textureOrder == PixelOrder::kRgba ? *rgba : *bgra;
 }
+
+PlatformLayer& SystemPlatformLayer() { return LinuxPlatformLayer(PixelOrder::kBgra); }
 
 }  // namespace corvane::platform

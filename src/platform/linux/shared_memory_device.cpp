@@ -59,22 +59,25 @@ UniqueFd CreateSealedMemfd(size_t size) {
 // the owners serialise (the player's surface lock, the host's descriptor).
 class SharedMemoryTexture final : public SharedTexture {
  public:
-  SharedMemoryTexture(uint32_t width, uint32_t height)
+  SharedMemoryTexture(uint32_t width, uint32_t height, PixelOrder order)
       : width_(width),
         height_(height),
+        order_(order),
         fd_(CreateSealedMemfd(ByteSize(width, height))),
         mapping_(fd_.get(), ByteSize(width, height)) {}
 
   uint32_t Width() const override { return width_; }
   uint32_t Height() const override { return height_; }
   void* SharedHandle() const override { return reinterpret_cast<void*>(static_cast<intptr_t>(fd_.get())); }
-  PixelView Pixels() override { return PixelView{mapping_.data(), width_, height_, size_t{width_} * 4}; }
+  PixelView Pixels() override { return PixelView{mapping_.data(), width_, height_, size_t{width_} * 4, order_}; }
+  PixelOrder Order() const override { return order_; }
 
   static size_t ByteSize(uint32_t width, uint32_t height) { return size_t{width} * height * 4; }
 
  private:
   const uint32_t width_;
   const uint32_t height_;
+  const PixelOrder order_;
   // Declared before the mapping: the mapping goes first, then the fd.
   const UniqueFd fd_;
   const Mapping mapping_;
@@ -120,12 +123,14 @@ class SharedMemoryRenderTargetView final : public RenderTargetView {
 
 class SharedMemoryDevice final : public SurfaceDevice {
  public:
+  explicit SharedMemoryDevice(PixelOrder order) : order_(order) {}
+
   std::shared_ptr<SharedTexture> CreateTexture(uint32_t width, uint32_t height) override {
     if (width == 0 || height == 0 || width > kMaxTextureSide || height > kMaxTextureSide) {
       throw hresult_error(kInvalidArgument, "texture size " + std::to_string(width) + "x" +
                                                 std::to_string(height) + " is out of range");
     }
-    return std::make_shared<SharedMemoryTexture>(width, height);
+    return std::make_shared<SharedMemoryTexture>(width, height, order_);
   }
 
   std::shared_ptr<RenderTargetView> CreateRenderTargetView(const std::shared_ptr<SharedTexture>& texture) override {
@@ -144,8 +149,11 @@ class SharedMemoryDevice final : public SurfaceDevice {
     const PixelView pixels = texture->Pixels();
     if (pixels.data == nullptr) throw hresult_error(kInvalidArgument, "clear of a texture without pixels");
     libyuv::ARGBRect(pixels.data, static_cast<int>(pixels.stride), 0, 0, static_cast<int>(pixels.width),
-                     static_cast<int>(pixels.height), ClearColorToBgraWord(color));
+                     static_cast<int>(pixels.height), ClearColorToWord(color, pixels.order));
   }
+
+ private:
+  const PixelOrder order_;
 };
 
 uint8_t UnitToByte(float value, float ceiling) {
@@ -165,12 +173,18 @@ uint32_t ClearColorToBgraWord(ClearColor color) {
   return b | (g << 8) | (r << 16) | (a << 24);
 }
 
+uint32_t ClearColorToWord(ClearColor color, PixelOrder order) {
+  const uint32_t bgra = ClearColorToBgraWord(color);
+  if (order == PixelOrder::kBgra) return bgra;
+  return (bgra & 0xFF00FF00u) | ((bgra >> 16) & 0xFFu) | ((bgra & 0xFFu) << 16);
+}
+
 }  // namespace corvane::platform::linux_surfaces
 
 namespace corvane::platform {
 
-std::shared_ptr<SurfaceDevice> CreateSharedMemoryDevice() {
-  return std::make_shared<linux_surfaces::SharedMemoryDevice>();
+std::shared_ptr<SurfaceDevice> CreateSharedMemoryDevice(PixelOrder order) {
+  return std::make_shared<linux_surfaces::SharedMemoryDevice>(order);
 }
 
 }  // namespace corvane::platform

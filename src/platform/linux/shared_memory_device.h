@@ -1,6 +1,7 @@
 // The Linux surface device: textures are anonymous shared-memory objects
-// (memfd) holding BGRA pixels, mapped into this process for the engine to
-// draw into; the fd is the handle the host maps on its side.
+// (memfd) holding pixels in the device's byte order (BGRA or RGBA), mapped
+// into this process for the engine to draw into; the fd is the handle the
+// host maps on its side.
 //
 // CreateSharedMemoryDevice() is declared in platform/surface_device.h; this
 // header names the pieces for code (and tests) that need more than the
@@ -23,6 +24,9 @@ inline constexpr uint32_t kMaxTextureSide = 16384;
 // [0, 1] (NaN counts as 0) and the colour channels to alpha, so the texture
 // always holds valid premultiplied pixels.
 uint32_t ClearColorToBgraWord(ClearColor color);
+
+// The same bytes in `order`: for RGBA, red and blue trade places.
+uint32_t ClearColorToWord(ClearColor color, PixelOrder order);
 
 }  // namespace corvane::platform::linux_surfaces
 

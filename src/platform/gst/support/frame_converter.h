@@ -1,10 +1,12 @@
-// Converts a decoder's own video frame straight into a BGRA surface.
+// Converts a decoder's own video frame straight into a BGRA or RGBA surface.
 //
 // The video sink hands over frames in the decoder's format (I420, NV12, ...)
 // so that colour conversion, scaling and the copy into the shared surface
 // happen in one pass, only for the frames that are actually shown, with
-// libyuv. The result is BGRA in memory (libyuv's "ARGB"), alpha 255, which
-// is premultiplied by definition.
+// libyuv. The result is in the surface's byte order (PixelView::order):
+// B,G,R,A (libyuv's "ARGB") or R,G,B,A, written in that order by the
+// conversion itself; alpha 255, which is premultiplied by definition. Only
+// P010 takes a second pass for R,G,B,A.
 //
 // Supported: I420, YV12, Y42B, Y444, NV12, NV21, I420_10LE, I422_10LE,
 // Y444_10LE, P010_10LE, and the packed RGB formats BGRA, BGRx, RGBA, RGBx,
@@ -36,7 +38,7 @@ namespace corvane::platform::gst {
 
 class FrameConverter {
  public:
-  // Converts `frame` (mapped for reading) to BGRA at dst's size, turned by
+  // Converts `frame` (mapped for reading) to dst's byte order at its size, turned by
   // `orientation` first (dst is then the turned picture's size), scaling
   // bilinearly when the sizes differ. False, with dst untouched, when the
   // frame's format is not supported or dst is not a usable view (null data,
@@ -45,7 +47,7 @@ class FrameConverter {
                VideoOrientation orientation = VideoOrientation::kIdentity);
 
  private:
-  // Frame-sized BGRA staging for the scaled and the turned paths (a turned
+  // Frame-sized staging, in the surface's byte order, for the scaled and the turned paths (a turned
   // picture takes passes in turn between the two).
   std::vector<uint8_t> scratch_;
   std::vector<uint8_t> turned_;
