@@ -36,7 +36,9 @@ class Direct3D11View final : public RenderTargetView {
 
 // The Windows Runtime surface over one texture. Closing it closes the
 // runtime object (IClosable), which lets the media engine drop what it
-// keeps for the surface, and lets the texture go.
+// keeps for the surface, and lets the texture go. Made on the thread that
+// draws first (an engine thread or the redraw worker), drawn into from
+// both and closed on the platform thread: the runtime's surface is agile.
 class Direct3D11VideoSurface final : public VideoSurface {
  public:
   Direct3D11VideoSurface(ComRef<winrt::IDirect3DSurface> surface, std::shared_ptr<SharedTexture> texture)
