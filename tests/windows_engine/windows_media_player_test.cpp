@@ -446,6 +446,7 @@ TEST_F(WindowsMediaPlayerTest, MediaFailed_CarriesTheRuntimesError_AndCompletesS
 // refuses it. What it needs (a source opening, failing, ending, a seek
 // completing) ends the creation with the runtime's code, leaving no handler.
 TEST(WindowsMediaEngine, StartUpSteps_ThePlayerCanDoWithout_OnlyLog_TheOthersEndTheCreation) {
+  const int objectsBefore = fakes::FakeObjectsAlive();
   auto runtime = std::make_shared<fakes::FakeRuntime>();
   fakes::FakePlayerOptions options;
   options.failingCalls = {"put_AutoPlay",         "add_VideoFrameAvailable",    "add_SubtitleFrameChanged",
@@ -476,6 +477,9 @@ TEST(WindowsMediaEngine, StartUpSteps_ThePlayerCanDoWithout_OnlyLog_TheOthersEnd
                       fake->MediaFailedEvent().Listeners() + fake->Session()->SeekCompletedEvent().Listeners())
         << required;
   }
+  runtime.reset();
+  // The engine threads close what the players made after Create returns.
+  EXPECT_TRUE(Eventually([&] { return objectsBefore == fakes::FakeObjectsAlive(); })) << "runtime objects leaked";
 }
 
 TEST(WindowsMediaEngine, WithoutTheMediaPlayerClass_CreationRaisesTheActivationCode) {
