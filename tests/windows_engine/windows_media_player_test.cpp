@@ -58,6 +58,12 @@ class WindowsMediaPlayerTest : public ::testing::Test {
     runtime.reset();
     // The engine thread closes the runtime's objects after Close returns.
     EXPECT_TRUE(Eventually([&] { return objectsBefore == fakes::FakeObjectsAlive(); })) << "runtime objects leaked";
+    // The runtime wants each caller in an apartment. Besides the platform
+    // thread (the test's) the engine thread calls it: seeks, the facts read
+    // at opening, frame copies, the teardown after Close.
+    const std::vector<std::string> outside = fakes::CallsOutsideAnApartment();
+    EXPECT_EQ(std::vector<std::string>{}, std::vector<std::string>(outside.begin() + outsideBefore, outside.end()))
+        << "runtime calls from threads in no apartment";
   }
 
   void Create(fakes::FakePlayerOptions options) {
@@ -100,6 +106,7 @@ class WindowsMediaPlayerTest : public ::testing::Test {
   // an apartment.
   platform::ThreadApartment apartment;
   const int objectsBefore = fakes::FakeObjectsAlive();
+  const size_t outsideBefore = fakes::CallsOutsideAnApartment().size();
   std::shared_ptr<fakes::FakeRuntime> runtime = std::make_shared<fakes::FakeRuntime>();
   std::shared_ptr<platform::MediaPlayer> player;
   std::shared_ptr<MediaPlaybackSession> session;
@@ -191,7 +198,10 @@ TEST_F(WindowsMediaPlayerTest, EventsOfAReplacedSource_AreNotRaised) {
   fake->Session()->RaiseBufferingStarted();
   ASSERT_TRUE(Eventually([&] { return blocking.load(); }));
   fake->Session()->RaisePositionChanged();
-  std::thread replace([&] { player->Source(Item("file:///media/b.mp4")); });
+  std::thread replace([&] {
+    platform::ThreadApartment apartment;  // as the platform thread is
+    player->Source(Item("file:///media/b.mp4"));
+  });
   std::this_thread::sleep_for(50ms);
   release.set_value();
   replace.join();
@@ -275,20 +285,17 @@ TEST_F(WindowsMediaPlayerTest, ARefusedSource_RaisesItsCode_LeavesTheHeldSourceO
   const auto completed = Count(&MediaPlaybackSession::SeekCompleted);
   player->Source(Item("file:///media/a.mp4"));
   const ComRef<fakes::FakeMediaSource> held = runtime->Sources().back();
-  const auto refusal = [&](std::shared_ptr<MediaPlaybackItem> item) {
-    try {
-      player->Source(std::move(item));
-    } catch (const hresult_error& error) {
-      return error.code();
-    }
-    return platform::kOk;
-  };
   fake->SetSourceAnswer(platform::kInvalidArgument);
-  EXPECT_EQ(platform::kInvalidArgument, refusal(Item("file:///media/b.mp4")));
+  try {
+    player->Source(Item("file:///media/b.mp4"));
+    ADD_FAILURE() << "the refused source was taken";
+  } catch (const hresult_error& error) {
+    EXPECT_EQ(platform::kInvalidArgument, error.code());
+  }
   session->Position(TimeSpan(1s));
   ASSERT_TRUE(Eventually([&] { return completed->load() == 1; }));
   EXPECT_TRUE(fake->Session()->PositionsSet().empty());
-  EXPECT_EQ(platform::kInvalidArgument, refusal(nullptr)) << "clearing the source";
+  EXPECT_THROW(player->Source(nullptr), hresult_error) << "clearing the source";
   EXPECT_EQ(0, held->CallCount("Close")) << "the source the runtime holds was closed";
 
   fake->SetSourceAnswer(platform::kOk);
@@ -376,29 +383,6 @@ TEST_F(WindowsMediaPlayerTest, AFrameBurst_DuringAStall_CopiesOncePerSurface_Aft
   EXPECT_EQ(1u, fake->FrameCopies().size());
   EXPECT_EQ(1u, fake->SubtitleRenders().size());
   player->Close();  // before the locals its handlers use
-}
-
-// The runtime wants each caller in an apartment. Besides the platform
-// thread (the test's, in the fixture's apartment) the engine thread calls
-// it: seeks, the facts read at opening, frame copies, the teardown after
-// Close.
-TEST_F(WindowsMediaPlayerTest, EveryRuntimeCall_ComesFromAThreadInAnApartment) {
-  const size_t before = fakes::CallsOutsideAnApartment().size();
-  auto native = fakes::MakeFake<fakes::FakeDirect3DSurface>();
-  RuntimeBackedSurface surface(native);
-  player->VideoFrameAvailable([&] {
-    player->CopyFrameToVideoSurface(surface);
-    return platform::kOk;
-  });
-  Open();
-  session->Position(TimeSpan(1s));
-  fake->RaiseVideoFrameAvailable();
-  ASSERT_TRUE(
-      Eventually([&] { return fake->Session()->PositionsSet().size() == 1 && fake->FrameCopies().size() == 1; }));
-  player->Close();
-  ASSERT_TRUE(Eventually([&] { return fake->CallCount("Close") == 1; }));
-  const std::vector<std::string> outside = fakes::CallsOutsideAnApartment();
-  EXPECT_EQ(std::vector<std::string>{}, std::vector<std::string>(outside.begin() + before, outside.end()));
 }
 
 TEST_F(WindowsMediaPlayerTest, OnOlderSystems_SubtitleSurfacesAndRealTimePlaybackFail_AsTheCallerExpects) {
