@@ -95,8 +95,9 @@ class Direct3D11Device final : public SurfaceDevice {
 
 // D3D11CreateDevice on the default adapter, hardware driver, BGRA support
 // and no debug layer, the runtime's default feature levels, then the
-// context's multithread protection on (where the system lacks it, before
-// Windows 10 1703, that is logged and the device used all the same).
+// context's multithread protection on (where the context lacks
+// ID3D11Multithread, on older systems, that is logged and the device used
+// all the same).
 // Raises hresult_error with the system's code (Wine without a display:
 // DXGI_ERROR_UNSUPPORTED). `calls` defaults to the system's.
 std::shared_ptr<Direct3D11Device> CreateDirect3D11Device(std::shared_ptr<Direct3DCalls> calls = nullptr);
