@@ -3,6 +3,7 @@
 // told to do. Times are in seconds.
 //
 //   opening | open | unseekable   the media the engine reports
+//   length N    its duration (10 until said; 0: unknown)
 //   set N | restart | flush | switch   commands (switch: a stream switch waits)
 //   pump        asks what to do next; a seek decided is sent at once
 //               ("seek N", "seek here", "seek here@N", "complete K", "wait", "-")
@@ -44,6 +45,10 @@ std::string Transcript(const std::string& script) {
       media = {false, true, media.duration};
     } else if (word == "unseekable") {
       media = {false, false, media.duration};
+    } else if (word == "length") {
+      int seconds = 0;
+      words >> seconds;
+      media.duration = std::chrono::seconds(seconds);
     } else if (word == "set") {
       int seconds = 0;
       words >> seconds;
@@ -110,6 +115,8 @@ TEST(SeekLedger, Decides) {
       {"one seek, one completion", "open set 4 pump shown done shown", "seek 4 | at 4 | complete 1 | at pipeline"},
       {"positions past the end are clamped, before the start raised", "open set 12 pump done set -3 pump done",
        "seek 10 | complete 1 | seek 0 | complete 1"},
+      {"an unknown length clamps nothing, a length known later does",
+       "open length 0 set 12 pump done length 20 set 30 pump done", "seek 12 | complete 1 | seek 20 | complete 1"},
       {"superseded seeks complete with the last", "open set 1 pump set 2 set 3 shown done pump done",
        "seek 1 | at 3 | - | seek 3 | complete 3"},
       {"a seek during the start seek waits, then goes", "open set 0 pump set 5 pump done pump done",

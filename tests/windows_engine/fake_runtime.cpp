@@ -2,18 +2,33 @@
 
 #include <string_view>
 
+#include "platform/thread_apartment.h"
+
 namespace corvane::platform::winrt::fakes {
 namespace {
 
 std::atomic<int> alive{0};
 std::atomic<int64_t> last_token{0};
 
+std::mutex outside_mutex;
+std::vector<std::string> outside_calls;  // guarded by outside_mutex
+
 }  // namespace
 
 int FakeObjectsAlive() { return alive.load(); }
 
+std::vector<std::string> CallsOutsideAnApartment() {
+  std::lock_guard lock(outside_mutex);
+  return outside_calls;
+}
+
 namespace fake_detail {
 void CountObject(int change) { alive.fetch_add(change); }
+void CheckApartment(const char* method) {
+  if (InThreadApartment()) return;
+  std::lock_guard lock(outside_mutex);
+  outside_calls.emplace_back(method);
+}
 int64_t NextEventToken() { return last_token.fetch_add(1) + 1; }
 }  // namespace fake_detail
 
@@ -67,13 +82,16 @@ FakeMediaPlaybackItem::FakeMediaPlaybackItem(ComRef<IMediaSource2> source, const
 HRESULT FakeMediaPlaybackItem::get_Source(IMediaSource2** value) { return fake_detail::HandObject(source_, value); }
 HRESULT
 FakeMediaPlaybackItem::get_AudioTracks(IVectorViewOfAudioTrack** value) {
+  Record("get_AudioTracks");
   return fake_detail::HandObject(audio_, value);
 }
 HRESULT
 FakeMediaPlaybackItem::get_VideoTracks(IVectorViewOfVideoTrack** value) {
+  Record("get_VideoTracks");
   return fake_detail::HandObject(video_, value);
 }
 HRESULT FakeMediaPlaybackItem::get_TimedMetadataTracks(IVectorViewOfTimedMetadataTrack** value) {
+  Record("get_TimedMetadataTracks");
   return fake_detail::HandObject(timed_metadata_, value);
 }
 
@@ -103,10 +121,12 @@ bool FakeCommandManager::IsEnabled() const {
 // ---- FakeMediaPlaybackSession -----------------------------------------------
 
 HRESULT FakeMediaPlaybackSession::get_NaturalDuration(TimeSpan* value) {
+  if (const HRESULT refused = Record("get_NaturalDuration"); refused < 0) return refused;
   std::lock_guard lock(mutex_);
   return fake_detail::Hand(natural_duration_, value);
 }
 HRESULT FakeMediaPlaybackSession::get_Position(TimeSpan* value) {
+  if (const HRESULT refused = Record("get_Position"); refused < 0) return refused;
   std::lock_guard lock(mutex_);
   return fake_detail::Hand(position_, value);
 }
@@ -122,6 +142,7 @@ HRESULT FakeMediaPlaybackSession::get_PlaybackState(MediaPlaybackState* value) {
   return fake_detail::Hand(state_, value);
 }
 HRESULT FakeMediaPlaybackSession::get_CanSeek(boolean* value) {
+  if (const HRESULT refused = Record("get_CanSeek"); refused < 0) return refused;
   std::lock_guard lock(mutex_);
   return fake_detail::HandBool(can_seek_, value);
 }
@@ -155,6 +176,7 @@ HRESULT FakeMediaPlaybackSession::GetBufferedRanges(IVectorViewOfMediaTimeRange*
 
 HRESULT FakeMediaPlaybackSession::add_NaturalVideoSizeChanged(IMediaPlaybackSessionEventHandler* handler,
                                                               EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_NaturalVideoSizeChanged"); refused < 0) return refused;
   return natural_video_size_changed_.Add(handler, token);
 }
 HRESULT FakeMediaPlaybackSession::remove_NaturalVideoSizeChanged(EventRegistrationToken token) {
@@ -162,6 +184,7 @@ HRESULT FakeMediaPlaybackSession::remove_NaturalVideoSizeChanged(EventRegistrati
 }
 HRESULT FakeMediaPlaybackSession::add_PositionChanged(IMediaPlaybackSessionEventHandler* handler,
                                                       EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_PositionChanged"); refused < 0) return refused;
   return position_changed_.Add(handler, token);
 }
 HRESULT
@@ -170,12 +193,14 @@ FakeMediaPlaybackSession::remove_PositionChanged(EventRegistrationToken token) {
 }
 HRESULT FakeMediaPlaybackSession::add_SeekCompleted(IMediaPlaybackSessionEventHandler* handler,
                                                     EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_SeekCompleted"); refused < 0) return refused;
   return seek_completed_.Add(handler, token);
 }
 HRESULT
 FakeMediaPlaybackSession::remove_SeekCompleted(EventRegistrationToken token) { return seek_completed_.Remove(token); }
 HRESULT FakeMediaPlaybackSession::add_BufferingStarted(IMediaPlaybackSessionEventHandler* handler,
                                                        EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_BufferingStarted"); refused < 0) return refused;
   return buffering_started_.Add(handler, token);
 }
 HRESULT FakeMediaPlaybackSession::remove_BufferingStarted(EventRegistrationToken token) {
@@ -183,16 +208,26 @@ HRESULT FakeMediaPlaybackSession::remove_BufferingStarted(EventRegistrationToken
 }
 HRESULT FakeMediaPlaybackSession::add_BufferingEnded(IMediaPlaybackSessionEventHandler* handler,
                                                      EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_BufferingEnded"); refused < 0) return refused;
   return buffering_ended_.Add(handler, token);
 }
 HRESULT
 FakeMediaPlaybackSession::remove_BufferingEnded(EventRegistrationToken token) { return buffering_ended_.Remove(token); }
 HRESULT FakeMediaPlaybackSession::add_BufferedRangesChanged(IMediaPlaybackSessionEventHandler* handler,
                                                             EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_BufferedRangesChanged"); refused < 0) return refused;
   return buffered_ranges_changed_.Add(handler, token);
 }
 HRESULT FakeMediaPlaybackSession::remove_BufferedRangesChanged(EventRegistrationToken token) {
   return buffered_ranges_changed_.Remove(token);
+}
+HRESULT FakeMediaPlaybackSession::add_NaturalDurationChanged(IMediaPlaybackSessionEventHandler* handler,
+                                                             EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_NaturalDurationChanged"); refused < 0) return refused;
+  return natural_duration_changed_.Add(handler, token);
+}
+HRESULT FakeMediaPlaybackSession::remove_NaturalDurationChanged(EventRegistrationToken token) {
+  return natural_duration_changed_.Remove(token);
 }
 
 void FakeMediaPlaybackSession::SetPosition(TimeSpan position) {
@@ -242,7 +277,12 @@ std::vector<double> FakeMediaPlaybackSession::PlaybackRatesSet() const {
 FakeMediaPlayer::FakeMediaPlayer(FakePlayerOptions options)
     : options_(options),
       session_(MakeFake<FakeMediaPlaybackSession>()),
-      command_manager_(MakeFake<FakeCommandManager>()) {}
+      command_manager_(MakeFake<FakeCommandManager>()) {
+  for (const std::string& method : options_.failingCalls) {
+    FailCall(method, kFail);
+    session_->FailCall(method, kFail);
+  }
+}
 
 bool FakeMediaPlayer::Refuses(const GUID& iid) const {
   return !options_.mediaPlayer6 && SameGuid(iid, IMediaPlayer6::kIid);
@@ -253,7 +293,7 @@ HRESULT FakeMediaPlayer::get_AutoPlay(boolean* value) {
   return fake_detail::HandBool(auto_play_, value);
 }
 HRESULT FakeMediaPlayer::put_AutoPlay(boolean value) {
-  Record("put_AutoPlay");
+  if (const HRESULT refused = Record("put_AutoPlay"); refused < 0) return refused;
   std::lock_guard lock(mutex_);
   auto_play_ = value != 0;
   return kOk;
@@ -269,15 +309,18 @@ HRESULT FakeMediaPlayer::put_Volume(double value) {
   return kOk;
 }
 HRESULT FakeMediaPlayer::add_MediaOpened(IMediaPlayerEventHandler* handler, EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_MediaOpened"); refused < 0) return refused;
   return media_opened_.Add(handler, token);
 }
 HRESULT FakeMediaPlayer::remove_MediaOpened(EventRegistrationToken token) { return media_opened_.Remove(token); }
 HRESULT FakeMediaPlayer::add_MediaEnded(IMediaPlayerEventHandler* handler, EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_MediaEnded"); refused < 0) return refused;
   return media_ended_.Add(handler, token);
 }
 HRESULT FakeMediaPlayer::remove_MediaEnded(EventRegistrationToken token) { return media_ended_.Remove(token); }
 HRESULT
 FakeMediaPlayer::add_MediaFailed(IMediaPlayerFailedEventHandler* handler, EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_MediaFailed"); refused < 0) return refused;
   return media_failed_.Add(handler, token);
 }
 HRESULT FakeMediaPlayer::remove_MediaFailed(EventRegistrationToken token) { return media_failed_.Remove(token); }
@@ -312,6 +355,7 @@ HRESULT FakeMediaPlayer::get_PlaybackSession(IMediaPlaybackSession** value) {
 
 HRESULT
 FakeMediaPlayer::add_VideoFrameAvailable(IMediaPlayerEventHandler* handler, EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_VideoFrameAvailable"); refused < 0) return refused;
   return video_frame_available_.Add(handler, token);
 }
 HRESULT
@@ -338,6 +382,7 @@ FakeMediaPlayer::CopyFrameToVideoSurface(IDirect3DSurface* destination) {
 
 HRESULT
 FakeMediaPlayer::add_SubtitleFrameChanged(IMediaPlayerEventHandler* handler, EventRegistrationToken* token) {
+  if (const HRESULT refused = Record("add_SubtitleFrameChanged"); refused < 0) return refused;
   return subtitle_frame_changed_.Add(handler, token);
 }
 HRESULT

@@ -13,7 +13,9 @@
 //
 // Threads: the adapter calls the fakes from its threads while a test raises
 // events from others. Each fake guards its state with its own mutex and
-// never holds it while calling a handler or the during-call hook.
+// never holds it while calling a handler or the during-call hook. The
+// runtime wants every caller in an apartment: each recorded call from a
+// thread that joined none is noted (CallsOutsideAnApartment).
 #ifndef CORVANE_TESTS_WINDOWS_ENGINE_FAKE_RUNTIME_H_
 #define CORVANE_TESTS_WINDOWS_ENGINE_FAKE_RUNTIME_H_
 
@@ -49,8 +51,14 @@ inline constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154);
 // process: zero once a test has let go of everything is the leak check.
 int FakeObjectsAlive();
 
+// The recorded calls, by ABI name, that came from a thread in no apartment
+// of its own (thread_apartment.h), across the process and in order.
+std::vector<std::string> CallsOutsideAnApartment();
+
 namespace fake_detail {
 void CountObject(int change);
+// Notes `method` when the calling thread is in no apartment.
+void CheckApartment(const char* method);
 // Tokens are unique across every event of every fake, so a token removed
 // from the wrong event is never taken for one of its own.
 int64_t NextEventToken();
@@ -121,6 +129,12 @@ class FakeObject : public stubs::StubOf<Interfaces>::type... {
     std::lock_guard lock(mutex_);
     during_call_ = std::move(hook);
   }
+  // From now on the recorded method `method` answers `code`, as a system
+  // refusing the call would.
+  void FailCall(const std::string& method, HRESULT code) {
+    std::lock_guard lock(mutex_);
+    failing_[method] = code;
+  }
   // The recorded methods called so far, in order, by ABI name.
   std::vector<std::string> Calls() const {
     std::lock_guard lock(mutex_);
@@ -135,14 +149,19 @@ class FakeObject : public stubs::StubOf<Interfaces>::type... {
   FakeObject() { fake_detail::CountObject(1); }
   ~FakeObject() { fake_detail::CountObject(-1); }
 
-  void Record(const char* method) {
+  // Returns what the call answers: kOk, or the failure FailCall set.
+  HRESULT Record(const char* method) {
+    fake_detail::CheckApartment(method);
     std::function<void(const char*)> hook;
+    HRESULT answer = kOk;
     {
       std::lock_guard lock(mutex_);
       calls_.emplace_back(method);
       hook = during_call_;
+      if (const auto failing = failing_.find(method); failing != failing_.end()) answer = failing->second;
     }
     if (hook) hook(method);
+    return answer;
   }
 
   // Guards the derived fake's state as well as the call record.
@@ -163,6 +182,7 @@ class FakeObject : public stubs::StubOf<Interfaces>::type... {
   std::atomic<ULONG> references_{1};
   std::vector<std::string> calls_;
   std::function<void(const char*)> during_call_;
+  std::map<std::string, HRESULT, std::less<>> failing_;
 };
 
 template <typename T, typename... Args>
@@ -527,6 +547,7 @@ class FakeMediaSource final : public FakeObject<FakeMediaSource, IMediaSource2, 
   const std::string uri_;
 };
 
+// Its three track-list getters are recorded.
 class FakeMediaPlaybackItem final : public FakeObject<FakeMediaPlaybackItem, IMediaPlaybackItem, IMediaPlaybackSource> {
  public:
   FakeMediaPlaybackItem(ComRef<IMediaSource2> source, const FakeTracks& tracks);
@@ -586,8 +607,9 @@ class FakeCommandManager final : public FakeObject<FakeCommandManager, IMediaPla
 };
 
 // The session's reads answer what the test set; put_Position and
-// put_PlaybackRate are recorded and change what the getters answer. Events
-// are raised with this session as sender and null arguments.
+// put_PlaybackRate change what the getters answer. Recorded: put_Position,
+// put_PlaybackRate, get_Position, get_NaturalDuration, get_CanSeek and every
+// add_X. Events are raised with this session as sender and null arguments.
 class FakeMediaPlaybackSession final
     : public FakeObject<FakeMediaPlaybackSession, IMediaPlaybackSession, IMediaPlaybackSession2> {
  public:
@@ -619,6 +641,9 @@ class FakeMediaPlaybackSession final
   HRESULT CORVANE_WINRT_CALL add_BufferedRangesChanged(IMediaPlaybackSessionEventHandler* handler,
                                                        EventRegistrationToken* token) override;
   HRESULT CORVANE_WINRT_CALL remove_BufferedRangesChanged(EventRegistrationToken token) override;
+  HRESULT CORVANE_WINRT_CALL add_NaturalDurationChanged(IMediaPlaybackSessionEventHandler* handler,
+                                                        EventRegistrationToken* token) override;
+  HRESULT CORVANE_WINRT_CALL remove_NaturalDurationChanged(EventRegistrationToken token) override;
 
   // What the system would report.
   void SetPosition(TimeSpan position);
@@ -640,6 +665,7 @@ class FakeMediaPlaybackSession final
   HRESULT RaiseBufferingStarted() { return Raise(buffering_started_); }
   HRESULT RaiseBufferingEnded() { return Raise(buffering_ended_); }
   HRESULT RaiseBufferedRangesChanged() { return Raise(buffered_ranges_changed_); }
+  HRESULT RaiseNaturalDurationChanged() { return Raise(natural_duration_changed_); }
 
   using Event = FakeEvent<IMediaPlaybackSessionEventHandler>;
   const Event& NaturalVideoSizeChangedEvent() const { return natural_video_size_changed_; }
@@ -648,6 +674,7 @@ class FakeMediaPlaybackSession final
   const Event& BufferingStartedEvent() const { return buffering_started_; }
   const Event& BufferingEndedEvent() const { return buffering_ended_; }
   const Event& BufferedRangesChangedEvent() const { return buffered_ranges_changed_; }
+  const Event& NaturalDurationChangedEvent() const { return natural_duration_changed_; }
 
  private:
   HRESULT Raise(const Event& event) {
@@ -667,7 +694,7 @@ class FakeMediaPlaybackSession final
   std::vector<double> rates_set_;
 
   Event natural_video_size_changed_, position_changed_, seek_completed_, buffering_started_, buffering_ended_,
-      buffered_ranges_changed_;
+      buffered_ranges_changed_, natural_duration_changed_;
 };
 
 // How the player the runtime activates next behaves: every feature present
@@ -681,11 +708,14 @@ struct FakePlayerOptions {
   bool mediaPlayer6 = true;
   // false: put_RealTimePlayback answers E_NOTIMPL (still recorded).
   bool realTimePlayback = true;
+  // Recorded calls of the player and its session that answer E_FAIL.
+  std::vector<std::string> failingCalls;
 };
 
 // Recorded: put_AutoPlay, put_Volume, Play, Pause, put_RealTimePlayback,
 // put_IsVideoFrameServerEnabled, put_Source, Close, CopyFrameToVideoSurface,
-// RenderSubtitlesToSurface (CallCount, Calls, SetDuringCall).
+// RenderSubtitlesToSurface and every add_X (CallCount, Calls, SetDuringCall,
+// FailCall).
 class FakeMediaPlayer final : public FakeObject<FakeMediaPlayer, IMediaPlayer, IMediaPlayer3, IMediaPlayer5,
                                                 IMediaPlayer6, IMediaPlayerSource2, IClosable> {
  public:

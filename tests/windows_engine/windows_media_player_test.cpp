@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "fake_runtime.h"
+#include "platform/debug_log.h"
 #include "platform/media_engine.h"
 #include "platform/surface_device.h"
+#include "platform/thread_apartment.h"
 #include "platform/windows/media/windows_media_player.h"
 #include "support/eventually.h"
 
@@ -56,6 +58,12 @@ class WindowsMediaPlayerTest : public ::testing::Test {
     runtime.reset();
     // The engine thread closes the runtime's objects after Close returns.
     EXPECT_TRUE(Eventually([&] { return objectsBefore == fakes::FakeObjectsAlive(); })) << "runtime objects leaked";
+    // The runtime wants each caller in an apartment. Besides the platform
+    // thread (the test's) the engine thread calls it: seeks, the facts read
+    // at opening, frame copies, the teardown after Close.
+    const std::vector<std::string> outside = fakes::CallsOutsideAnApartment();
+    EXPECT_EQ(std::vector<std::string>{}, std::vector<std::string>(outside.begin() + outsideBefore, outside.end()))
+        << "runtime calls from threads in no apartment";
   }
 
   void Create(fakes::FakePlayerOptions options) {
@@ -94,7 +102,11 @@ class WindowsMediaPlayerTest : public ::testing::Test {
     return count;
   }
 
+  // The test's thread stands for the host's platform thread, which is in
+  // an apartment.
+  platform::ThreadApartment apartment;
   const int objectsBefore = fakes::FakeObjectsAlive();
+  const size_t outsideBefore = fakes::CallsOutsideAnApartment().size();
   std::shared_ptr<fakes::FakeRuntime> runtime = std::make_shared<fakes::FakeRuntime>();
   std::shared_ptr<platform::MediaPlayer> player;
   std::shared_ptr<MediaPlaybackSession> session;
@@ -111,7 +123,8 @@ TEST_F(WindowsMediaPlayerTest, EveryNotificationIsSubscribedOnce_AndCloseRemoves
   const std::vector<std::pair<const char*, const fakes::FakeMediaPlaybackSession::Event*>> sessionEvents = {
       {"NaturalVideoSizeChanged", &s.NaturalVideoSizeChangedEvent()}, {"PositionChanged", &s.PositionChangedEvent()},
       {"SeekCompleted", &s.SeekCompletedEvent()},         {"BufferingStarted", &s.BufferingStartedEvent()},
-      {"BufferingEnded", &s.BufferingEndedEvent()},       {"BufferedRangesChanged", &s.BufferedRangesChangedEvent()}};
+      {"BufferingEnded", &s.BufferingEndedEvent()},       {"BufferedRangesChanged", &s.BufferedRangesChangedEvent()},
+      {"NaturalDurationChanged", &s.NaturalDurationChangedEvent()}};
   for (const auto& [name, event] : playerEvents) EXPECT_EQ(1, event->Adds()) << name;
   for (const auto& [name, event] : sessionEvents) EXPECT_EQ(1, event->Adds()) << name;
   EXPECT_EQ(1, fake->MediaFailedEvent().Adds());
@@ -185,7 +198,10 @@ TEST_F(WindowsMediaPlayerTest, EventsOfAReplacedSource_AreNotRaised) {
   fake->Session()->RaiseBufferingStarted();
   ASSERT_TRUE(Eventually([&] { return blocking.load(); }));
   fake->Session()->RaisePositionChanged();
-  std::thread replace([&] { player->Source(Item("file:///media/b.mp4")); });
+  std::thread replace([&] {
+    platform::ThreadApartment apartment;  // as the platform thread is
+    player->Source(Item("file:///media/b.mp4"));
+  });
   std::this_thread::sleep_for(50ms);
   release.set_value();
   replace.join();
@@ -236,13 +252,42 @@ TEST_F(WindowsMediaPlayerTest, EachPositionSet_CompletesOnce_WhenTheRuntimeAnswe
   EXPECT_EQ(2u, positionsSet().size());
 }
 
-// Nothing opens after the runtime refuses a source: a position set then
-// completes instead of waiting for an opening.
-TEST_F(WindowsMediaPlayerTest, ARefusedSource_RaisesItsCode_AndPositionsSetForItComplete) {
+// Media whose length is unknown when it opens, or grows (an event
+// playlist), and media that can seek only later: a position set goes by
+// what the runtime says at the time, not at opening.
+TEST_F(WindowsMediaPlayerTest, APositionSet_GoesByTheDurationAndSeekingTheRuntimeReportsNow) {
+  Open();  // seekable, 10 s
   const auto completed = Count(&MediaPlaybackSession::SeekCompleted);
+  const auto positionsSet = [&] { return fake->Session()->PositionsSet(); };
+  fake->Session()->SetNaturalDuration(TimeSpan(20s).count());
+  fake->Session()->RaiseNaturalDurationChanged();
+  session->Position(TimeSpan(15s));
+  ASSERT_TRUE(Eventually([&] { return positionsSet().size() == 1; }));
+  EXPECT_EQ(TimeSpan(15s).count(), positionsSet().back()) << "clamped to the duration read at opening";
+  fake->Session()->RaiseSeekCompleted();
+  ASSERT_TRUE(Eventually([&] { return completed->load() == 1; }));
+
+  fake->Session()->SetCanSeek(false);
+  session->Position(TimeSpan(3s));
+  ASSERT_TRUE(Eventually([&] { return completed->load() == 2; }));
+  EXPECT_EQ(1u, positionsSet().size()) << "a seek went to media that cannot seek now";
+  fake->Session()->SetCanSeek(true);
+  session->Position(TimeSpan(4s));
+  ASSERT_TRUE(Eventually([&] { return positionsSet().size() == 2; }));
+  EXPECT_EQ(TimeSpan(4s).count(), positionsSet().back());
+}
+
+// The runtime's player keeps its source when it refuses the next one, or
+// refuses to let go of it: that source stays open until the player lets it
+// go. Nothing opens for a refused source, so a position set then completes
+// instead of waiting for an opening.
+TEST_F(WindowsMediaPlayerTest, ARefusedSource_RaisesItsCode_LeavesTheHeldSourceOpen_AndPositionsSetForItComplete) {
+  const auto completed = Count(&MediaPlaybackSession::SeekCompleted);
+  player->Source(Item("file:///media/a.mp4"));
+  const ComRef<fakes::FakeMediaSource> held = runtime->Sources().back();
   fake->SetSourceAnswer(platform::kInvalidArgument);
   try {
-    player->Source(Item("file:///media/a.mp4"));
+    player->Source(Item("file:///media/b.mp4"));
     ADD_FAILURE() << "the refused source was taken";
   } catch (const hresult_error& error) {
     EXPECT_EQ(platform::kInvalidArgument, error.code());
@@ -250,6 +295,12 @@ TEST_F(WindowsMediaPlayerTest, ARefusedSource_RaisesItsCode_AndPositionsSetForIt
   session->Position(TimeSpan(1s));
   ASSERT_TRUE(Eventually([&] { return completed->load() == 1; }));
   EXPECT_TRUE(fake->Session()->PositionsSet().empty());
+  EXPECT_THROW(player->Source(nullptr), hresult_error) << "clearing the source";
+  EXPECT_EQ(0, held->CallCount("Close")) << "the source the runtime holds was closed";
+
+  fake->SetSourceAnswer(platform::kOk);
+  player->Source(nullptr);
+  EXPECT_EQ(1, held->CallCount("Close")) << "the source the runtime let go of stays open";
 }
 
 TEST_F(WindowsMediaPlayerTest, FramesAndSubtitles_AreCopiedIntoTheSurfacesRuntimeObject) {
@@ -281,6 +332,56 @@ TEST_F(WindowsMediaPlayerTest, FramesAndSubtitles_AreCopiedIntoTheSurfacesRuntim
     std::shared_ptr<platform::SharedTexture> Texture() const override { return nullptr; }
   } bare;
   EXPECT_THROW(player->CopyFrameToVideoSurface(bare), hresult_error);
+  player->Close();  // before the locals its handlers use
+}
+
+// The engine thread stalls (a copy waiting for the host to release a
+// texture, a slow runtime call) while the runtime offers frame after frame:
+// afterwards each surface gets one copy, of the newest frame, and a seek
+// completion that came behind the burst is raised before those copies.
+TEST_F(WindowsMediaPlayerTest, AFrameBurst_DuringAStall_CopiesOncePerSurface_AfterTheSeekCompletionBehindIt) {
+  Open();
+  auto native = fakes::MakeFake<fakes::FakeDirect3DSurface>();
+  RuntimeBackedSurface surface(native);
+  player->VideoFrameAvailable([&] {
+    player->CopyFrameToVideoSurface(surface);
+    return platform::kOk;
+  });
+  player->SubtitleFrameChanged([&] {
+    player->RenderSubtitlesToSurface(surface);
+    return platform::kOk;
+  });
+  const auto copies = [&] { return fake->FrameCopies().size() + fake->SubtitleRenders().size(); };
+  std::atomic<int> copiesBeforeCompletion{-1};
+  session->SeekCompleted([&](const std::shared_ptr<MediaPlaybackSession>&) {
+    copiesBeforeCompletion = static_cast<int>(copies());
+    return platform::kOk;
+  });
+  session->Position(TimeSpan(1s));
+  ASSERT_TRUE(Eventually([&] { return fake->Session()->PositionsSet().size() == 1; }));
+
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> stalled{false};
+  session->BufferingStarted([&](const std::shared_ptr<MediaPlaybackSession>&) {
+    stalled = true;
+    released.wait();
+    return platform::kOk;
+  });
+  fake->Session()->RaiseBufferingStarted();
+  ASSERT_TRUE(Eventually([&] { return stalled.load(); }));
+  for (int i = 0; i < 100; ++i) {
+    fake->RaiseVideoFrameAvailable();
+    fake->RaiseSubtitleFrameChanged();
+  }
+  fake->Session()->RaiseSeekCompleted();
+  release.set_value();
+
+  ASSERT_TRUE(Eventually([&] { return copiesBeforeCompletion.load() >= 0 && copies() >= 2; }));
+  std::this_thread::sleep_for(20ms);  // room for a wrong further copy
+  EXPECT_EQ(0, copiesBeforeCompletion.load()) << "the seek completion waited behind the frames";
+  EXPECT_EQ(1u, fake->FrameCopies().size());
+  EXPECT_EQ(1u, fake->SubtitleRenders().size());
   player->Close();  // before the locals its handlers use
 }
 
@@ -322,6 +423,47 @@ TEST_F(WindowsMediaPlayerTest, MediaFailed_CarriesTheRuntimesError_AndCompletesS
   EXPECT_EQ(static_cast<hresult>(0x80072EE7), args.ExtendedErrorCode());
   EXPECT_EQ("unreachable", args.ErrorMessage());
   ASSERT_TRUE(Eventually([&] { return completed->load() == 1; }));
+}
+
+// What the player can do without (AutoPlay off; frames, subtitles, sizes,
+// positions, buffering, late durations) is only logged when the runtime
+// refuses it. What it needs (a source opening, failing, ending, a seek
+// completing) ends the creation with the runtime's code, leaving no handler.
+TEST(WindowsMediaEngine, StartUpSteps_ThePlayerCanDoWithout_OnlyLog_TheOthersEndTheCreation) {
+  const int objectsBefore = fakes::FakeObjectsAlive();
+  auto runtime = std::make_shared<fakes::FakeRuntime>();
+  fakes::FakePlayerOptions options;
+  options.failingCalls = {"put_AutoPlay",         "add_VideoFrameAvailable",    "add_SubtitleFrameChanged",
+                          "add_PositionChanged",  "add_NaturalVideoSizeChanged", "add_BufferingStarted",
+                          "add_BufferingEnded",   "add_BufferedRangesChanged",  "add_NaturalDurationChanged"};
+  runtime->SetPlayerOptions(options);
+  std::atomic<int> failuresLogged{0};
+  {
+    platform::ScopedDebugLogObserver log([&](const std::string& line) {
+      if (line.rfind("CorvanePlugin: Failed to", 0) == 0) ++failuresLogged;
+    });
+    platform::windows::CreateWindowsMediaPlayer(runtime)->Close();
+  }
+  EXPECT_EQ(static_cast<int>(options.failingCalls.size()), failuresLogged.load());
+  EXPECT_EQ(1, runtime->LastPlayer()->MediaOpenedEvent().Adds());
+
+  for (const char* required : {"add_MediaOpened", "add_MediaEnded", "add_MediaFailed", "add_SeekCompleted"}) {
+    options.failingCalls = {required};
+    runtime->SetPlayerOptions(options);
+    try {
+      platform::windows::CreateWindowsMediaPlayer(runtime);
+      ADD_FAILURE() << "a player was made without " << required;
+    } catch (const hresult_error& error) {
+      EXPECT_EQ(platform::kFail, error.code()) << required;
+    }
+    const ComRef<fakes::FakeMediaPlayer> fake = runtime->LastPlayer();
+    EXPECT_EQ(0u, fake->MediaOpenedEvent().Listeners() + fake->MediaEndedEvent().Listeners() +
+                      fake->MediaFailedEvent().Listeners() + fake->Session()->SeekCompletedEvent().Listeners())
+        << required;
+  }
+  runtime.reset();
+  // The engine threads close what the players made after Create returns.
+  EXPECT_TRUE(Eventually([&] { return objectsBefore == fakes::FakeObjectsAlive(); })) << "runtime objects leaked";
 }
 
 TEST(WindowsMediaEngine, WithoutTheMediaPlayerClass_CreationRaisesTheActivationCode) {

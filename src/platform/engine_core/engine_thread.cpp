@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/engine_core/engine_watchdog.h"
+#include "platform/thread_apartment.h"
 #include "platform/thread_name.h"
 
 namespace corvane::platform {
@@ -10,6 +11,8 @@ namespace corvane::platform {
 EngineThread::EngineThread(const char* name) {
   thread_ = std::thread([state = state_, name = std::string(name)] {
     NameCurrentThread(name.c_str());
+    // Left after Run, which releases every task and capture it holds.
+    ThreadApartment apartment;
     Run(state);
   });
 }
@@ -60,19 +63,19 @@ void EngineThread::PostDelayed(Clock::duration delay, Task task) {
   state->wake.notify_one();
 }
 
-void EngineThread::SetSignalTask(Task task) {
+void EngineThread::SetSignalTask(Task task, size_t signal) {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  state_->signalTask = std::move(task);
+  state_->signalTasks.at(signal) = std::move(task);
 }
 
-void EngineThread::Signal() {
+void EngineThread::Signal(size_t signal) {
   // A task may end the last owner of this object as soon as the lock is
   // released; the state outlives it.
   const std::shared_ptr<State> state = state_;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
-    if (state->stopping || state->signalled) return;
-    state->signalled = true;
+    if (state->stopping || state->signalled.at(signal)) return;
+    state->signalled[signal] = true;
   }
   state->wake.notify_one();
 }
@@ -93,6 +96,16 @@ bool EngineThread::WaitStopped(Clock::duration timeout) {
   return state_->ended.wait_for(lock, timeout, [this] { return state_->ended_flag; });
 }
 
+EngineThread::Task* EngineThread::TakeSignalLocked(State& state) {
+  for (size_t signal = 0; signal < kSignals; ++signal) {
+    if (state.signalled[signal]) {
+      state.signalled[signal] = false;
+      return &state.signalTasks[signal];
+    }
+  }
+  return nullptr;
+}
+
 void EngineThread::Run(const std::shared_ptr<State>& state) {
   std::unique_lock<std::mutex> lock(state->mutex);
   for (;;) {
@@ -106,16 +119,14 @@ void EngineThread::Run(const std::shared_ptr<State>& state) {
       lock.lock();
       continue;
     }
-    if (state->signalled && !state->stopping) {
-      state->signalled = false;
+    if (state->stopping) break;
+    if (Task* task = TakeSignalLocked(*state)) {
       // Runs under no lock; a copy is not needed since the task is set once.
-      Task* task = &state->signalTask;
       lock.unlock();
       if (*task) (*task)();
       lock.lock();
       continue;
     }
-    if (state->stopping) break;
     if (!state->timers.empty()) {
       auto due = state->timers.begin()->first;
       if (due <= Clock::now()) {
@@ -131,7 +142,7 @@ void EngineThread::Run(const std::shared_ptr<State>& state) {
   }
   std::deque<Task> dropped;
   dropped.swap(state->tasks);
-  Task signalTask = std::move(state->signalTask);
+  std::array<Task, kSignals> signalTasks = std::move(state->signalTasks);
   state->ended_flag = true;
   state->ended.notify_all();
   lock.unlock();

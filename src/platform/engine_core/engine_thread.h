@@ -9,8 +9,10 @@
 #ifndef CORVANE_PLATFORM_ENGINE_CORE_ENGINE_THREAD_H_
 #define CORVANE_PLATFORM_ENGINE_CORE_ENGINE_THREAD_H_
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -38,11 +40,14 @@ class EngineThread {
   void Post(Task task);
   void PostDelayed(Clock::duration delay, Task task);
 
-  // A task that Signal() runs, set once before the first Signal. Signalling
-  // allocates nothing, for per-frame wake-ups; several signals before the
-  // thread gets to it run the task once.
-  void SetSignalTask(Task task);
-  void Signal();
+  // Tasks that Signal(n) runs (n below kSignals; one per kind of frame),
+  // each set once before its first Signal. Signalling allocates nothing, for
+  // per-frame wake-ups; several signals of one task before the thread gets
+  // to it run the task once, and tasks posted meanwhile run first, so a
+  // burst of frames holds up no command and no notification.
+  static constexpr size_t kSignals = 2;
+  void SetSignalTask(Task task, size_t signal = 0);
+  void Signal(size_t signal = 0);
 
   // Any thread: runs the tasks already posted, then ends the thread. Delayed
   // tasks that are not due are dropped.
@@ -66,12 +71,14 @@ class EngineThread {
     std::condition_variable ended;
     std::deque<Task> tasks;                      // guarded by mutex
     std::multimap<Clock::time_point, Task> timers;  // guarded by mutex
-    Task signalTask;                             // guarded by mutex (set once)
-    bool signalled = false;                      // guarded by mutex
+    std::array<Task, kSignals> signalTasks;      // guarded by mutex (each set once)
+    std::array<bool, kSignals> signalled{};      // guarded by mutex
     bool stopping = false;                       // guarded by mutex
     bool ended_flag = false;                     // guarded by mutex
   };
   static void Run(const std::shared_ptr<State>& state);
+  // The first signalled task, its signal cleared; null when none is.
+  static Task* TakeSignalLocked(State& state);
   // Gives the thread to the process's engine watchdog.
   void HandOver();
 

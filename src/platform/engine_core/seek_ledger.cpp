@@ -28,7 +28,7 @@ SeekLedger::Decision SeekLedger::Next(const Media& media, bool switchWantsFlush)
   }
   if (pending_) {
     decision.step = Step::kSeek;
-    decision.target = std::min(*pending_, media.duration);
+    decision.target = media.duration > TimeSpan(0) ? std::min(*pending_, media.duration) : *pending_;
     decision.byUser = true;
     pending_.reset();
     restartAt_.reset();

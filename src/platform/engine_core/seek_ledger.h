@@ -32,6 +32,9 @@ class SeekLedger {
   struct Media {
     bool opening = false;   // not yet open: seeks wait
     bool seekable = false;  // open and able to seek (false: no source, failed, live)
+    // Positions past it are clamped to it. 0 while unknown (media whose
+    // length is known only later, or grows): nothing is clamped then, as
+    // the end is not known to be there.
     TimeSpan duration{0};
   };
 

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/debug_log.h"
 #include "platform/hresult.h"
 #include "platform/windows/winrt_check.h"
 
@@ -35,7 +36,9 @@ class Direct3D11View final : public RenderTargetView {
 
 // The Windows Runtime surface over one texture. Closing it closes the
 // runtime object (IClosable), which lets the media engine drop what it
-// keeps for the surface, and lets the texture go.
+// keeps for the surface, and lets the texture go. Made on the thread that
+// draws first (an engine thread or the redraw worker), drawn into from
+// both and closed on the platform thread: the runtime's surface is agile.
 class Direct3D11VideoSurface final : public VideoSurface {
  public:
   Direct3D11VideoSurface(ComRef<winrt::IDirect3DSurface> surface, std::shared_ptr<SharedTexture> texture)
@@ -89,6 +92,10 @@ HRESULT Direct3DCalls::CreateRenderTargetView(ID3D11Device& device, ID3D11Textur
 
 HRESULT Direct3DCalls::GetSharedHandle(IDXGIResource& resource, HANDLE* handle) {
   return resource.GetSharedHandle(handle);
+}
+
+BOOL Direct3DCalls::SetMultithreadProtected(ID3D11Multithread& multithread, BOOL protect) {
+  return multithread.SetMultithreadProtected(protect);
 }
 
 SurfaceFromDxgiFunction Direct3DCalls::SurfaceFunction() {
@@ -172,6 +179,9 @@ void Direct3D11Device::ClearRenderTargetView(RenderTargetView& view, ClearColor 
   if (!own) throw hresult_error(kInvalidArgument, "not a view of this device");
   const FLOAT rgba[4] = {color.r, color.g, color.b, color.a};
   context_->ClearRenderTargetView(own->Native(), rgba);
+  // Submitted now: the media engine draws the subtitles over it next, maybe
+  // through a device of its own, which sees only work already submitted.
+  context_->Flush();
 }
 
 std::shared_ptr<Direct3D11Device> CreateDirect3D11Device(std::shared_ptr<Direct3DCalls> calls) {
@@ -182,6 +192,12 @@ std::shared_ptr<Direct3D11Device> CreateDirect3D11Device(std::shared_ptr<Direct3
   const HRESULT code = D3D11CreateDevice(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, D3D11_CREATE_DEVICE_BGRA_SUPPORT,
                                          nullptr, 0, D3D11_SDK_VERSION, device.Receive(), &level, context.Receive());
   Check(code, "D3D11CreateDevice failed");
+  ComRef<ID3D11Multithread> multithread;
+  if (SUCCEEDED(context.As(__uuidof(ID3D11Multithread), &multithread))) {
+    calls->SetMultithreadProtected(*multithread.get(), TRUE);
+  } else {
+    DebugLog("CorvanePlugin: The D3D11 device context cannot be protected for many threads\n");
+  }
   return std::make_shared<Direct3D11Device>(std::move(device), std::move(context), std::move(calls));
 }
 

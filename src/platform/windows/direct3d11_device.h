@@ -4,13 +4,18 @@
 // (IDirect3DSurface) the media engine draws into.
 //
 // Threads: creating textures, views and surfaces is free-threaded, as the
-// Direct3D 11 device is. The immediate context is not: every use of it
+// Direct3D 11 device is. The immediate context is not: every use of ours
 // (ClearRenderTargetView) runs under the callers' process-wide lock, which
-// the frame path holds (render::DeviceContextMutex).
+// the frame path holds (render::DeviceContextMutex). The media engine draws
+// into the textures from threads of its own, maybe through this device's
+// context, which knows nothing of that lock: the device is made with its
+// context's multithread protection on, and each clear is flushed before the
+// engine draws over it.
 #ifndef CORVANE_PLATFORM_WINDOWS_DIRECT3D11_DEVICE_H_
 #define CORVANE_PLATFORM_WINDOWS_DIRECT3D11_DEVICE_H_
 
 #include <d3d11.h>
+#include <d3d11_4.h>
 #include <dxgi.h>
 
 #include <memory>
@@ -35,6 +40,9 @@ class Direct3DCalls {
   virtual HRESULT CreateRenderTargetView(ID3D11Device& device, ID3D11Texture2D& texture,
                                          ID3D11RenderTargetView** view);
   virtual HRESULT GetSharedHandle(IDXGIResource& resource, HANDLE* handle);
+  // Answers the protection before. Wine's context says it is protected
+  // whatever it is told.
+  virtual BOOL SetMultithreadProtected(ID3D11Multithread& multithread, BOOL protect);
   // Null where d3d11.dll does not export it (before Windows 10, and Wine).
   virtual SurfaceFromDxgiFunction SurfaceFunction();
 };
@@ -86,8 +94,11 @@ class Direct3D11Device final : public SurfaceDevice {
 };
 
 // D3D11CreateDevice on the default adapter, hardware driver, BGRA support
-// and no debug layer, the runtime's default feature levels. Raises
-// hresult_error with the system's code (Wine without a display:
+// and no debug layer, the runtime's default feature levels, then the
+// context's multithread protection on (where the context lacks
+// ID3D11Multithread, on older systems, that is logged and the device used
+// all the same).
+// Raises hresult_error with the system's code (Wine without a display:
 // DXGI_ERROR_UNSUPPORTED). `calls` defaults to the system's.
 std::shared_ptr<Direct3D11Device> CreateDirect3D11Device(std::shared_ptr<Direct3DCalls> calls = nullptr);
 

@@ -132,6 +132,11 @@ class SeamCalls final : public Direct3DCalls {
     if (FAILED(viewFailure.load())) return viewFailure.load();
     return Direct3DCalls::CreateRenderTargetView(device, texture, view);
   }
+  std::atomic<int> protectionsTurnedOn{0};
+  BOOL SetMultithreadProtected(ID3D11Multithread& multithread, BOOL protect) override {
+    if (protect) ++protectionsTurnedOn;
+    return Direct3DCalls::SetMultithreadProtected(multithread, protect);
+  }
   HRESULT GetSharedHandle(IDXGIResource& resource, HANDLE* handle) override {
     if (!standInHandles) return Direct3DCalls::GetSharedHandle(resource, handle);
     *handle = &resource;  // unique while the texture lives, as a real handle
@@ -227,6 +232,19 @@ TEST_F(Direct3D11DeviceTest, Textures_AreSharedBgra_AndAClearReadsBack) {
     device_->ClearRenderTargetView(*view, platform::ClearColor{});
   }
   EXPECT_EQ(0u, FirstPixel(*texture));
+}
+
+// The media engine draws into the textures from threads of its own while
+// players' engine threads clear subtitle textures on the immediate context:
+// the device is made with that context protected. Wine's context answers
+// protected whatever it is told, so the switch is also seen through the seam.
+TEST_F(Direct3D11DeviceTest, IsMadeWithItsContextProtectedForManyThreads) {
+  auto calls = std::make_shared<SeamCalls>();
+  const auto device = CreateDirect3D11Device(calls);
+  EXPECT_EQ(1, calls->protectionsTurnedOn.load());
+  ComRef<ID3D11Multithread> multithread;
+  ASSERT_EQ(S_OK, platform::winrt::RetainCom(device->ImmediateContext()).As(__uuidof(ID3D11Multithread), &multithread));
+  EXPECT_TRUE(multithread->GetMultithreadProtected());
 }
 
 // Wine's real gaps, on their own paths: no shared handle (the frame is

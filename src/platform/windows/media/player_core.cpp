@@ -66,10 +66,12 @@ std::shared_ptr<PlayerCore> PlayerCore::Create(std::shared_ptr<winrt::RuntimeAct
   Check(runtime.player3->get_PlaybackSession(runtime.session.Receive()), "MediaPlayer has no playback session");
   if (!runtime.session) throw hresult_error(kNoInterface, "MediaPlayer has no playback session");
   runtime.session.As(&runtime.ranges);
-  // Opening a source must not start playback: the player decides when.
-  Check(runtime.player->put_AutoPlay(false), "turning AutoPlay off failed");
+  // Opening a source must not start playback: the player decides when. A
+  // runtime that keeps AutoPlay on still plays; it may only start early.
+  if (Failed(runtime.player->put_AutoPlay(false))) DebugLine("Failed to turn AutoPlay off");
 
   auto core = std::make_shared<PlayerCore>(Key(), std::move(activation), std::move(runtime));
+  core->ListenForFrames();
   core->Subscribe();
   return core;
 }
@@ -81,51 +83,76 @@ PlayerCore::PlayerCore(Key, std::shared_ptr<winrt::RuntimeActivation> activation
 
 PlayerCore::~PlayerCore() { Close(); }
 
+void PlayerCore::ListenForFrames() {
+  // The raise reads the source of the newest frame: a frame of a source
+  // replaced since is dropped by the gate.
+  thread_->SetSignalTask(
+      [weak = weak_from_this()] {
+        if (const auto self = weak.lock()) self->Raise(PlayerEvent::VideoFrameAvailable, self->videoFrameSource_);
+      },
+      kVideoFrameSignal);
+  thread_->SetSignalTask(
+      [weak = weak_from_this()] {
+        if (const auto self = weak.lock()) self->Raise(PlayerEvent::SubtitleFrameChanged, self->subtitleFrameSource_);
+      },
+      kSubtitleFrameSignal);
+}
+
 void PlayerCore::Subscribe() {
   const std::shared_ptr<PlayerCore> self = shared_from_this();
   using PlayerHandlerInterface = winrt::IMediaPlayerEventHandler;
   using SessionHandlerInterface = winrt::IMediaPlaybackSessionEventHandler;
-  const Runtime& r = runtime_;
-  std::vector<EventRegistration> added;
-  added.push_back(EventRegistration::Add(r.player, &winrt::IMediaPlayer::add_MediaOpened,
-                                         &winrt::IMediaPlayer::remove_MediaOpened,
-                                         MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnMediaOpened>(self)));
-  added.push_back(EventRegistration::Add(r.player, &winrt::IMediaPlayer::add_MediaEnded,
-                                         &winrt::IMediaPlayer::remove_MediaEnded,
-                                         MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnMediaEnded>(self)));
-  added.push_back(EventRegistration::Add(
-      r.player, &winrt::IMediaPlayer::add_MediaFailed, &winrt::IMediaPlayer::remove_MediaFailed,
-      MakeWeakEventDelegate<winrt::IMediaPlayerFailedEventHandler, &PlayerCore::OnMediaFailed>(self)));
-  added.push_back(EventRegistration::Add(
-      r.frameServer, &winrt::IMediaPlayer5::add_VideoFrameAvailable, &winrt::IMediaPlayer5::remove_VideoFrameAvailable,
-      MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnVideoFrameAvailable>(self)));
-  if (r.subtitles) {
-    added.push_back(EventRegistration::Add(
-        r.subtitles, &winrt::IMediaPlayer6::add_SubtitleFrameChanged,
-        &winrt::IMediaPlayer6::remove_SubtitleFrameChanged,
-        MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnSubtitleFrameChanged>(self)));
-  }
   using Session = winrt::IMediaPlaybackSession;
-  added.push_back(EventRegistration::Add(
-      r.session, &Session::add_NaturalVideoSizeChanged, &Session::remove_NaturalVideoSizeChanged,
-      MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalVideoSizeChanged>(self)));
-  added.push_back(EventRegistration::Add(
-      r.session, &Session::add_PositionChanged, &Session::remove_PositionChanged,
-      MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnPositionChanged>(self)));
-  added.push_back(EventRegistration::Add(
-      r.session, &Session::add_SeekCompleted, &Session::remove_SeekCompleted,
-      MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnSeekCompleted>(self)));
-  added.push_back(EventRegistration::Add(
-      r.session, &Session::add_BufferingStarted, &Session::remove_BufferingStarted,
-      MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingStarted>(self)));
-  added.push_back(EventRegistration::Add(
-      r.session, &Session::add_BufferingEnded, &Session::remove_BufferingEnded,
-      MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingEnded>(self)));
+  const Runtime& r = runtime_;
+  // Dropped, and so removed, should a required one fail.
+  std::vector<EventRegistration> added;
+  // What the player cannot work without: a source opening, failing and
+  // ending, and seeks completing. A refusal ends the creation.
+  const auto required = [&](const auto& source, auto add, auto remove, auto handler) {
+    added.push_back(EventRegistration::Add(source, add, remove, handler));
+  };
+  // Without the others the player only tells less (no frames, subtitles,
+  // size, positions, buffering or late durations): logged, and it goes on.
+  const auto optional = [&](const char* event, const auto& source, auto add, auto remove, auto handler) {
+    const hresult code = ToHresult([&] { added.push_back(EventRegistration::Add(source, add, remove, handler)); });
+    if (Failed(code)) {
+      DebugLogf("CorvanePlugin: Failed to subscribe to %s (0x%08X)\n", event, static_cast<unsigned>(code));
+    }
+  };
+
+  required(r.player, &winrt::IMediaPlayer::add_MediaOpened, &winrt::IMediaPlayer::remove_MediaOpened,
+           MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnMediaOpened>(self));
+  required(r.player, &winrt::IMediaPlayer::add_MediaEnded, &winrt::IMediaPlayer::remove_MediaEnded,
+           MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnMediaEnded>(self));
+  required(r.player, &winrt::IMediaPlayer::add_MediaFailed, &winrt::IMediaPlayer::remove_MediaFailed,
+           MakeWeakEventDelegate<winrt::IMediaPlayerFailedEventHandler, &PlayerCore::OnMediaFailed>(self));
+  required(r.session, &Session::add_SeekCompleted, &Session::remove_SeekCompleted,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnSeekCompleted>(self));
+
+  optional("VideoFrameAvailable", r.frameServer, &winrt::IMediaPlayer5::add_VideoFrameAvailable,
+           &winrt::IMediaPlayer5::remove_VideoFrameAvailable,
+           MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnVideoFrameAvailable>(self));
+  if (r.subtitles) {
+    optional("SubtitleFrameChanged", r.subtitles, &winrt::IMediaPlayer6::add_SubtitleFrameChanged,
+             &winrt::IMediaPlayer6::remove_SubtitleFrameChanged,
+             MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnSubtitleFrameChanged>(self));
+  }
+  optional("NaturalVideoSizeChanged", r.session, &Session::add_NaturalVideoSizeChanged,
+           &Session::remove_NaturalVideoSizeChanged,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalVideoSizeChanged>(self));
+  optional("PositionChanged", r.session, &Session::add_PositionChanged, &Session::remove_PositionChanged,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnPositionChanged>(self));
+  optional("BufferingStarted", r.session, &Session::add_BufferingStarted, &Session::remove_BufferingStarted,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingStarted>(self));
+  optional("BufferingEnded", r.session, &Session::add_BufferingEnded, &Session::remove_BufferingEnded,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingEnded>(self));
+  optional("NaturalDurationChanged", r.session, &Session::add_NaturalDurationChanged,
+           &Session::remove_NaturalDurationChanged,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalDurationChanged>(self));
   if (r.ranges) {
-    added.push_back(EventRegistration::Add(
-        r.ranges, &winrt::IMediaPlaybackSession2::add_BufferedRangesChanged,
-        &winrt::IMediaPlaybackSession2::remove_BufferedRangesChanged,
-        MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferedRangesChanged>(self)));
+    optional("BufferedRangesChanged", r.ranges, &winrt::IMediaPlaybackSession2::add_BufferedRangesChanged,
+             &winrt::IMediaPlaybackSession2::remove_BufferedRangesChanged,
+             MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferedRangesChanged>(self));
   }
   std::lock_guard<std::mutex> lock(mutex_);
   registrations_ = std::move(added);
@@ -139,6 +166,7 @@ std::shared_ptr<MediaPlaybackItem> PlayerCore::Source() const {
 void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   // The runtime's objects first: a URI it refuses changes nothing.
   Loaded next;
+  ComRef<winrt::IMediaSource2> runtimeSource;
   if (item && item->Source()) {
     const winrt::HString uriText = winrt::MakeHString(item->Source()->Uri());
     ComRef<winrt::IUriRuntimeClass> uri;
@@ -146,17 +174,16 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
               ->CreateUri(uriText.get(), uri.Receive()),
           "the URI was refused");
     Check(winrt::FactoryOf<winrt::IMediaSourceStatics>(*activation_, winrt::kRuntimeClassMediaSource)
-              ->CreateFromUri(uri.get(), next.runtimeSource.Receive()),
+              ->CreateFromUri(uri.get(), runtimeSource.Receive()),
           "no media source for the URI");
     Check(winrt::FactoryOf<winrt::IMediaPlaybackItemFactory>(*activation_, winrt::kRuntimeClassMediaPlaybackItem)
-              ->Create(next.runtimeSource.get(), next.runtimeItem.Receive()),
+              ->Create(runtimeSource.get(), next.runtimeItem.Receive()),
           "no playback item for the source");
     next.phase = Phase::kOpening;
   }
   ComRef<winrt::IMediaPlaybackSource> playable;
   if (next.runtimeItem) Check(next.runtimeItem.As(&playable), "the playback item is not playable");
 
-  ComRef<winrt::IMediaSource2> previousSource;
   SourceNumber number = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -167,7 +194,6 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
     }
     next.number = number = gate_.Advance();
     next.item = std::move(item);
-    previousSource = std::move(current_.runtimeSource);
     // Completions owed for the old source are never raised.
     current_ = std::move(next);
     loaded_.store(current_.number);
@@ -176,18 +202,21 @@ void PlayerCore::SetSource(std::shared_ptr<MediaPlaybackItem> item) {
   // this returns none may (unless we are that handler).
   if (!gate_.AwaitRaisesEnded(kRaiseWait)) DebugLine("A handler of the previous source is still running");
   const winrt::HRESULT put = runtime_.source->put_Source(playable.get());
-  if (previousSource) {
-    ComRef<winrt::IClosable> closable;
-    if (previousSource.As(&closable) >= 0) closable->Close();
-  }
-  if (put < 0) {
-    // Nothing will open: seeks owed complete rather than wait.
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
+  // Closed below: the source the player let go of, or the one it refused.
+  ComRef<winrt::IMediaSource2> released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (put >= 0) {
+      released = std::exchange(held_, std::move(runtimeSource));
+    } else {
+      released = std::move(runtimeSource);
+      // Nothing will open: seeks owed complete rather than wait.
       if (current_.number == number) current_.phase = Phase::kFailed;
     }
-    throw hresult_error(put, "the player refused the source");
   }
+  ComRef<winrt::IClosable> closable;
+  if (released && released.As(&closable) >= 0) closable->Close();
+  if (put < 0) throw hresult_error(put, "the player refused the source");
 }
 
 TimeSpan PlayerCore::Position() const {
@@ -224,7 +253,7 @@ void PlayerCore::Close() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!gate_.Close()) return;
     registrations = std::move(registrations_);
-    source = std::move(current_.runtimeSource);
+    source = std::move(held_);
     current_.item.reset();
     current_.runtimeItem = nullptr;
   }
@@ -234,12 +263,14 @@ void PlayerCore::Close() {
   // Closing the runtime's player may wait for its own threads, and the
   // caller may be the app's UI thread: that goes on on the engine thread,
   // which nothing waits for. The task holds what it closes, not the core.
+  // The source goes last: by then the player holds it no longer, even one
+  // it refused to let go of.
   thread_->Post([runtime = runtime_, source] {
     runtime.source->put_Source(nullptr);
-    ComRef<winrt::IClosable> closable;
-    if (source && source.As(&closable) >= 0) closable->Close();
     ComRef<winrt::IClosable> player;
     if (runtime.player.As(&player) >= 0) player->Close();
+    ComRef<winrt::IClosable> closable;
+    if (source && source.As(&closable) >= 0) closable->Close();
   });
   thread_->StopWithoutWaiting();
 }
@@ -273,11 +304,13 @@ void PlayerCore::OnMediaFailed(winrt::IMediaPlayer*, winrt::IMediaPlayerFailedEv
 }
 
 void PlayerCore::OnVideoFrameAvailable(winrt::IMediaPlayer*, winrt::IInspectable*) {
-  Relay(PlayerEvent::VideoFrameAvailable);
+  videoFrameSource_.store(loaded_.load());
+  thread_->Signal(kVideoFrameSignal);
 }
 
 void PlayerCore::OnSubtitleFrameChanged(winrt::IMediaPlayer*, winrt::IInspectable*) {
-  Relay(PlayerEvent::SubtitleFrameChanged);
+  subtitleFrameSource_.store(loaded_.load());
+  thread_->Signal(kSubtitleFrameSignal);
 }
 
 void PlayerCore::OnNaturalVideoSizeChanged(winrt::IMediaPlaybackSession*, winrt::IInspectable*) {
@@ -302,6 +335,10 @@ void PlayerCore::OnBufferingEnded(winrt::IMediaPlaybackSession*, winrt::IInspect
 
 void PlayerCore::OnBufferedRangesChanged(winrt::IMediaPlaybackSession*, winrt::IInspectable*) {
   Relay(PlayerEvent::BufferedRangesChanged);
+}
+
+void PlayerCore::OnNaturalDurationChanged(winrt::IMediaPlaybackSession*, winrt::IInspectable*) {
+  Post(&PlayerCore::DurationChangedOnEngine, loaded_.load());
 }
 
 // ---- Engine thread -------------------------------------------------------------
@@ -376,6 +413,15 @@ void PlayerCore::SeekCompletedOnEngine(SourceNumber source) {
   PumpSeeksOnEngine(source);
 }
 
+void PlayerCore::DurationChangedOnEngine(SourceNumber source) {
+  // Read once the source is open; OpenedOnEngine reads the first one.
+  winrt::TimeSpan duration = 0;
+  if (Failed(runtime_.session->get_NaturalDuration(&duration))) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (source != current_.number || current_.phase != Phase::kOpened) return;
+  current_.duration = TimeSpan(duration);
+}
+
 void PlayerCore::CompleteSeeksOnEngine(SourceNumber source, int count) {
   if (count <= 0) return;
   for (int i = 0; i < count; ++i) Raise(PlayerEvent::SeekCompleted, source);
@@ -383,10 +429,15 @@ void PlayerCore::CompleteSeeksOnEngine(SourceNumber source, int count) {
 }
 
 void PlayerCore::PumpSeeksOnEngine(SourceNumber source) {
+  // Media that could not seek when it opened may by now (a stream whose
+  // index or seekable range came later): the runtime is asked each time.
+  winrt::boolean canSeek = 0;
+  const bool canSeekRead = Succeeded(runtime_.session->get_CanSeek(&canSeek));
   SeekLedger::Decision next;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (source != current_.number || gate_.IsClosed()) return;
+    if (canSeekRead && current_.phase == Phase::kOpened) current_.seekable = canSeek != 0;
     SeekLedger::Media media;
     media.opening = current_.phase == Phase::kOpening;
     media.seekable = current_.phase == Phase::kOpened && current_.seekable;

@@ -11,9 +11,23 @@
 // ledger, so each is answered by exactly one SeekCompleted, whatever the
 // runtime merges, drops or delays.
 //
+// A burst of frames does not queue a copy per frame: a frame only signals
+// the engine thread, and the raise takes the runtime's newest frame, so at
+// most one copy per surface waits, behind every command and completion.
+//
 // Threads: commands on the platform thread and from handlers; raw events on
-// runtime threads; raises and seeks on the engine thread. The runtime
-// interfaces are set once at creation and are agile.
+// runtime threads; raises, seeks and the teardown after Close on the engine
+// thread; the redraw worker draws subtitles too. Every thread of ours that
+// calls the runtime is in an apartment (thread_apartment.h): the platform
+// thread in the host's single-threaded one, the engine thread and the
+// redraw worker in the multithreaded one. Objects cross between them: the
+// player and its session (Runtime, read once at creation on the platform
+// thread), each source's MediaSource and MediaPlaybackItem (made on the
+// platform thread, read and closed on the engine thread) and the track lists
+// (read on the engine thread at opening, selected in on the platform
+// thread). All of these are classes the runtime marks agile, so a pointer
+// read on one thread is called on another as it is. The arguments of an
+// event are read on the runtime's thread that raised it and not kept.
 #ifndef CORVANE_PLATFORM_WINDOWS_MEDIA_PLAYER_CORE_H_
 #define CORVANE_PLATFORM_WINDOWS_MEDIA_PLAYER_CORE_H_
 
@@ -71,7 +85,11 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   std::shared_ptr<MediaPlaybackItem> Source() const;
   // Builds the runtime's Uri, MediaSource and MediaPlaybackItem for `item`
   // (raising hresult_error, with nothing changed, for a URI the runtime
-  // refuses), loads them, and closes the MediaSource of the previous item.
+  // refuses) and loads them. A MediaSource is closed only once the runtime's
+  // player no longer holds it: the previous one when the player took the
+  // new source (or null), the new one when it refused it, in which case the
+  // player keeps the previous one, the new source counts as failed and the
+  // refusal is raised.
   void SetSource(std::shared_ptr<MediaPlaybackItem> item);
   TimeSpan Position() const;
   void SetPosition(TimeSpan position);
@@ -93,6 +111,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void OnBufferingStarted(winrt::IMediaPlaybackSession* sender, winrt::IInspectable* args);
   void OnBufferingEnded(winrt::IMediaPlaybackSession* sender, winrt::IInspectable* args);
   void OnBufferedRangesChanged(winrt::IMediaPlaybackSession* sender, winrt::IInspectable* args);
+  void OnNaturalDurationChanged(winrt::IMediaPlaybackSession* sender, winrt::IInspectable* args);
 
  private:
   enum class Phase { kIdle, kOpening, kOpened, kFailed };
@@ -102,13 +121,20 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
     SourceNumber number = 0;
     std::shared_ptr<MediaPlaybackItem> item;
     winrt::ComRef<winrt::IMediaPlaybackItem> runtimeItem;
-    winrt::ComRef<winrt::IMediaSource2> runtimeSource;
     Phase phase = Phase::kIdle;
+    // As the runtime said at opening; the duration follows its
+    // NaturalDurationChanged (0 while unknown), and whether it can seek is
+    // asked again whenever a seek is decided.
     bool seekable = false;
     TimeSpan duration{0};
     SeekLedger seeks;
   };
 
+  // The engine thread's signals, one per kind of frame.
+  static constexpr size_t kVideoFrameSignal = 0;
+  static constexpr size_t kSubtitleFrameSignal = 1;
+
+  void ListenForFrames();
   void Subscribe();
 
   // Runtime threads: posts the raise of `event` for the source loaded now.
@@ -119,6 +145,7 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void OpenedOnEngine(SourceNumber source);
   void FailedOnEngine(SourceNumber source, const MediaPlayerFailedEventArgs& args);
   void SeekCompletedOnEngine(SourceNumber source);
+  void DurationChangedOnEngine(SourceNumber source);
   void PumpSeeksOnEngine(SourceNumber source);
   void CompleteSeeksOnEngine(SourceNumber source, int count);
   void Raise(PlayerEvent event, SourceNumber source) { gate_.Raise(static_cast<size_t>(event), source); }
@@ -130,10 +157,17 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   // The source put into the runtime player last: what a raw event is
   // tagged with. Written by SetSource, read on runtime threads.
   std::atomic<SourceNumber> loaded_{0};
+  // The source of the newest frame and subtitle frame the runtime offered:
+  // written on runtime threads before the signal, read by its raise.
+  std::atomic<SourceNumber> videoFrameSource_{0};
+  std::atomic<SourceNumber> subtitleFrameSource_{0};
 
   mutable std::mutex mutex_;
   // Guarded by mutex_:
   Loaded current_;
+  // The MediaSource the runtime's player holds, as far as its answers tell:
+  // closed once the player lets go of it.
+  winrt::ComRef<winrt::IMediaSource2> held_;
   std::vector<winrt::EventRegistration> registrations_;
 };
 
