@@ -1,5 +1,6 @@
 #include "host/standard_codec_serializer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -64,14 +65,21 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
 }
 
 // Reads `count` elements of T that the caller has checked are present, with
-// one bulk copy. Bytes are copied straight from a borrowed range; wider
-// elements are zero-filled first, which measures faster than building the
-// vector element by element from unaligned input.
+// one bulk copy. Elements are copied straight from a borrowed range when it
+// is aligned for T (as the reader's alignment makes it in any message whose
+// buffer is); otherwise they are zero-filled first, which measures faster
+// than building the vector element by element from unaligned input.
 template <typename T>
 std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
   const size_t byteCount = count * sizeof(T);
-  if constexpr (sizeof(T) == 1) {
-    if (const uint8_t* borrowed = stream->BorrowBytes(byteCount)) return std::vector<T>(borrowed, borrowed + count);
+  if (const uint8_t* borrowed = stream->BorrowBytes(byteCount)) {
+    if (reinterpret_cast<uintptr_t>(borrowed) % alignof(T) == 0) {
+      const T* first = reinterpret_cast<const T*>(borrowed);
+      return std::vector<T>(first, first + count);
+    }
+    std::vector<T> elements(count);
+    std::memcpy(elements.data(), borrowed, byteCount);
+    return elements;
   }
   std::vector<T> elements(count);
   stream->ReadBytes(reinterpret_cast<uint8_t*>(elements.data()), byteCount);

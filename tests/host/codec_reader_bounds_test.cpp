@@ -182,6 +182,22 @@ TEST(StandardCodecReaderBounds, MapWithNaNKeys_StaysOrdered) {
   EXPECT_EQ(map.rbegin()->second, EncodableValue(true));
 }
 
+// Typed lists are copied in one piece from an aligned message; a message
+// held at an odd address reads the same numbers.
+TEST(StandardCodecReaderBounds, TypedLists_ReadTheSame_AlignedOrNot) {
+  const EncodableValue lists(EncodableList{EncodableValue(std::vector<int64_t>{1, -2, INT64_MAX}),
+                                           EncodableValue(std::vector<double>{0.5, -1e300}),
+                                           EncodableValue(std::vector<int32_t>{7, -8, 9})});
+  const Bytes bytes = corvane_test::Encode(lists);
+  std::vector<uint64_t> storage(bytes.size() / 8 + 2);  // 8-aligned
+  for (const size_t offset : {size_t{0}, size_t{1}}) {
+    auto* start = reinterpret_cast<uint8_t*>(storage.data()) + offset;
+    std::copy(bytes.begin(), bytes.end(), start);
+    flutter::ByteBufferStreamReader reader(start, bytes.size());
+    EXPECT_EQ(flutter::StandardCodecSerializer::GetInstance().ReadValue(&reader), lists) << "offset " << offset;
+  }
+}
+
 // Every key a map reads is compared with keys read before it. Equal keys
 // nested as deep as the reader allows must cost time in proportion to
 // their size, not double at every level (this call never ended before).
