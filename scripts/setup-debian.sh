@@ -14,6 +14,8 @@ packages=(
   # libav (H.264/AAC decoders)
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  # gst-discoverer-1.0: the opening benchmark's reference
+  gstreamer1.0-plugins-base-apps
   gstreamer1.0-plugins-bad gstreamer1.0-libav
   # colour conversion straight into the shared surface
   libyuv-dev

@@ -115,6 +115,9 @@ class PlayerCore : public std::enable_shared_from_this<PlayerCore> {
   void ApplyPlayStateOnEngine();
   void ApplyVolumeOnEngine(double volume);
   void PumpSeeksOnEngine();
+  // Whether the pipeline already stands at `target` as it prerolled there on
+  // opening; if so, completes the seek decided without one.
+  bool AlreadyThereOnEngine(TimeSpan target, bool byUser);
   void CompleteSeeksOnEngine(int count);
   void SeekWatchdogOnEngine(SourceNumber source, uint64_t ticket);
   void TickOnEngine(uint64_t serial);

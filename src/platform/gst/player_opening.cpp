@@ -210,6 +210,7 @@ void PlayerCore::FinishOpeningOnEngine() {
     run_->reportedSize = size;
     Raise(PlayerEvent::NaturalVideoSizeChanged, source);
   }
+  run_->untouchedSinceOpening = true;
   Raise(PlayerEvent::MediaOpened, source);
   PumpSeeksOnEngine();
   ApplyPlayStateOnEngine();

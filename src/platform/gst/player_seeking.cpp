@@ -69,6 +69,9 @@ void PlayerCore::PumpSeeksOnEngine() {
   if (next.step == SeekLedger::Step::kSeekHere) {
     target = next.settled ? *next.settled : pipeline_->QueryPosition().value_or(TimeSpan(0));
   }
+  // A rate other than 1 is applied by the seek itself.
+  if (next.step == SeekLedger::Step::kSeek && rate == 1.0 && AlreadyThereOnEngine(target, next.byUser)) return;
+  run_->untouchedSinceOpening = false;
   uint64_t ticket = 0;
   {
     // Until the seek completes the pipeline's own position is meaningless:
@@ -105,6 +108,25 @@ void PlayerCore::PumpSeeksOnEngine() {
   });
 }
 
+bool PlayerCore::AlreadyThereOnEngine(TimeSpan target, bool byUser) {
+  // The start position of most opening files is where they prerolled: a
+  // flushing seek there would only decode the first picture a second time
+  // before "mediaInfo". A switch waiting needs its flush all the same.
+  if (!run_->untouchedSinceOpening || run_->switches.AudioOrVideoWaiting() || run_->switches.TextWaiting()) {
+    return false;
+  }
+  const auto position = pipeline_->QueryPosition();
+  if (!position || *position != target) return false;
+  int completed = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wanted_.seeks.Sent(target, byUser);
+    completed = wanted_.seeks.Confirmed(false);
+  }
+  CompleteSeeksOnEngine(completed);
+  return true;
+}
+
 void PlayerCore::SeekWatchdogOnEngine(SourceNumber source, uint64_t ticket) {
   if (source != loaded_.load()) return;
   {
@@ -126,6 +148,7 @@ void PlayerCore::ApplyPlayStateOnEngine() {
     if (!playing) wanted_.seeks.Settled();
   }
   if (!pipeline_) return;
+  if (playing) run_->untouchedSinceOpening = false;
   WatchedCall call(playing ? "a change to playing" : "a change to paused");
   gst_element_set_state(pipeline_->Playbin(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
 }

@@ -65,6 +65,9 @@ struct WantedSource {
 struct PipelineRun {
   std::string uri;
   bool lookBackForCues = false;  // a local Matroska file: seeks look back for cues
+  // Prerolled where it opened, with nothing played, sought or switched
+  // since: a seek to that very position has nothing to do.
+  bool untouchedSinceOpening = false;
   // The text track whose cues are being presented, -1 for none: when
   // presentation starts (or moves to another track) the cue already
   // showing is looked for.
