@@ -71,6 +71,8 @@ void WriteScalar(T value, ByteStreamWriter* stream) {
 // than building the vector element by element from unaligned input.
 template <typename T>
 std::vector<T> ReadElements(size_t count, ByteStreamReader* stream) {
+  // An empty vector's data() may be null, which memcpy must never be given.
+  if (count == 0) return {};
   const size_t byteCount = count * sizeof(T);
   if (const uint8_t* borrowed = stream->BorrowBytes(byteCount)) {
     if (reinterpret_cast<uintptr_t>(borrowed) % alignof(T) == 0) {
