@@ -8,64 +8,20 @@
 //
 // The clip is bench_1080p30.mp4 from `scripts/make-test-media.sh DIR --bench`
 // (DIR defaults to $CORVANE_TEST_MEDIA, else the build's media folder).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
-namespace {
-
-struct Run {
-  double cpuSeconds = 0;
-  double wallSeconds = 0;
-  bool ok = false;
-};
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// Runs `argv` with its output thrown away and returns its CPU and wall time.
-Run RunChild(const std::vector<std::string>& arguments) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  Run run;
-  const auto start = std::chrono::steady_clock::now();
-  pid_t child = 0;
-  if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
-    return run;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  if (wait4(child, &status, 0, &usage) != child) return run;
-  run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  return run;
-}
-
-}  // namespace
+using corvane::bench::Median;
+using corvane::bench::Run;
+using corvane::bench::RunChild;
 
 int main(int argc, char** argv) {
   std::string media;

@@ -8,77 +8,19 @@
 //
 // The clip is bench_1080p30.mp4 from `scripts/make-test-media.sh DIR --bench`
 // (DIR defaults to $CORVANE_TEST_MEDIA, else the build's media folder).
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-// Starts `arguments` with its standard output on a pipe and its errors
-// thrown away. Seconds from the start to the first output line holding
-// `marker` (with an empty marker: to the child's exit); negative on failure.
-double SecondsUntil(const std::vector<std::string>& arguments, const char* marker) {
-  int out[2];
-  if (::pipe(out) != 0) return -1;
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const auto start = Clock::now();
-  pid_t child = 0;
-  const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  if (spawned != 0) {
-    ::close(out[0]);
-    return -1;
-  }
-  double seconds = -1;
-  std::string pending;
-  char chunk[4096];
-  ssize_t got = 0;
-  while ((got = ::read(out[0], chunk, sizeof chunk)) > 0) {
-    pending.append(chunk, static_cast<size_t>(got));
-    if (*marker != '\0' && pending.find(marker) != std::string::npos) {
-      seconds = std::chrono::duration<double>(Clock::now() - start).count();
-      ::kill(child, SIGTERM);
-      break;
-    }
-  }
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  if (*marker == '\0' && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  }
-  return seconds;
-}
-
-}  // namespace
+using corvane::bench::Median;
+using corvane::bench::SecondsUntil;
 
 int main(int argc, char** argv) {
   std::string media;

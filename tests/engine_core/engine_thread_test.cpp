@@ -5,15 +5,15 @@
 
 #include <atomic>
 #include <functional>
-#include <string>
 #include <future>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/debug_log.h"
 #include "platform/engine_core/engine_thread.h"
 #include "platform/engine_core/engine_watchdog.h"
+#include "support/log_lines.h"
 
 namespace corvane::platform {
 namespace {
@@ -86,27 +86,6 @@ TEST(EngineThread, CanBeDestroyedFromItsOwnTask) {
   EXPECT_EQ(destroyed.get_future().wait_for(2s), std::future_status::ready);
 }
 
-// Lines the code under test logs, kept for the checks.
-class LogLines {
- public:
-  LogLines()
-      : observer_([this](const std::string& line) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          lines_.push_back(line);
-        }) {}
-  size_t Count(const std::string& part) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    size_t count = 0;
-    for (const std::string& line : lines_) count += line.find(part) != std::string::npos ? 1 : 0;
-    return count;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-  ScopedDebugLogObserver observer_;
-};
-
 bool WaitFor(const std::function<bool()>& condition) {
   const auto deadline = std::chrono::steady_clock::now() + 5s;
   while (!condition()) {
@@ -119,7 +98,7 @@ bool WaitFor(const std::function<bool()>& condition) {
 const EngineWatchdog::Limits kShortLimits{50ms, 100ms, 5ms};
 
 TEST(EngineWatchdog, ACallWaitingTooLong_IsLoggedOnceWhileItWaits_AndWhenItReturns) {
-  LogLines log;
+  test::LogLines log;
   EngineWatchdog watchdog(kShortLimits);
   const uint64_t quick = watchdog.CallStarted("a quick seek");
   watchdog.CallEnded(quick);
@@ -134,7 +113,7 @@ TEST(EngineWatchdog, ACallWaitingTooLong_IsLoggedOnceWhileItWaits_AndWhenItRetur
 }
 
 TEST(EngineWatchdog, StopWithoutWaiting_HandsTheThreadOver_WhichIsJoinedOnceItEnds_OrCountedAsStuck) {
-  LogLines log;
+  test::LogLines log;
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   EngineWatchdog::Process();  // its thread exists before the count below

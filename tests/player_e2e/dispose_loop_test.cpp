@@ -6,13 +6,11 @@
 // CORVANE_DISPOSE_CYCLES: cycles per variant (12 by default); a block of
 // the platform thread over 100 ms, or an engine thread still running 3 s
 // after its player's dispose, fails the test.
-#include <dirent.h>
-
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include "player_e2e/plugin_session.h"
+#include "support/engine_threads.h"
 #include "support/test_media.h"
 
 namespace corvane::testing {
@@ -21,23 +19,6 @@ namespace {
 using embedder::MethodResponse;
 
 constexpr auto kLongestBlock = 100ms;
-
-// Threads of this process that are media engine threads, by the name they
-// give themselves: each player has one, and it ends after its teardown.
-int EngineThreads() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/task")) {
-    while (const dirent* entry = ::readdir(dir)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-      std::string name;
-      std::getline(comm, name);
-      if (name == "corvane-engine") ++count;
-    }
-    ::closedir(dir);
-  }
-  return count;
-}
 
 struct Variant {
   const char* name;

@@ -30,6 +30,7 @@
 
 #include "embedder/dart_client.h"
 #include "embedder/engine.h"
+#include "support/engine_threads.h"
 #include "support/http_server.h"
 #include "support/test_media.h"
 
@@ -178,23 +179,6 @@ class Soak {
   const std::map<std::string, std::chrono::microseconds>& LongestBlocks() const { return longestBlocks_; }
 };
 
-// Media engine threads still running: each player has one, and it ends
-// after its player's teardown (the threads name themselves).
-int EngineThreads() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/task")) {
-    while (const dirent* entry = ::readdir(dir)) {
-      if (entry->d_name[0] == '.') continue;
-      std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-      std::string name;
-      std::getline(comm, name);
-      if (name == "corvane-engine") ++count;
-    }
-    ::closedir(dir);
-  }
-  return count;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,7 +242,7 @@ int main(int argc, char** argv) {
     blocked = blocked || longest > std::chrono::milliseconds(blockLimitMs);
   }
   std::printf(": %s\n", blocked ? "TOO LONG" : "ok");
-  const int engineThreads = EngineThreads();
+  const int engineThreads = corvane::testing::EngineThreads();
   std::printf("soak: engine threads left after the last dispose: %d\n", engineThreads);
   engine->Shutdown();
   return grew || blocked || engineThreads > 0 ? 1 : 0;

@@ -1,7 +1,8 @@
 // The plugin's debug lines written while an object of this class lives.
-#ifndef CORVANE_TESTS_WINDOWS_PLATFORM_LOG_LINES_H_
-#define CORVANE_TESTS_WINDOWS_PLATFORM_LOG_LINES_H_
+#ifndef CORVANE_TESTS_SUPPORT_LOG_LINES_H_
+#define CORVANE_TESTS_SUPPORT_LOG_LINES_H_
 
+#include <cstddef>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,13 @@ class LogLines {
     std::lock_guard<std::mutex> lock(mutex_);
     return lines_;
   }
+  // How many lines hold `part`.
+  size_t Count(const std::string& part) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t count = 0;
+    for (const std::string& line : lines_) count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+  }
 
  private:
   std::mutex mutex_;
@@ -30,4 +38,4 @@ class LogLines {
 
 }  // namespace corvane::test
 
-#endif  // CORVANE_TESTS_WINDOWS_PLATFORM_LOG_LINES_H_
+#endif  // CORVANE_TESTS_SUPPORT_LOG_LINES_H_

@@ -20,7 +20,7 @@
 #include "platform/platform_layer.h"
 #include "platform/windows/direct3d11_device.h"
 #include "render/frame_surface.h"
-#include "windows/platform/log_lines.h"
+#include "support/log_lines.h"
 
 namespace corvane::test {
 namespace {

@@ -20,7 +20,7 @@
 #include "platform/windows/capability_probe.h"
 #include "platform/windows/utf16.h"
 #include "windows/platform/apartment.h"
-#include "windows/platform/log_lines.h"
+#include "support/log_lines.h"
 #include "windows/platform/message_pump.h"
 
 namespace corvane::test {
