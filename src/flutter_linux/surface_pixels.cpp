@@ -1,12 +1,7 @@
 #include "flutter_linux/surface_pixels.h"
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
 #include <limits>
-#include <utility>
 
 namespace corvane::flutter_linux {
 namespace {
@@ -21,33 +16,6 @@ int32_t RawFormat(const FlutterDesktopGpuSurfaceDescriptor& descriptor) {
 }
 
 }  // namespace
-
-ReadOnlyMapping::ReadOnlyMapping(int fd, size_t size) {
-  void* address = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-  if (address == MAP_FAILED) return;
-  address_ = address;
-  size_ = size;
-}
-
-ReadOnlyMapping::~ReadOnlyMapping() { Reset(); }
-
-ReadOnlyMapping::ReadOnlyMapping(ReadOnlyMapping&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-
-ReadOnlyMapping& ReadOnlyMapping::operator=(ReadOnlyMapping&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    address_ = std::exchange(other.address_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-void ReadOnlyMapping::Reset() {
-  if (address_ != nullptr) ::munmap(address_, size_);
-  address_ = nullptr;
-  size_ = 0;
-}
 
 void SurfacePixels::ShowNothing() {
   pixels_.assign(4, 0);
@@ -71,28 +39,10 @@ std::string SurfacePixels::CopyFrom(const FlutterDesktopGpuSurfaceDescriptor& de
   const size_t bytes = width * height * 4;
   const intptr_t handle = reinterpret_cast<intptr_t>(descriptor.handle);
   if (handle < 0 || handle > std::numeric_limits<int>::max()) return "descriptor handle is not a file descriptor";
-  if (std::string problem = Map(static_cast<int>(handle), bytes); !problem.empty()) return problem;
-  pixels_.assign(mapping_.data(), mapping_.data() + bytes);
+  if (std::string problem = surface_.View(static_cast<int>(handle), bytes); !problem.empty()) return problem;
+  pixels_.assign(surface_.data(), surface_.data() + bytes);
   width_ = static_cast<uint32_t>(width);
   height_ = static_cast<uint32_t>(height);
-  return {};
-}
-
-std::string SurfacePixels::Map(int fd, size_t bytes) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return std::string("descriptor fd cannot be examined: ") + std::strerror(errno);
-  if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) < bytes) {
-    return "descriptor fd holds fewer bytes than its visible size needs";
-  }
-  if (fd == fd_ && info.st_dev == device_ && info.st_ino == inode_ && mapping_.size() >= bytes) return {};
-  mapping_ = ReadOnlyMapping();
-  fd_ = -1;
-  ReadOnlyMapping fresh(fd, static_cast<size_t>(info.st_size));
-  if (fresh.empty()) return std::string("descriptor fd cannot be mapped: ") + std::strerror(errno);
-  mapping_ = std::move(fresh);
-  fd_ = fd;
-  device_ = info.st_dev;
-  inode_ = info.st_ino;
   return {};
 }
 

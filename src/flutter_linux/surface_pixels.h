@@ -13,38 +13,15 @@
 #ifndef CORVANE_FLUTTER_LINUX_SURFACE_PIXELS_H_
 #define CORVANE_FLUTTER_LINUX_SURFACE_PIXELS_H_
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "host/flutter_desktop.h"
+#include "platform/linux/shared_memory_view.h"
 
 namespace corvane::flutter_linux {
-
-// A read-only shared mapping of a file descriptor, unmapped when it goes.
-class ReadOnlyMapping {
- public:
-  ReadOnlyMapping() = default;
-  // Empty when the mapping fails (errno says why).
-  ReadOnlyMapping(int fd, size_t size);
-  ~ReadOnlyMapping();
-  ReadOnlyMapping(ReadOnlyMapping&& other) noexcept;
-  ReadOnlyMapping& operator=(ReadOnlyMapping&& other) noexcept;
-  ReadOnlyMapping(const ReadOnlyMapping&) = delete;
-  ReadOnlyMapping& operator=(const ReadOnlyMapping&) = delete;
-
-  const uint8_t* data() const { return static_cast<const uint8_t*>(address_); }
-  size_t size() const { return size_; }
-  bool empty() const { return address_ == nullptr; }
-
- private:
-  void Reset();
-  void* address_ = nullptr;
-  size_t size_ = 0;
-};
 
 class SurfacePixels {
  public:
@@ -62,17 +39,11 @@ class SurfacePixels {
   uint32_t height() const { return height_; }
 
  private:
-  std::string Map(int fd, size_t bytes);
-
   std::vector<uint8_t> pixels_;
   uint32_t width_ = 0;
   uint32_t height_ = 0;
-  // The surface last read stays mapped while the plugin keeps it: the same
-  // fd naming the same object (device and inode), large enough.
-  ReadOnlyMapping mapping_;
-  int fd_ = -1;
-  dev_t device_ = 0;
-  ino_t inode_ = 0;
+  // The surface last read stays mapped while the plugin keeps it.
+  platform::SharedMemoryView surface_;
 };
 
 }  // namespace corvane::flutter_linux
