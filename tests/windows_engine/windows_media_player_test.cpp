@@ -433,9 +433,7 @@ TEST(WindowsMediaEngine, StartUpSteps_ThePlayerCanDoWithout_OnlyLog_TheOthersEnd
   const int objectsBefore = fakes::FakeObjectsAlive();
   auto runtime = std::make_shared<fakes::FakeRuntime>();
   fakes::FakePlayerOptions options;
-  options.failingCalls = {"put_AutoPlay",         "add_VideoFrameAvailable",    "add_SubtitleFrameChanged",
-                          "add_PositionChanged",  "add_NaturalVideoSizeChanged", "add_BufferingStarted",
-                          "add_BufferingEnded",   "add_BufferedRangesChanged",  "add_NaturalDurationChanged"};
+  options.failingCalls = {"put_AutoPlay", "add_SubtitleFrameChanged", "add_NaturalDurationChanged"};
   runtime->SetPlayerOptions(options);
   std::atomic<int> failuresLogged{0};
   {
@@ -447,7 +445,9 @@ TEST(WindowsMediaEngine, StartUpSteps_ThePlayerCanDoWithout_OnlyLog_TheOthersEnd
   EXPECT_EQ(static_cast<int>(options.failingCalls.size()), failuresLogged.load());
   EXPECT_EQ(1, runtime->LastPlayer()->MediaOpenedEvent().Adds());
 
-  for (const char* required : {"add_MediaOpened", "add_MediaEnded", "add_MediaFailed", "add_SeekCompleted"}) {
+  for (const char* required : {"add_MediaOpened", "add_MediaEnded", "add_MediaFailed", "add_SeekCompleted",
+                               "add_VideoFrameAvailable", "add_PositionChanged", "add_NaturalVideoSizeChanged",
+                               "add_BufferingStarted", "add_BufferingEnded", "add_BufferedRangesChanged"}) {
     options.failingCalls = {required};
     runtime->SetPlayerOptions(options);
     try {

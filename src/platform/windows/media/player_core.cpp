@@ -106,13 +106,15 @@ void PlayerCore::Subscribe() {
   const Runtime& r = runtime_;
   // Dropped, and so removed, should a required one fail.
   std::vector<EventRegistration> added;
-  // What the player cannot work without: a source opening, failing and
-  // ending, and seeks completing. A refusal ends the creation.
+  // What the player cannot work without: every event it reports to Dart
+  // (a source opening, failing and ending, seeks completing, positions,
+  // buffering, the size) and the frames it serves. A refusal ends the
+  // creation.
   const auto required = [&](const auto& source, auto add, auto remove, auto handler) {
     added.push_back(EventRegistration::Add(source, add, remove, handler));
   };
-  // Without the others the player only tells less (no frames, subtitles,
-  // size, positions, buffering or late durations): logged, and it goes on.
+  // Without the others it only shows less (no subtitles, durations that
+  // never grow): logged, and it goes on.
   const auto optional = [&](const char* event, const auto& source, auto add, auto remove, auto handler) {
     const hresult code = ToHresult([&] { added.push_back(EventRegistration::Add(source, add, remove, handler)); });
     if (Failed(code)) {
@@ -128,32 +130,31 @@ void PlayerCore::Subscribe() {
            MakeWeakEventDelegate<winrt::IMediaPlayerFailedEventHandler, &PlayerCore::OnMediaFailed>(self));
   required(r.session, &Session::add_SeekCompleted, &Session::remove_SeekCompleted,
            MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnSeekCompleted>(self));
-
-  optional("VideoFrameAvailable", r.frameServer, &winrt::IMediaPlayer5::add_VideoFrameAvailable,
+  required(r.frameServer, &winrt::IMediaPlayer5::add_VideoFrameAvailable,
            &winrt::IMediaPlayer5::remove_VideoFrameAvailable,
            MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnVideoFrameAvailable>(self));
+  required(r.session, &Session::add_NaturalVideoSizeChanged, &Session::remove_NaturalVideoSizeChanged,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalVideoSizeChanged>(self));
+  required(r.session, &Session::add_PositionChanged, &Session::remove_PositionChanged,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnPositionChanged>(self));
+  required(r.session, &Session::add_BufferingStarted, &Session::remove_BufferingStarted,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingStarted>(self));
+  required(r.session, &Session::add_BufferingEnded, &Session::remove_BufferingEnded,
+           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingEnded>(self));
+  if (r.ranges) {  // Windows 10 1703 and later
+    required(r.ranges, &winrt::IMediaPlaybackSession2::add_BufferedRangesChanged,
+             &winrt::IMediaPlaybackSession2::remove_BufferedRangesChanged,
+             MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferedRangesChanged>(self));
+  }
+
   if (r.subtitles) {
     optional("SubtitleFrameChanged", r.subtitles, &winrt::IMediaPlayer6::add_SubtitleFrameChanged,
              &winrt::IMediaPlayer6::remove_SubtitleFrameChanged,
              MakeWeakEventDelegate<PlayerHandlerInterface, &PlayerCore::OnSubtitleFrameChanged>(self));
   }
-  optional("NaturalVideoSizeChanged", r.session, &Session::add_NaturalVideoSizeChanged,
-           &Session::remove_NaturalVideoSizeChanged,
-           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalVideoSizeChanged>(self));
-  optional("PositionChanged", r.session, &Session::add_PositionChanged, &Session::remove_PositionChanged,
-           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnPositionChanged>(self));
-  optional("BufferingStarted", r.session, &Session::add_BufferingStarted, &Session::remove_BufferingStarted,
-           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingStarted>(self));
-  optional("BufferingEnded", r.session, &Session::add_BufferingEnded, &Session::remove_BufferingEnded,
-           MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferingEnded>(self));
   optional("NaturalDurationChanged", r.session, &Session::add_NaturalDurationChanged,
            &Session::remove_NaturalDurationChanged,
            MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnNaturalDurationChanged>(self));
-  if (r.ranges) {
-    optional("BufferedRangesChanged", r.ranges, &winrt::IMediaPlaybackSession2::add_BufferedRangesChanged,
-             &winrt::IMediaPlaybackSession2::remove_BufferedRangesChanged,
-             MakeWeakEventDelegate<SessionHandlerInterface, &PlayerCore::OnBufferedRangesChanged>(self));
-  }
   std::lock_guard<std::mutex> lock(mutex_);
   registrations_ = std::move(added);
 }
