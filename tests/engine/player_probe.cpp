@@ -38,8 +38,9 @@ PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char
   player_->IsVideoFrameServerEnabled(true);
   auto session = player_->PlaybackSession();
   const auto sessionHandler = [this](const char* name) {
-    return [this, name](const std::shared_ptr<platform::MediaPlaybackSession>&) {
-      Record(name);
+    return [this, name, life = life_](const std::shared_ptr<platform::MediaPlaybackSession>&) {
+      std::lock_guard<std::recursive_mutex> alive(life->mutex);
+      if (life->alive) Record(name);
       return platform::kOk;
     };
   };
@@ -50,8 +51,9 @@ PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char
   session->BufferingEnded(sessionHandler("BufferingEnded"));
   session->BufferedRangesChanged(sessionHandler("BufferedRangesChanged"));
   const auto playerHandler = [this](const char* name) {
-    return [this, name] {
-      Record(name);
+    return [this, name, life = life_] {
+      std::lock_guard<std::recursive_mutex> alive(life->mutex);
+      if (life->alive) Record(name);
       return platform::kOk;
     };
   };
@@ -59,7 +61,9 @@ PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char
   player_->MediaEnded(playerHandler("MediaEnded"));
   player_->VideoFrameAvailable(playerHandler("VideoFrameAvailable"));
   player_->SubtitleFrameChanged(playerHandler("SubtitleFrameChanged"));
-  player_->MediaFailed([this](const platform::MediaPlayerFailedEventArgs& args) {
+  player_->MediaFailed([this, life = life_](const platform::MediaPlayerFailedEventArgs& args) {
+    std::lock_guard<std::recursive_mutex> alive(life->mutex);
+    if (!life->alive) return platform::kOk;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       lastError_ = args.Error();
@@ -70,8 +74,11 @@ PlayerProbe::PlayerProbe(const platform::gst::EngineOptions& options, const char
 }
 
 PlayerProbe::~PlayerProbe() {
-  // Close first: afterwards no handler touches this probe.
+  // Closing does not wait for a handler already running on the engine's
+  // thread; the life lock does, and no handler starts after it.
   if (player_) player_->Close();
+  std::lock_guard<std::recursive_mutex> alive(life_->mutex);
+  life_->alive = false;
 }
 
 void PlayerProbe::Open(const std::string& uri) {

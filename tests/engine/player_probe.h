@@ -81,6 +81,14 @@ class PlayerProbe {
  private:
   void Record(const std::string& name);
 
+  // Shared with every handler, which runs only while the probe lives. A
+  // recursive lock: an action inside a handler may raise another handler
+  // on the same thread.
+  struct Life {
+    std::recursive_mutex mutex;
+    bool alive = true;
+  };
+  const std::shared_ptr<Life> life_ = std::make_shared<Life>();
   std::shared_ptr<platform::MediaEngine> engine_;
   std::shared_ptr<MediaPlayer> player_;
   mutable std::mutex mutex_;
