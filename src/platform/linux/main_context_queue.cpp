@@ -2,9 +2,8 @@
 
 #include <glib.h>
 
-#include <deque>
-#include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/linux/glib_handles.h"
@@ -12,87 +11,79 @@
 namespace corvane::platform {
 namespace {
 
-// The tasks posted and not yet run, shared by the queue and its source; a
-// source dispatched after the queue object is gone still finds them.
-struct Mailbox {
+// State shared by the queue and the sources it attached; a source that
+// fires after the queue object is gone still finds it.
+struct PendingSources {
   std::mutex mutex;
-  std::deque<DispatcherTask> tasks;  // guarded by mutex
-  bool shutDown = false;             // guarded by mutex
+  bool shutDown = false;
+  // Sources attached and not yet dispatched, each holding one reference.
+  std::unordered_map<GSource*, SourcePtr> sources;
 };
 
-// A source driven by its ready time alone: a post makes it ready, and its
-// dispatch runs every task posted so far.
-gboolean DispatchByReadyTime(GSource*, GSourceFunc callback, gpointer data) { return callback(data); }
+struct PostedTask {
+  std::shared_ptr<PendingSources> pending;
+  GSource* source = nullptr;  // not owned: `pending` holds the reference
+  DispatcherTask task;
+};
 
-GSourceFuncs kMailboxFuncs = {nullptr, nullptr, DispatchByReadyTime, nullptr, nullptr, nullptr};
-
-gboolean RunPostedTasks(gpointer data) {
-  // Held for the whole dispatch: a task may shut the queue down.
-  const std::shared_ptr<Mailbox> mailbox = *static_cast<std::shared_ptr<Mailbox>*>(data);
-  std::deque<DispatcherTask> due;
+gboolean RunPostedTask(gpointer data) {
+  auto* posted = static_cast<PostedTask*>(data);
+  SourcePtr self;
   {
-    std::lock_guard<std::mutex> lock(mailbox->mutex);
-    due.swap(mailbox->tasks);
-    // Asleep until the next post; set under the lock, so a post that comes
-    // after the swap always wakes it again.
-    g_source_set_ready_time(g_main_current_source(), -1);
+    std::lock_guard<std::mutex> lock(posted->pending->mutex);
+    auto found = posted->pending->sources.find(posted->source);
+    if (found == posted->pending->sources.end()) return G_SOURCE_REMOVE;  // dropped by Shutdown
+    self = std::move(found->second);
+    posted->pending->sources.erase(found);
   }
-  for (DispatcherTask& task : due) {
-    {
-      std::lock_guard<std::mutex> lock(mailbox->mutex);
-      if (mailbox->shutDown) break;  // a task shut the queue down: the rest is dropped
-    }
-    // Nothing may unwind into GLib's C frames.
-    ToHresult(task);
-  }
-  return G_SOURCE_CONTINUE;
+  // Nothing may unwind into GLib's C frames.
+  ToHresult(posted->task);
+  return G_SOURCE_REMOVE;
 }
 
-void ReleaseMailbox(gpointer data) {
-  const std::unique_ptr<std::shared_ptr<Mailbox>> owned(static_cast<std::shared_ptr<Mailbox>*>(data));  // Adopt
-}
+void DeletePostedTask(gpointer data) { delete static_cast<PostedTask*>(data); }
 
 class MainContextQueue final : public DispatcherQueue {
  public:
   explicit MainContextQueue(MainContextPtr context)
-      : context_(std::move(context)),
-        mailbox_(std::make_shared<Mailbox>()),
-        source_(g_source_new(&kMailboxFuncs, sizeof(GSource))) {  // Adopt
-    g_source_set_priority(source_.get(), G_PRIORITY_DEFAULT);
-    g_source_set_ready_time(source_.get(), -1);
-    g_source_set_callback(source_.get(), RunPostedTasks,
-                          std::make_unique<std::shared_ptr<Mailbox>>(mailbox_).release(),  // freed by ReleaseMailbox
-                          ReleaseMailbox);
-    g_source_attach(source_.get(), context_.get());
-  }
+      : context_(std::move(context)), pending_(std::make_shared<PendingSources>()) {}
   ~MainContextQueue() override { Shutdown(); }
 
   bool TryEnqueue(DispatcherTask&& task) override {
-    std::lock_guard<std::mutex> lock(mailbox_->mutex);
-    if (mailbox_->shutDown) return false;
-    // Moves from the task only once the element is allocated.
-    mailbox_->tasks.push_back(std::move(task));
-    if (mailbox_->tasks.size() == 1) g_source_set_ready_time(source_.get(), 0);
+    std::lock_guard<std::mutex> lock(pending_->mutex);
+    if (pending_->shutDown) return false;
+    SourcePtr source(g_idle_source_new());  // Adopt
+    g_source_set_priority(source.get(), G_PRIORITY_DEFAULT);
+    // The allocations that may raise come first; the task is taken only
+    // once nothing can fail.
+    auto posted = std::make_unique<PostedTask>();
+    posted->pending = pending_;
+    posted->source = source.get();
+    // Recorded before attaching: the platform thread may dispatch it at
+    // once, and it looks itself up under the mutex we hold.
+    GSource* key = source.get();
+    pending_->sources.emplace(key, std::move(source));
+    posted->task = std::move(task);
+    g_source_set_callback(key, RunPostedTask, posted.release(), DeletePostedTask);
+    g_source_attach(key, context_.get());
     return true;
   }
 
   void Shutdown() override {
-    std::deque<DispatcherTask> dropped;
+    std::unordered_map<GSource*, SourcePtr> dropped;
     {
-      std::lock_guard<std::mutex> lock(mailbox_->mutex);
-      if (mailbox_->shutDown) return;
-      mailbox_->shutDown = true;
-      dropped.swap(mailbox_->tasks);
+      std::lock_guard<std::mutex> lock(pending_->mutex);
+      pending_->shutDown = true;
+      dropped.swap(pending_->sources);
     }
-    g_source_destroy(source_.get());
-    // `dropped` goes outside the lock: a task's captures may run code of
-    // their own.
+    // Outside the lock: destroying a source frees its task, whose captures
+    // may run code of their own.
+    for (auto& entry : dropped) g_source_destroy(entry.first);
   }
 
  private:
   MainContextPtr context_;
-  const std::shared_ptr<Mailbox> mailbox_;
-  SourcePtr source_;
+  std::shared_ptr<PendingSources> pending_;
 };
 
 }  // namespace
