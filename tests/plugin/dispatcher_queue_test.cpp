@@ -52,14 +52,24 @@ class MainContextQueueTest : public ::testing::Test {
   GMainContext* const context = owned.get();
 };
 
-TEST_F(MainContextQueueTest, RunsTasksLaterOnTheContextThread_InPostingOrder) {
+gboolean RecordHostTask(gpointer order) {
+  static_cast<std::vector<int>*>(order)->push_back(0);
+  return G_SOURCE_REMOVE;
+}
+
+TEST_F(MainContextQueueTest, RunsTasksLaterOnTheContextThread_InPostingOrder_WithTheHostsOwn) {
   auto queue = CreateQueueForThreadDefaultContext();
   std::vector<int> order;
   ASSERT_TRUE(queue->TryEnqueue([&] { order.push_back(1); }));
+  // The host's work (a method call) posted between two of ours.
+  const SourcePtr host(g_idle_source_new());  // Adopt
+  g_source_set_priority(host.get(), G_PRIORITY_DEFAULT);
+  g_source_set_callback(host.get(), &RecordHostTask, &order, nullptr);
+  g_source_attach(host.get(), context);
   ASSERT_TRUE(queue->TryEnqueue([&] { order.push_back(2); }));
   EXPECT_TRUE(order.empty()) << "a post from the owning thread must not run inline";
-  ASSERT_TRUE(IterateUntil(context, [&] { return order.size() == 2; }));
-  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  ASSERT_TRUE(IterateUntil(context, [&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<int>{1, 0, 2})) << "a task ran ahead of host work posted before it";
 }
 
 TEST_F(MainContextQueueTest, CarriesTasksFromOtherThreadsToThisOne) {
