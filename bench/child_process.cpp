@@ -4,11 +4,15 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 extern char** environ;
 
@@ -31,6 +35,30 @@ std::vector<char*> Argv(const std::vector<std::string>& arguments) {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
+}
+
+bool ParseClipArguments(int argc, char** argv, const char* benchName, const char* defaultMedia, ClipRuns& parsed) {
+  std::string media;
+  if (const char* fromEnvironment = std::getenv("CORVANE_TEST_MEDIA")) media = fromEnvironment;
+  if (media.empty()) media = defaultMedia;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--media") && i + 1 < argc) {
+      media = argv[++i];
+    } else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
+      parsed.runs = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::fprintf(stderr, "usage: %s [--media DIR] [--runs N]\n", argv[0]);
+      return false;
+    }
+  }
+  parsed.clip = media + "/bench_1080p30.mp4";
+  struct stat info {};
+  if (::stat(parsed.clip.c_str(), &info) != 0) {
+    std::fprintf(stderr, "%s: %s is missing (cmake --build <dir> --target test_media_bench)\n", benchName,
+                 parsed.clip.c_str());
+    return false;
+  }
+  return true;
 }
 
 Run RunChild(const std::vector<std::string>& arguments) {

@@ -26,6 +26,17 @@ double SecondsUntil(const std::vector<std::string>& arguments, const char* marke
 
 double Median(std::vector<double> values);
 
+// The clip a process benchmark times, bench_1080p30.mp4 in `--media DIR`
+// (by default $CORVANE_TEST_MEDIA, else `defaultMedia`), and `--runs N`.
+struct ClipRuns {
+  std::string clip;
+  int runs = 1;
+};
+
+// False, with the usage or the missing clip printed, when the arguments
+// are wrong or the clip is not there.
+bool ParseClipArguments(int argc, char** argv, const char* benchName, const char* defaultMedia, ClipRuns& parsed);
+
 }  // namespace corvane::bench
 
 #endif  // CORVANE_BENCH_CHILD_PROCESS_H_

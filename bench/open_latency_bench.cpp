@@ -8,42 +8,24 @@
 //
 // The clip is bench_1080p30.mp4 from `scripts/make-test-media.sh DIR --bench`
 // (DIR defaults to $CORVANE_TEST_MEDIA, else the build's media folder).
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
 
+using corvane::bench::ClipRuns;
 using corvane::bench::Median;
+using corvane::bench::ParseClipArguments;
 using corvane::bench::SecondsUntil;
 
 int main(int argc, char** argv) {
-  std::string media;
-  if (const char* fromEnvironment = std::getenv("CORVANE_TEST_MEDIA")) media = fromEnvironment;
-  if (media.empty()) media = CORVANE_BENCH_MEDIA_DEFAULT;
-  int runs = 9;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--media") && i + 1 < argc) {
-      media = argv[++i];
-    } else if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) {
-      runs = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "usage: %s [--media DIR] [--runs N]\n", argv[0]);
-      return 2;
-    }
-  }
-  const std::string clip = media + "/bench_1080p30.mp4";
-  struct stat info {};
-  if (::stat(clip.c_str(), &info) != 0) {
-    std::fprintf(stderr, "open_latency_bench: %s is missing (cmake --build <dir> --target test_media_bench)\n",
-                 clip.c_str());
-    return 2;
-  }
+  ClipRuns arguments;
+  arguments.runs = 9;
+  if (!ParseClipArguments(argc, argv, "open_latency_bench", CORVANE_BENCH_MEDIA_DEFAULT, arguments)) return 2;
+  const std::string& clip = arguments.clip;
+  const int runs = arguments.runs;
   ::setenv("CORVANE_AUDIO_SINK", "fakesink sync=true", 1);
   const std::vector<std::string> demo = {CORVANE_PLAY_PATH, "--headless", clip};
   const std::vector<std::string> discoverer = {"gst-discoverer-1.0", clip};
